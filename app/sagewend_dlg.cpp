@@ -1,0 +1,361 @@
+#include "app/sagewend_dlg.h"
+
+#include <iostream>
+
+#include "app/home_page.h"
+#include "app/msg_box.h"
+#include "app/quote_table.h"
+#include "core/random.h"
+#include "core/text.h"
+
+namespace sw {
+
+using platform::Element;
+
+namespace {
+
+constexpr int kClickEvent = -600;
+
+const CSagewendDlg::EventMapEntry kEventMap[] = {
+    {1, kClickEvent, "card", &CSagewendDlg::OnCardClick},
+    {0, kClickEvent, "tarotbtn", &CSagewendDlg::ShowReadingForm},
+    {0, kClickEvent, "tarotu", &CSagewendDlg::ShowReadingForm},
+    {0, kClickEvent, "yesno", &CSagewendDlg::OnYesNo},
+    {0, kClickEvent, "yesnobtn", &CSagewendDlg::OnYesNo},
+    {0, kClickEvent, "yesnou", &CSagewendDlg::OnYesNo},
+    {0, kClickEvent, "iching", &CSagewendDlg::OnIChing},
+    {0, kClickEvent, "ichingbtn", &CSagewendDlg::OnIChing},
+    {0, kClickEvent, "ichingu", &CSagewendDlg::OnIChing},
+    {0, kClickEvent, "exit", &CSagewendDlg::OnExit},
+    {0, kClickEvent, "help", &CSagewendDlg::OnHelpClicked},
+    {0, kClickEvent, "home", &CSagewendDlg::OnHome},
+    {0, kClickEvent, "disclaim", &CSagewendDlg::OnDisclaim},
+    {0, kClickEvent, "reading", &CSagewendDlg::OnReading},
+    {0, kClickEvent, "editor", &CSagewendDlg::OnEditor},
+    {0, kClickEvent, "addlayout", &CSagewendDlg::OnAddOrEditLayout},
+    {0, kClickEvent, "editlayout", &CSagewendDlg::OnAddOrEditLayout},
+    {0, kClickEvent, "desclist", &CSagewendDlg::OnDescList},
+    {0, kClickEvent, "addpos", &CSagewendDlg::OnAddPos},
+    {0, kClickEvent, "deletepos", &CSagewendDlg::OnDeletePos},
+    {0, kClickEvent, "updatepos", &CSagewendDlg::OnUpdatePos},
+    {0, kClickEvent, "refreshgrid", &CSagewendDlg::OnRefreshGrid},
+    {0, kClickEvent, "gridfilled", &CSagewendDlg::OnGridFilled},
+    {0, kClickEvent, "grid", &CSagewendDlg::OnGrid},
+    {0, kClickEvent, "savelayout", &CSagewendDlg::OnSaveLayout},
+    {5, 0, nullptr, nullptr},
+};
+
+struct Accelerator {
+    const char* key;
+    int command;
+};
+
+const Accelerator kAccelerators[] = {
+    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
+    {"Alt+Y", kCmdYesNo}, {"Alt+H", kIdHelp},    {"F1", kIdHelp},      {"F5", kCmdNoReload},
+};
+
+}  // namespace
+
+int TranslateAccelerator(std::string_view key) {
+    for (const auto& accelerator : kAccelerators)
+        if (key == accelerator.key) return accelerator.command;
+    return 0;
+}
+
+const CSagewendDlg::EventMapEntry* CSagewendDlg::GetDHtmlEventMap() { return kEventMap; }
+
+CSagewendDlg::CSagewendDlg(platform::Host& host) : CSagewendDlg(host, OracleData()) {}
+
+CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
+    : host_(host), data_(std::move(data)), cardMeaning(std::make_unique<CCardMeaning>(host)) {}
+
+bool CSagewendDlg::Route(const Element& source) {
+    const std::string id = source.Id();
+    const std::string className = source.ClassName();
+    for (const EventMapEntry* entry = GetDHtmlEventMap(); entry->kind != 5; ++entry) {
+        if (entry->event != kClickEvent) continue;
+        const std::string& candidate = entry->kind == 0 ? id : className;
+        if (candidate == entry->name) {
+            (this->*entry->handler)(source);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CSagewendDlg::OnDocumentComplete() { ShowHomePage(); }
+
+void CSagewendDlg::OnClick(const Element& source) { Route(source); }
+
+void CSagewendDlg::OnKey(std::string_view key) {
+    if (int command = TranslateAccelerator(key)) {
+        OnCommand(command);
+    } else if (key == "Escape") {
+        OnCommand(platform::kIdCancel);
+    } else if (key == "Enter") {
+        OnCommand(platform::kIdOk);
+    }
+}
+
+void CSagewendDlg::RunElementCommand(std::string_view id, Handler handler) {
+    auto element = host_.GetElement(id);
+    if (!element) {
+        // The menu links are part of the main page; should the page not
+        // report them, act as the menu link would.
+        element = Element("A");
+        element->SetAttribute("id", std::string(id));
+        element->SetAttribute("session", "0");
+    }
+    (this->*handler)(*element);
+}
+
+void CSagewendDlg::OnCommand(int command) {
+    switch (command) {
+        case platform::kIdOk: OnOK(); break;
+        case platform::kIdCancel: OnCancel(); break;
+        case kCmdExit: host_.PostCommand(platform::kIdCancel); break;
+        case kCmdIChing: RunElementCommand("ichingbtn", &CSagewendDlg::OnIChing); break;
+        case kCmdReadings: RunElementCommand("tarotbtn", &CSagewendDlg::ShowReadingForm); break;
+        case kCmdYesNo: RunElementCommand("yesnobtn", &CSagewendDlg::OnYesNo); break;
+        case kCmdHome: ShowHomePage(); break;
+        case kCmdHelp1:
+        case kCmdHelp2: host_.PostCommand(kIdHelp); break;
+        case kCmdEditor: OnEditor(Element()); break;
+        case kIdHelp: host_.ShowHelp(""); break;
+        default: break;  // F5 and anything else: swallowed
+    }
+}
+
+std::string CSagewendDlg::ElementValue(std::string_view id, std::string_view attribute) {
+    auto element = host_.GetElement(id);
+    if (!element) {
+        std::clog << "sagewend: no single page element named '" << id << "'\n";
+        return {};
+    }
+    return element->Text(attribute);
+}
+
+// Home page, help, disclaimer and exit.
+
+void CSagewendDlg::ShowHomePage() {
+    cardMeaning->Hide();
+    const int n = Rand();
+    WritePage(RenderHomePage(n % kQuoteCount));
+}
+
+int CSagewendDlg::OnHome(const Element&) {
+    ShowHomePage();
+    return 0;
+}
+
+int CSagewendDlg::OnExit(const Element&) {
+    host_.PostCommand(platform::kIdCancel);
+    return 0;
+}
+
+int CSagewendDlg::OnHelpClicked(const Element&) {
+    host_.PostCommand(kIdHelp);
+    return 0;
+}
+
+int CSagewendDlg::OnDisclaim(const Element&) {
+    host_.ShowHelp("disclaimer.htm");
+    return 0;
+}
+
+void CSagewendDlg::OnCancel() {
+    if (CMsgBox().Show("Are you sure?", platform::kIconQuestion) == platform::kIdOk) host_.EndDialog();
+}
+
+// I Ching and yes/no.
+
+int CSagewendDlg::OnIChing(const Element& element) {
+    cardMeaning->Hide();
+    const int session = CAtoi(element.Text("session"));
+    if (session != 0) question = ElementValue("Question");
+    WritePage(hexagrams.RenderIChing(session, question, host_));
+    return 0;
+}
+
+int CSagewendDlg::OnYesNo(const Element& element) {
+    cardMeaning->Hide();
+    const int asked = CAtoi(element.Text("session"));
+    if (asked != 0) question = ElementValue("Question");
+    WritePage(yesNo.RenderYesNoPage(asked, question, host_));
+    return 0;
+}
+
+// Readings.
+
+int CSagewendDlg::ShowReadingForm(const Element&) {
+    cardMeaning->Hide();
+    WritePage(data_.RenderReadingForm(question));
+    return 0;
+}
+
+int CSagewendDlg::OnReading(const Element&) {
+    question = ElementValue("Question");
+    const int deck = CAtoi(ElementValue("deck"));
+    const int layout = CAtoi(ElementValue("layout"));
+    const bool reversed = ElementValue("reverse", "checked") == "-1";
+    std::string problem;
+    std::string html = data_.RenderSpread(layout, deck, question, reversed, &problem);
+    if (!problem.empty()) {
+        // Nothing can be dealt: say why and keep the form as it is.
+        CMsgBox().Show(problem, platform::kIconExclamation);
+        return 0;
+    }
+    currentDeck = deck;
+    currentLayout = layout;
+    WritePage(html);
+    return 0;
+}
+
+int CSagewendDlg::OnCardClick(const Element& element) {
+    const int pos = CAtoi(element.Text("pos"));
+    const int card = CAtoi(element.Text("card"));
+    const int reversed = CAtoi(element.Text("reversed"));
+    const bool valid = data_.IsLayoutIndex(currentLayout) && data_.IsDeckIndex(currentDeck) && pos >= 0 &&
+                       pos < data_.layouts[static_cast<std::size_t>(currentLayout)].positionCount && card >= 0 &&
+                       card < data_.DeckAt(currentDeck)->cardCount;
+    if (!valid) {
+        CMsgBox().Show("This card no longer belongs to a stored layout and deck", platform::kIconExclamation);
+        return 0;
+    }
+    cardMeaning->ShowMeaning(*data_.DeckAt(currentDeck), card, data_.PositionText(currentLayout, pos), reversed);
+    cardMeaning->Show();
+    return 0;
+}
+
+// Layout editor.
+
+int CSagewendDlg::OnEditor(const Element&) {
+    cardMeaning->Hide();
+    WritePage(data_.BuildLayoutListPage());
+    return 0;
+}
+
+int CSagewendDlg::OnAddOrEditLayout(const Element& element) {
+    std::string html;
+    if (element.Id() == "addlayout") {
+        html = data_.BuildLayoutEditorPage(-1);
+        currentLayout = -1;
+    } else {
+        const int index = CAtoi(ElementValue("layout"));
+        if (!data_.IsLayoutIndex(index)) {
+            CMsgBox().Show("There is no layout to edit, please add a new one", platform::kIconExclamation);
+            return 0;
+        }
+        currentLayout = index;
+        html = data_.BuildLayoutEditorPage(index);
+    }
+    WritePage(html);
+    return 0;
+}
+
+void CSagewendDlg::RedrawLayoutEditor() {
+    data_.editLayout.name = ElementValue("name");
+    WritePage(data_.BuildLayoutEditorPage(-2));
+}
+
+int CSagewendDlg::OnRefreshGrid(const Element&) {
+    auto clamp = [](int value) { return value < 1 ? 1 : (value > kGridSize ? kGridSize : value); };
+    data_.editLayout.columns = clamp(CAtoi(ElementValue("cols")));
+    data_.editLayout.rows = clamp(CAtoi(ElementValue("rows")));
+    RedrawLayoutEditor();
+    return 0;
+}
+
+namespace {
+bool CellInRange(int row, int column) { return row >= 0 && row < kGridSize && column >= 0 && column < kGridSize; }
+}  // namespace
+
+int CSagewendDlg::OnGrid(const Element& element) {
+    const int chosen = CAtoi(ElementValue("desclist"));
+    if (chosen == -1) {
+        CMsgBox().Show("No positions to insert, please add a new one", platform::kIconExclamation);
+        return 0;
+    }
+    const int column = CAtoi(element.Text("col"));
+    const int row = CAtoi(element.Text("row"));
+    if (!CellInRange(row, column) || chosen < 0 || chosen >= data_.editLayout.positionCount) return 0;
+    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::to_string(chosen + 1);
+    RedrawLayoutEditor();
+    return 0;
+}
+
+int CSagewendDlg::OnGridFilled(const Element& element) {
+    const int column = CAtoi(element.Text("col"));
+    const int row = CAtoi(element.Text("row"));
+    if (!CellInRange(row, column)) return 0;
+    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = " ";
+    RedrawLayoutEditor();
+    return 0;
+}
+
+int CSagewendDlg::OnSaveLayout(const Element&) {
+    if (data_.SaveEditedLayout(ElementValue("name"))) OnEditor(Element());
+    return 0;
+}
+
+int CSagewendDlg::OnDescList(const Element& element) {
+    const int index = CAtoi(element.Text("value"));
+    if (index == -1) return 0;
+    if (index < 0 || index >= data_.editLayout.positionCount) return 0;
+    const std::string& text = data_.editLayout.positions[static_cast<std::size_t>(index)];
+    host_.SetElementValue("title", PositionTitle(text));
+    host_.SetElementValue("description", PositionDescription(text));
+    data_.selectedPosition = index;
+    return 0;
+}
+
+int CSagewendDlg::OnAddPos(const Element&) {
+    const std::string title = ElementValue("title");
+    if (title.empty()) {
+        CMsgBox().Show("Please enter a title", platform::kIconExclamation);
+        return 0;
+    }
+    const std::string description = ElementValue("description");
+    if (description.empty()) {
+        CMsgBox().Show("Please enter a description", platform::kIconExclamation);
+        return 0;
+    }
+    data_.AddPosition(title, description);
+    RedrawLayoutEditor();
+    return 0;
+}
+
+int CSagewendDlg::OnUpdatePos(const Element&) {
+    const int index = CAtoi(ElementValue("desclist"));
+    if (index == -1) {
+        CMsgBox().Show("No positions to update, please add a new one", platform::kIconExclamation);
+        return 0;
+    }
+    const std::string title = ElementValue("title");
+    if (title.empty()) {
+        CMsgBox().Show("Please enter a title", platform::kIconExclamation);
+        return 0;
+    }
+    const std::string description = ElementValue("description");
+    if (description.empty()) {
+        CMsgBox().Show("Please enter a description", platform::kIconExclamation);
+        return 0;
+    }
+    if (index < 0 || index >= data_.editLayout.positionCount) return 0;
+    data_.UpdatePosition(index, title, description);
+    RedrawLayoutEditor();
+    return 0;
+}
+
+int CSagewendDlg::OnDeletePos(const Element&) {
+    if (CMsgBox().Show("Are you sure?", platform::kIconQuestion) != platform::kIdOk) return 0;
+    const int index = CAtoi(ElementValue("desclist"));
+    if (index == -1) return 0;
+    if (index < 0 || index >= data_.editLayout.positionCount) return 0;
+    data_.DeletePosition(index);
+    RedrawLayoutEditor();
+    return 0;
+}
+
+}  // namespace sw

@@ -1,0 +1,105 @@
+#pragma once
+// The main dialog: owns all in-memory data and handles every page event.
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "iching/hexagram_table.h"
+#include "platform/host.h"
+#include "readings/card_meaning.h"
+#include "store/oracle_data.h"
+#include "yesno/yes_no.h"
+
+namespace sw {
+
+// Command identifiers of the accelerator table and the posted commands.
+enum Command : int {
+    kCmdExit = 32774,
+    kCmdIChing = 32775,
+    kCmdReadings = 32777,
+    kCmdYesNo = 32779,
+    kCmdHome = 32781,
+    kCmdHelp1 = 32782,
+    kCmdHelp2 = 32783,
+    kCmdEditor = 32785,
+    kCmdNoReload = 32787,  // F5: consumed, handled nowhere
+    kIdHelp = 57670,
+};
+
+// Looks a key up in the main window's accelerator table; 0 when absent.
+int TranslateAccelerator(std::string_view key);
+
+class CSagewendDlg : public platform::PageSink {
+public:
+    using Handler = int (CSagewendDlg::*)(const platform::Element&);
+
+    struct EventMapEntry {
+        int kind;  // 0 id, 1 class, 5 end
+        int event;
+        const char* name;
+        Handler handler;
+    };
+    static const EventMapEntry* GetDHtmlEventMap();
+
+    // Loads all data (may throw FatalDataError).
+    explicit CSagewendDlg(platform::Host& host);
+    // For tests: a dialog over data prepared by the caller.
+    CSagewendDlg(platform::Host& host, OracleData data);
+
+    // PageSink
+    void OnDocumentComplete() override;
+    void OnClick(const platform::Element& source) override;
+    void OnKey(std::string_view key) override;
+    void OnCommand(int command) override;
+
+    // Routes a click by the event map; false when no entry matches.
+    bool Route(const platform::Element& source);
+
+    // Handlers of the event map.
+    int OnCardClick(const platform::Element& element);
+    int ShowReadingForm(const platform::Element& element);
+    int OnYesNo(const platform::Element& element);
+    int OnIChing(const platform::Element& element);
+    int OnExit(const platform::Element& element);
+    int OnHelpClicked(const platform::Element& element);
+    int OnHome(const platform::Element& element);
+    int OnDisclaim(const platform::Element& element);
+    int OnReading(const platform::Element& element);
+    int OnEditor(const platform::Element& element);
+    int OnAddOrEditLayout(const platform::Element& element);
+    int OnDescList(const platform::Element& element);
+    int OnAddPos(const platform::Element& element);
+    int OnDeletePos(const platform::Element& element);
+    int OnUpdatePos(const platform::Element& element);
+    int OnRefreshGrid(const platform::Element& element);
+    int OnGridFilled(const platform::Element& element);
+    int OnGrid(const platform::Element& element);
+    int OnSaveLayout(const platform::Element& element);
+
+    void ShowHomePage();
+    void OnOK() {}
+    void OnCancel();
+
+    OracleData& Data() { return data_; }
+    const std::string& Question() const { return question; }
+    int CurrentDeck() const { return currentDeck; }
+    int CurrentLayout() const { return currentLayout; }
+
+private:
+    void WritePage(const std::string& html) { host_.WritePage(html); }
+    // The value of a page element, "" when it is missing or ambiguous.
+    std::string ElementValue(std::string_view id, std::string_view attribute = "value");
+    void RedrawLayoutEditor();
+    void RunElementCommand(std::string_view id, Handler handler);
+
+    platform::Host& host_;
+    OracleData data_;
+    YesNoOracle yesNo;
+    HexagramTable hexagrams;
+    std::unique_ptr<CCardMeaning> cardMeaning;
+    int currentDeck = -1;
+    int currentLayout = -1;
+    std::string question;
+};
+
+}  // namespace sw

@@ -1,0 +1,10 @@
+#include "core/random.h"
+
+namespace sw {
+
+RandomGenerator& Generator() {
+    static RandomGenerator generator;
+    return generator;
+}
+
+}  // namespace sw

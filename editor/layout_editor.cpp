@@ -1,0 +1,160 @@
+#include "app/msg_box.h"
+#include "core/text.h"
+#include "store/oracle_data.h"
+
+namespace sw {
+
+std::string OracleData::BuildLayoutListPage() const {
+    std::string html;
+    html += "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
+    html += "<BR><BR><BR><h3>Select the layout you wish to edit or click add to create a new one.</h3><BR><BR>";
+    html += "<table width=300 cellpadding='15' cellspacing='0' style='border:ridge 3 #FFFFFF'><tr>";
+    html += "<tr><td><b>Layouts:</b></td>";
+    html += "<td style='vertical-align:top; text-align:left'><select name='layout'>";
+    for (int i = 0; i < layoutCount; ++i)
+        html += Format("<option value='%d'>%s</option>", i, layouts[static_cast<std::size_t>(i)].name.c_str());
+    html += "</select></td></tr>";
+    html += "<td style='text-align:center;' colspan=2><a class='btn' id='editlayout'>Edit</a><a class='btn' "
+            "id='addlayout'>Add</a></td></tr>";
+    html += "</table><br><BR><BR>";
+    return html;
+}
+
+std::string OracleData::BuildPositionList() const {
+    std::string html = "<select id='desclist' size=4 style='width:400px'>";
+    for (int i = 0; i < editLayout.positionCount; ++i) {
+        const char* format =
+            i == selectedPosition ? "<option selected value='%d'>%d - %s</option>" : "<option  value='%d'>%d - %s</option>";
+        html += Format(format, i, i + 1, PositionTitle(editLayout.positions[static_cast<std::size_t>(i)]).c_str());
+    }
+    html += "</select>";
+    return html;
+}
+
+std::string OracleData::BuildLayoutEditorPage(int mode) {
+    // Values typed by the user go into double-quoted attributes: escaped, so
+    // a quote in a name or title can never cut the text short.
+    std::string html;
+    html += "<table  cellpadding=5 border=0><tr><td align='center' valign='top'>";
+    html += Format("<input name='layout' type='hidden' value='%d'>", mode);
+    if (mode >= 0) {
+        selectedLayout = mode;
+        editLayout.Assign(layouts[static_cast<std::size_t>(mode)]);
+        selectedPosition = editLayout.positionCount > 0 ? 0 : -1;
+    } else if (mode == -1) {
+        selectedLayout = -1;
+        editLayout.Reset();
+        selectedPosition = -1;
+    }
+    const bool hasSelection = selectedPosition >= 0 && selectedPosition < editLayout.positionCount;
+    const std::string positionText =
+        hasSelection ? editLayout.positions[static_cast<std::size_t>(selectedPosition)] : std::string();
+    html += "<input name='position' type='hidden' value='-1'>";
+    html += Format("<tr><td style='font-weight:bold;font-size:10pt' >Name:</td><td><input name='name' type='text' "
+                   "value=\"%s\" SIZE='40'></td></tr>",
+                   EscapeHtml(editLayout.name).c_str());
+    html += "<tr><td style='font-weight:bold;font-size:10pt'>&nbsp;</td></tr>";
+    html += "<tr><td style='font-weight:bold;font-size:10pt'>Position Title:</td><td><input name='title' "
+            "type='text' value=\"";
+    if (hasSelection) html += EscapeHtml(PositionTitle(positionText));
+    html += "\" SIZE='40'></td></tr>";
+    html += "<tr><td style='font-weight:bold;font-size:10pt' >Description:</td></tr><tr><td colspan=2><input "
+            "name='description' type='text' value=\"";
+    if (hasSelection) html += EscapeHtml(PositionDescription(positionText));
+    html += "\" style='width:400px'></td></tr>";
+    html += "<td style='text-align:center;' colspan=2><a class='btn' id='updatepos'>Update</a><a class='btn' "
+            "id='deletepos'>Delete</a><a class='btn' id='addpos'>Add</a></td></tr>";
+    html += "<tr><td colspan=2 style='font-weight:bold;font-size:10pt'>";
+    html += "Card Positions:<br>";
+    if (mode != -1 && editLayout.positionCount != 0) {
+        html += BuildPositionList();
+    } else {
+        html += "<select id='desclist' size=4 style='width:400px'>";
+        html += "<option selected value='-1'>Enter a Card position</option>";
+        html += "</select>";
+    }
+    html += "</td></tr>";
+    html += "<tr><td align=center style='font-weight:bold;font-size:10pt;'  colspan=2>Columns:&nbsp;&nbsp;";
+    auto sizeOptions = [&](int current) {
+        for (int v = 1; v <= 10; ++v)
+            html += Format(v == current ? "<option value='%d' SELECTED>%d</option>" : "<option value='%d'>%d</option>", v, v);
+    };
+    html += "<select id='cols'>";
+    sizeOptions(editLayout.columns);
+    html += "</select>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;";
+    html += "Rows:&nbsp;&nbsp;";
+    html += "<select id='rows'>";
+    sizeOptions(editLayout.rows);
+    html += "</select>&nbsp;&nbsp;&nbsp;<a class='btn' id='refreshgrid'>Refresh</a></td></tr>";
+    html += "<tr><td colspan=2 style='font-weight:bold;font-size:10pt' align=center>";
+    html += "<table border=1  cellpadding=10 cellspacing=0>";
+    for (int r = 0; r < editLayout.rows; ++r) {
+        html += "<tr>";
+        for (int c = 0; c < editLayout.columns; ++c) {
+            const std::string& cell = editLayout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            if (cell != " ") {
+                html += Format("<td row='%d' col='%d' id='gridfilled' class='gridfilled'>", r, c);
+                html += cell;
+                html += "</td>";
+            } else {
+                html += Format("<td row='%d' col='%d' class='grid' id='grid'>&nbsp;</td>", r, c);
+            }
+        }
+        html += "</tr>";
+    }
+    html += "</table>";
+    html += "</td></tr>";
+    html += "<tr><td colspan=2 align=center>";
+    html += "<a class='btn' id='savelayout'>Save</a><a class='btn' id='editor'>Cancel</a>";
+    html += "</td></tr>";
+    html += "</table>";
+    return html;
+}
+
+bool OracleData::SaveEditedLayout(const std::string& name) {
+    editLayout.name = name;
+    // Keep the store as it was, so a save that cannot write changes nothing
+    // in memory either and the user can try again.
+    std::vector<LayoutRecord> previous = layouts;
+    const int previousCount = layoutCount;
+    const bool adding = selectedLayout == -1 || !IsLayoutIndex(selectedLayout);
+    if (adding) {
+        LayoutRecord added;
+        added.Assign(editLayout);
+        layouts.push_back(std::move(added));
+        layoutCount = static_cast<int>(layouts.size());
+    } else {
+        layouts[static_cast<std::size_t>(selectedLayout)].Assign(editLayout);
+    }
+    if (!SaveLayouts()) {
+        layouts = std::move(previous);
+        layoutCount = previousCount;
+        return false;
+    }
+    CMsgBox().Show(adding ? "Layout successfully added" : "Layout successfully updated", platform::kIconExclamation);
+    return true;
+}
+
+void OracleData::AddPosition(const std::string& title, const std::string& description) {
+    ++editLayout.positionCount;
+    editLayout.positions.push_back(title + "|" + description);
+    selectedPosition = static_cast<int>(editLayout.positions.size()) - 1;
+}
+
+void OracleData::UpdatePosition(int index, const std::string& title, const std::string& description) {
+    editLayout.positions[static_cast<std::size_t>(index)] = title + "|" + description;
+}
+
+void OracleData::DeletePosition(int index) {
+    const std::string highest = std::to_string(editLayout.positionCount);
+    --editLayout.positionCount;
+    editLayout.positions.erase(editLayout.positions.begin() + index);
+    selectedPosition = static_cast<int>(editLayout.positions.size()) - 1;
+    // Every cell of the whole grid, in use or not, so a later Refresh never
+    // shows a number that names no position.
+    for (auto& row : editLayout.grid)
+        for (auto& cell : row)
+            if (cell == highest) cell = " ";
+}
+
+}  // namespace sw

@@ -1,0 +1,54 @@
+#pragma once
+// The window services the handlers rely on. The real implementation drives a
+// browser page over a WebSocket; the flow tests use a page double.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/element.h"
+
+namespace sw::platform {
+
+inline constexpr int kIconQuestion = 32514;
+inline constexpr int kIconExclamation = 32515;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Replaces the content of the main page's fileList DIV.
+    virtual void WritePage(const std::string& html) = 0;
+    // Looks up an element of the main document by id or name, any case.
+    virtual std::optional<Element> GetElement(std::string_view id) = 0;
+    // Sets the current value of an input of the main document.
+    virtual void SetElementValue(std::string_view id, const std::string& value) = 0;
+    // A modal notification; returns kIdOk or kIdCancel.
+    virtual int ShowMessage(const std::string& message, int iconId) = 0;
+    // The card meaning window: its own document and its visibility.
+    virtual void WriteMeaningPage(const std::string& html) = 0;
+    virtual void ShowMeaningWindow(bool visible) = 0;
+    virtual void SetWaitCursor(bool wait) = 0;
+    // A blocking pause of the handler thread.
+    virtual void Pause(int milliseconds) = 0;
+    // Opens the help at a topic; an empty topic is the default one.
+    virtual void ShowHelp(const std::string& topic) = 0;
+    // Queues a command for the dialog, handled after the current handler.
+    virtual void PostCommand(int command) = 0;
+    // Ends the main dialog: the program shuts down.
+    virtual void EndDialog() = 0;
+};
+
+// Receives what the page does; implemented by the main dialog.
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    virtual void OnDocumentComplete() = 0;
+    virtual void OnClick(const Element& source) = 0;
+    // A key as the page names it: "Alt+O", "F1", "F5", "Escape", "Enter".
+    virtual void OnKey(std::string_view key) = 0;
+    virtual void OnCommand(int command) = 0;
+};
+
+}  // namespace sw::platform

@@ -1,0 +1,44 @@
+#include "core/text.h"
+#include "store/oracle_data.h"
+
+namespace sw {
+
+std::string OracleData::RenderReadingForm(const std::string& question) const {
+    std::string html;
+    html += "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
+    html += "<BR><BR><img src='file:images/readings.gif' border='0'><BR><BR><BR><BR>";
+    html += "<h3>Type your question below and select a reading below</h3>";
+    html += "<table cellpadding='5' cellspacing='5'><tr>";
+    html += "<td><b>Question:</b></td>";
+    html += Format("<td  style='text-align:left'><input name='question' type='text' value='%s' SIZE='40' "
+                   "MAXLENGTH='80'></td></tr>",
+                   EscapeHtml(question).c_str());
+    html += "<tr><td><b>Layout:</b></td>";
+    html += "<td style='text-align:left'><select name='layout'>";
+    for (int i = 0; i < layoutCount; ++i) {
+        const char* format = i == selectedLayout ? "<option selected value='%d'>%s</option>" : "<option value='%d'>%s</option>";
+        html += Format(format, i, layouts[static_cast<std::size_t>(i)].name.c_str());
+    }
+    html += "</select></td></tr>";
+    html += "<tr><td style='text-align:left;'><b>Deck:</b></td>";
+    html += "<td style='text-align:left;'>";
+    html += "<select name='deck'>";
+    for (int i = 0; i < deckCount; ++i) {
+        const DeckRecord& deck = decks[static_cast<std::size_t>(i)];
+        if (!deck.loaded) continue;
+        const char* format = i == selectedDeck ? "<option value='%d' selected>%s</option>" : "<option value='%d'>%s</option>";
+        html += Format(format, i, deck.directory.c_str());
+    }
+    html += "</select>";
+    html += "</td></tr><tr>";
+    html += "<td style='text-align:left;'><b>Reversed:</b></td>";
+    html += "<td style='text-align:left;'>";
+    html += "<input type='checkbox' name='reverse' value='1' CHECKED>";
+    html += "</td></tr>";
+    html += "<tr><td colspan='2' align='center'>";
+    html += "<INPUT id='reading' TYPE='image' src='file:images/ask.gif' border='0' name='submit' value='Ask the Oracle'>";
+    html += "</td></tr></table>";
+    return html;
+}
+
+}  // namespace sw

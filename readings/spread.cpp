@@ -1,0 +1,91 @@
+#include "core/random.h"
+#include "core/text.h"
+#include "store/oracle_data.h"
+
+namespace sw {
+
+void OracleData::ClearDrawn() { drawn.fill(0); }
+
+int OracleData::DrawCard() {
+    const int n = decks[static_cast<std::size_t>(selectedDeck)].cardCount;
+    int k = Rand() % n;
+    while (drawn[static_cast<std::size_t>(k)] == 1) k = Rand() % n;
+    drawn[static_cast<std::size_t>(k)] = 1;
+    return k;
+}
+
+std::string OracleData::PositionText(int layout, int position) const {
+    if (!IsLayoutIndex(layout)) return {};
+    const LayoutRecord& record = layouts[static_cast<std::size_t>(layout)];
+    if (position < 0 || position >= static_cast<int>(record.positions.size())) return {};
+    return record.positions[static_cast<std::size_t>(position)];
+}
+
+std::string OracleData::CheckSpread(int layoutIndex, int deckIndex) const {
+    if (!IsLayoutIndex(layoutIndex) || !IsDeckIndex(deckIndex) || !decks[static_cast<std::size_t>(deckIndex)].loaded)
+        return "Please choose a layout and a deck";
+    const DeckRecord& deck = decks[static_cast<std::size_t>(deckIndex)];
+    const LayoutRecord& layout = layouts[static_cast<std::size_t>(layoutIndex)];
+    if (deck.cardCount < 1 || deck.cardCount > kMaxDeckCards || static_cast<int>(deck.cards.size()) != deck.cardCount)
+        return Format("The deck %s has no cards that can be dealt", deck.directory.c_str());
+    int filled = 0;
+    for (int r = 0; r < layout.rows; ++r) {
+        for (int c = 0; c < layout.columns; ++c) {
+            const std::string& cell = layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            if (cell == " ") continue;
+            ++filled;
+            const int p = CAtoi(cell) - 1;
+            if (p < 0 || p >= static_cast<int>(layout.positions.size()))
+                return Format("The layout %s has a cell that names no position", layout.name.c_str());
+        }
+    }
+    if (filled > deck.cardCount)
+        return Format("The layout %s needs more cards than the deck %s holds", layout.name.c_str(),
+                      deck.directory.c_str());
+    return {};
+}
+
+std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::string& question, bool reversed,
+                                     std::string* problem) {
+    // Refuse what cannot be dealt before touching any state, so a bad choice
+    // can neither crash the deal nor loop forever looking for a free card.
+    std::string why = CheckSpread(layoutIndex, deckIndex);
+    if (!why.empty()) {
+        if (problem) *problem = why;
+        return {};
+    }
+    ClearDrawn();
+    reversedAllowed = reversed;
+    selectedDeck = deckIndex;
+    selectedLayout = layoutIndex;
+    const DeckRecord& deck = decks[static_cast<std::size_t>(deckIndex)];
+    const LayoutRecord& layout = layouts[static_cast<std::size_t>(layoutIndex)];
+
+    std::string html = Format("<h3><center>%s</center></h3><TABLE align='center' cellspacing=10>",
+                              EscapeHtml(question).c_str());
+    for (int r = 0; r < layout.rows; ++r) {
+        html += "<tr>";
+        for (int c = 0; c < layout.columns; ++c) {
+            html += "<td align=center valign=top>";
+            const std::string& cell = layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            if (cell != " ") {
+                const int card = DrawCard();
+                const int p = CAtoi(cell) - 1;
+                const std::string title = PositionTitle(layout.positions[static_cast<std::size_t>(p)]);
+                int roll = 0;
+                if (reversedAllowed) roll = Rand() % 4 == 0 ? 1 : 0;
+                const int shownReversed = roll == 1 && deck.cards[static_cast<std::size_t>(card)].hasReversedImage ? 1 : 0;
+                const std::string url = deck.CardImageUrl(card, roll);
+                html += Format("<IMG class='card' pos='%d' reversed='%d' card='%d' src='%s'  border='0' alt='%s' ><br>"
+                               "<div style='font-size:10pt;font-weight:bold;'>%d - %s</div>",
+                               p, shownReversed, card, url.c_str(), title.c_str(), p + 1, title.c_str());
+            }
+            html += "</td>";
+        }
+        html += "</tr>";
+    }
+    html += "</TABLE><br><br>";
+    return html;
+}
+
+}  // namespace sw

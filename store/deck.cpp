@@ -1,0 +1,123 @@
+#include "store/deck.h"
+
+#include "app/msg_box.h"
+#include "core/text.h"
+#include "platform/host.h"
+#include "store/data_format.h"
+#include "store/encoded_text_file.h"
+
+namespace sw {
+
+namespace {
+
+void ShowError(const char* format, const std::string& directory) {
+    CMsgBox box;
+    box.Show(Format(format, directory.c_str()), platform::kIconExclamation);
+}
+
+}  // namespace
+
+bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardIndexLines* lines) {
+    auto fail = [&](std::string message) {
+        if (problem) *problem = {in.LineNumber(), std::move(message)};
+        return false;
+    };
+    deck.cards.clear();
+    deck.cardCount = 0;
+
+    std::string line;
+    in.ReadString(line);
+    if (lines) lines->countLine = in.LineNumber();
+    const int count = CAtoi(line);
+    if (count > kMaxDeckCards)
+        return fail(Format("the index declares %d cards; a deck holds at most %d", count, kMaxDeckCards));
+    if (count < 1) return true;
+    deck.cardCount = count;
+    deck.cards.resize(static_cast<std::size_t>(count));
+
+    for (int i = 0; i < count; ++i) {
+        CardRecord& card = deck.cards[static_cast<std::size_t>(i)];
+        const int number = i + 1;
+        if (!in.ReadString(line)) return fail(Format("the file ends where card %d should begin", number));
+        if (line != kCardMarker)
+            return fail(Format("card %d: expected the line \"%s\"", number, kCardMarker));
+        if (lines) lines->cardLines.push_back(in.LineNumber());
+        // A file cut short inside these lines reads them as empty, and the
+        // marker test below then fails.
+        in.ReadString(card.name);
+        in.ReadString(line);
+        card.hasReversedImage = line == "1";
+        in.ReadString(card.imageExtension);
+        in.ReadString(card.reversedImageSuffix);
+        in.ReadString(card.number);
+        if (!in.ReadString(line))
+            return fail(Format("card %d: the file ends before the line \"%s\"", number, kMeaningMarker));
+        if (line != kMeaningMarker)
+            return fail(Format("card %d: expected the line \"%s\"", number, kMeaningMarker));
+        if (lines) lines->meaningLines.push_back(in.LineNumber());
+
+        card.meaning.clear();
+        for (;;) {
+            if (!in.ReadString(line))
+                return fail(Format("card %d: the file ends before the line \"%s\"", number, kReverseMarker));
+            if (line == kReverseMarker) break;
+            card.meaning += line;
+        }
+        if (lines) lines->reverseLines.push_back(in.LineNumber());
+        card.reversedMeaning.clear();
+        for (;;) {
+            if (!in.ReadString(line))
+                return fail(Format("card %d: the file ends before the line \"%s\"", number, kEndMarker));
+            if (line == kEndMarker) break;
+            card.reversedMeaning += line;
+        }
+        if (lines) lines->endLines.push_back(in.LineNumber());
+    }
+    return true;
+}
+
+bool DeckRecord::LoadIndex(const std::string& folder) {
+    if (loaded) return true;
+    directory = folder;
+    if (!IsSafeDeckDirectory(folder)) {
+        ShowError("Error opening %s index file", folder);
+        return false;
+    }
+    EncodedTextFile file;
+    if (!file.Open(Format("decks/%s/index.dat", folder.c_str()), EncodedTextFile::modeRead)) {
+        ShowError("Error opening %s index file", folder);
+        return false;
+    }
+    const bool ok = ReadCardIndex(file, *this);
+    file.Close();
+    if (!ok) {
+        ShowError("Error reading %s index file", folder);
+        return false;
+    }
+    loaded = true;
+    return true;
+}
+
+std::string DeckRecord::CardImageUrl(int cardIndex, int orientation) const {
+    if (cardIndex < 0 || static_cast<std::size_t>(cardIndex) >= cards.size()) return std::string();
+    const CardRecord& card = cards[static_cast<std::size_t>(cardIndex)];
+    if (card.hasReversedImage && orientation == 1)
+        return Format("file:decks/%s/%.2s%s.%s", directory.c_str(), card.number.c_str(),
+                      card.reversedImageSuffix.c_str(), card.imageExtension.c_str());
+    return Format("file:decks/%s/%.2s.%s", directory.c_str(), card.number.c_str(), card.imageExtension.c_str());
+}
+
+bool IsSafeDeckDirectory(const std::string& directory) {
+    if (!directory.empty() && (directory.front() == '/' || directory.front() == '\\')) return false;
+    // Both separators count: a catalogue written on Windows may use either.
+    std::size_t start = 0;
+    while (start <= directory.size()) {
+        std::size_t end = directory.find_first_of("/\\", start);
+        if (end == std::string::npos) end = directory.size();
+        if (directory.compare(start, end - start, "..") == 0) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace sw

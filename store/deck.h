@@ -1,0 +1,38 @@
+#pragma once
+// A deck of the catalogue and its cards, read from decks/<deck>/index.dat.
+#include <string>
+#include <vector>
+
+namespace sw {
+
+inline constexpr int kMaxDeckCards = 120;
+
+struct CardRecord {
+    std::string number;               // first two characters name the picture files
+    std::string name;
+    std::string meaning;              // HTML
+    std::string reversedMeaning;      // HTML
+    std::string imageExtension;       // without the dot
+    std::string reversedImageSuffix;  // between the number and the dot
+    bool hasReversedImage = false;
+};
+
+struct DeckRecord {
+    int cardCount = 0;
+    std::vector<CardRecord> cards;  // cardCount entries once the index is read
+    bool loaded = false;
+    std::string directory;          // folder under decks/, also the deck's display name
+
+    // Reads decks/<directory>/index.dat relative to the working directory.
+    // True when the deck is (or already was) completely loaded; false after an
+    // error that has been shown.
+    bool LoadIndex(const std::string& directory);
+    // "file:decks/<dir>/<nn><suffix>.<ext>" for a reversed card with a
+    // reversed picture (orientation 1), otherwise the upright picture.
+    std::string CardImageUrl(int cardIndex, int orientation) const;
+};
+
+// Whether a deck folder name stays inside decks/ (not absolute, no "..").
+bool IsSafeDeckDirectory(const std::string& directory);
+
+}  // namespace sw

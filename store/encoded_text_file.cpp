@@ -1,0 +1,232 @@
+#include "store/encoded_text_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/msg_box.h"
+#include "core/text.h"
+#include "platform/host.h"
+#include "store/line_coder.h"
+
+namespace sw {
+
+namespace {
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+public:
+    Descriptor(FileSystem& fs, int fd) : fs_(fs), fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) fs_.Close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now, reporting the result (a delayed write error shows here).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fs_.Close(fd) == 0;
+    }
+
+private:
+    FileSystem& fs_;
+    int fd_;
+};
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// A name no other save uses, beside the destination so the rename stays
+// within one file system.
+std::string TemporaryPathFor(const std::string& destination) {
+    static std::atomic<unsigned> counter{0};
+    return Format("%s.tmp-%ld-%u", destination.c_str(), static_cast<long>(::getpid()), counter++);
+}
+
+bool SyncFolder(FileSystem& fs, const std::string& folder) {
+    Descriptor dir(fs, fs.Open(folder, O_RDONLY | O_DIRECTORY, 0));
+    if (!dir.valid()) return false;
+    // Some file systems cannot sync a directory; there is nothing more to do.
+    if (fs.Fsync(dir.get()) != 0 && errno != EINVAL && errno != ENOTSUP) return false;
+    return dir.Close();
+}
+
+}  // namespace
+
+EncodedTextFile::EncodedTextFile(FileSystem& fileSystem) : fs_(fileSystem) {}
+
+EncodedTextFile::~EncodedTextFile() {
+    CloseCopy();
+    RemoveCopy();
+}
+
+void EncodedTextFile::CloseCopy() {
+    reader_.reset();
+    writer_.reset();
+    if (fd_ >= 0) {
+        fs_.Close(fd_);
+        fd_ = -1;
+    }
+}
+
+void EncodedTextFile::RemoveCopy() {
+    if (copyOnDisk_) {
+        fs_.Unlink(copyPath_);
+        copyOnDisk_ = false;
+    }
+}
+
+bool EncodedTextFile::Open(const std::string& path, unsigned openFlags) {
+    CloseCopy();
+    RemoveCopy();
+    copyPath_ = path + "dec";
+    storedPath_ = path;
+    lineNumber_ = 0;
+    writeFailed_ = false;
+    writing_ = (openFlags & (modeWrite | 0x0002u)) != 0;
+
+    // Decoding runs for the writer too; the copy is then truncated below.
+    if (!DecodeFile(storedPath_, copyPath_)) {
+        RemoveCopy();
+        return false;
+    }
+    int flags = writing_ ? O_WRONLY : O_RDONLY;
+    if (openFlags & modeCreate) flags |= O_CREAT | O_TRUNC;
+    fd_ = fs_.Open(copyPath_, flags, 0600);
+    if (fd_ < 0) {
+        RemoveCopy();
+        return false;
+    }
+    if (writing_)
+        writer_ = std::make_unique<BufferedWriter>(fs_, fd_);
+    else
+        reader_ = std::make_unique<LineReader>(fs_, fd_);
+    return true;
+}
+
+bool EncodedTextFile::ReadString(std::string& line) {
+    if (!reader_) {
+        line.clear();
+        return false;
+    }
+    if (!reader_->ReadLine(line)) return false;
+    ++lineNumber_;
+    return true;
+}
+
+void EncodedTextFile::WriteString(std::string_view text) {
+    if (!writer_) {
+        writeFailed_ = true;
+        return;
+    }
+    writer_->Write(text);
+    writer_->Write("\n");
+}
+
+void EncodedTextFile::Close() {
+    CloseCopy();
+    RemoveCopy();
+}
+
+bool EncodedTextFile::Commit() {
+    bool ok = writing_ && writer_ && !writeFailed_;
+    if (ok) ok = writer_->Flush();
+    writer_.reset();
+    if (fd_ >= 0) {
+        if (fs_.Close(fd_) != 0) ok = false;
+        fd_ = -1;
+    }
+    CloseCopy();
+    if (ok) ok = EncodeFile(copyPath_, storedPath_);
+    RemoveCopy();
+    return ok;
+}
+
+bool EncodedTextFile::DecodeFile(const std::string& source, const std::string& destination) {
+    Descriptor in(fs_, fs_.Open(source, O_RDONLY, 0));
+    // Only a file that is not there reads as empty: one that exists but
+    // cannot be read must not be taken for an empty store and saved over.
+    bool sourceUsable = true;
+    if (in.valid()) {
+        std::printf("The source plaintext file, %s, is open. \n", source.c_str());
+    } else {
+        sourceUsable = errno == ENOENT;
+        ReportError("Error opening source plaintext file!");
+    }
+
+    Descriptor out(fs_, fs_.Open(destination, O_WRONLY | O_CREAT | O_TRUNC, 0600));
+    if (out.valid()) {
+        if (destination == copyPath_) copyOnDisk_ = true;
+        std::printf("Destination file %s is open. \n", destination.c_str());
+    } else {
+        ReportError("Error opening destination ciphertext file!");
+    }
+    if (!sourceUsable || !out.valid()) return false;
+
+    bool ok = true;
+    if (in.valid()) {
+        LineReader reader(fs_, in.get());
+        BufferedWriter writer(fs_, out.get());
+        std::string line;
+        while (reader.ReadLine(line)) {
+            writer.Write(DecodedLineText(line));
+            writer.Write("\n");
+        }
+        ok = !reader.Failed() && writer.Flush();
+    }
+    return out.Close() && ok;
+}
+
+bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& destination) {
+    Descriptor in(fs_, fs_.Open(source, O_RDONLY, 0));
+    if (!in.valid()) return false;
+    std::printf("The source plaintext file, %s, is open. \n", source.c_str());
+
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryPathFor(destination);
+        fd = fs_.Open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return false;
+    Descriptor out(fs_, fd);
+    // A replaced file keeps its permissions.
+    struct stat existing {};
+    if (::stat(destination.c_str(), &existing) == 0) ::fchmod(out.get(), existing.st_mode & 07777);
+    std::printf("Destination file %s is open. \n", destination.c_str());
+
+    LineReader reader(fs_, in.get());
+    BufferedWriter writer(fs_, out.get());
+    std::string line;
+    while (reader.ReadLine(line)) {
+        writer.Write(EncodeLine(line));
+        writer.Write("\n");
+    }
+    bool ok = !reader.Failed() && writer.Flush();
+    ok = ok && fs_.Fsync(out.get()) == 0;
+    ok = out.Close() && ok;
+    ok = ok && fs_.Rename(temporary, destination) == 0;
+    if (!ok) {
+        fs_.Unlink(temporary);
+        return false;
+    }
+    return SyncFolder(fs_, FolderOf(destination));
+}
+
+void EncodedTextFile::ReportError(const std::string& message) {
+    CMsgBox box;
+    box.Show(Format("%s", message.c_str()), platform::kIconExclamation);
+}
+
+}  // namespace sw

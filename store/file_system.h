@@ -1,0 +1,80 @@
+#pragma once
+// The few POSIX file operations the data files go through. Tests replace
+// them to make any single step fail; the program uses the real ones.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace sw {
+
+// Each operation follows its POSIX namesake: -1 with errno set on failure.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual int Open(const std::string& path, int flags, mode_t mode);
+    virtual ssize_t Read(int fd, void* buffer, std::size_t size);
+    virtual ssize_t Write(int fd, const void* data, std::size_t size);
+    virtual int Fsync(int fd);
+    virtual int Close(int fd);
+    virtual int Rename(const std::string& from, const std::string& to);
+    virtual int Unlink(const std::string& path);
+};
+
+// The real operations.
+FileSystem& RealFileSystem();
+// The operations the data files use now: the real ones unless a test has
+// installed others.
+FileSystem& CurrentFileSystem();
+
+// Installs fileSystem for as long as the guard lives.
+class ScopedFileSystem {
+public:
+    explicit ScopedFileSystem(FileSystem& fileSystem);
+    ~ScopedFileSystem();
+    ScopedFileSystem(const ScopedFileSystem&) = delete;
+    ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+private:
+    FileSystem* previous_;
+};
+
+// Reads lines from a descriptor. A line ends at "\n" or at "\r\n" (files
+// from Windows); a last line without a line end is still a line, and so is
+// a final "\r" cut off from its "\n".
+class LineReader {
+public:
+    LineReader(FileSystem& fileSystem, int fd) : fs_(fileSystem), fd_(fd) {}
+    // The next line without its line end; false at the end of the data or
+    // after a read error, with line empty.
+    bool ReadLine(std::string& line);
+    bool Failed() const { return failed_; }
+
+private:
+    bool Fill();
+
+    FileSystem& fs_;
+    int fd_;
+    std::string buffer_;
+    std::size_t start_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+// Buffered writes to a descriptor, completing short writes. After the first
+// failure nothing more is written and Failed() stays true.
+class BufferedWriter {
+public:
+    BufferedWriter(FileSystem& fileSystem, int fd) : fs_(fileSystem), fd_(fd) {}
+    void Write(std::string_view text);
+    bool Flush();
+    bool Failed() const { return failed_; }
+
+private:
+    FileSystem& fs_;
+    int fd_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+}  // namespace sw

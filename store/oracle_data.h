@@ -1,0 +1,79 @@
+#pragma once
+// The main window's data holder: the deck catalogue, the layout store, the
+// state of the reading in progress and the layout editor's working copy.
+#include <array>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "store/deck.h"
+#include "store/layout.h"
+
+namespace sw {
+
+namespace platform {
+class Host;
+}
+
+// A start-up data error after which the program cannot go on; the message
+// has already been shown. main() ends the process with a non-zero status.
+class FatalDataError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class OracleData {
+public:
+    std::vector<LayoutRecord> layouts;
+    std::array<int, kMaxDeckCards> drawn{};
+    std::vector<DeckRecord> decks;
+    int selectedDeck = 0;
+    bool reversedAllowed = false;
+    int deckCount = 0;
+    int layoutCount = 0;
+    int selectedLayout = 0;
+    LayoutRecord editLayout;
+    int selectedPosition = 0;
+
+    // Reads data/decks.dat, every deck's index and data/layouts.dat from the
+    // working directory. Throws FatalDataError after showing "Error opening
+    // Deck files", "Error opening Layout files" or "Error in Layout files".
+    OracleData();
+    // An empty holder that reads nothing (tests, tools).
+    struct NoLoad {};
+    explicit OracleData(NoLoad) {}
+
+    void LoadDecks();
+    void LoadLayouts();
+    // Rewrites data/layouts.dat from layouts. False (after showing "Error
+    // opening Layout files") when the stored file could not be written; the
+    // stored file is then unchanged.
+    bool SaveLayouts();
+
+    DeckRecord* DeckAt(int index) { return &decks[static_cast<std::size_t>(index)]; }
+    bool IsDeckIndex(int index) const { return index >= 0 && index < deckCount; }
+    bool IsLayoutIndex(int index) const { return index >= 0 && index < layoutCount; }
+    // A copy of the position text of layout l at index p; "" when missing.
+    std::string PositionText(int layout, int position) const;
+
+    // Reading form and spread.
+    std::string RenderReadingForm(const std::string& question) const;
+    void ClearDrawn();
+    int DrawCard();
+    // Empty when the spread cannot be dealt; then problem says why.
+    std::string RenderSpread(int layoutIndex, int deckIndex, const std::string& question, bool reversed,
+                             std::string* problem = nullptr);
+    // Why a deal of this layout from this deck cannot be made, or "".
+    std::string CheckSpread(int layoutIndex, int deckIndex) const;
+
+    // Layout editor.
+    std::string BuildLayoutListPage() const;
+    std::string BuildLayoutEditorPage(int mode);
+    std::string BuildPositionList() const;
+    bool SaveEditedLayout(const std::string& name);
+    void AddPosition(const std::string& title, const std::string& description);
+    void UpdatePosition(int index, const std::string& title, const std::string& description);
+    void DeletePosition(int index);
+};
+
+}  // namespace sw

@@ -1,0 +1,79 @@
+// OracleData's construction and the reading and writing of its data files.
+#include <algorithm>
+
+#include "app/msg_box.h"
+#include "core/text.h"
+#include "platform/host.h"
+#include "store/data_format.h"
+#include "store/encoded_text_file.h"
+#include "store/oracle_data.h"
+
+namespace sw {
+
+namespace {
+
+constexpr const char* kDeckListPath = "data/decks.dat";
+constexpr const char* kLayoutsPath = "data/layouts.dat";
+
+// Far more decks than anyone keeps; it bounds what a broken count line in
+// the deck list can make the program allocate and look for.
+constexpr int kMaxDecks = 1000;
+
+void ShowError(const char* message) {
+    CMsgBox box;
+    box.Show(message, platform::kIconExclamation);
+}
+
+[[noreturn]] void Fatal(const char* message) {
+    ShowError(message);
+    throw FatalDataError(message);
+}
+
+}  // namespace
+
+OracleData::OracleData() {
+    LoadDecks();
+    LoadLayouts();
+}
+
+void OracleData::LoadDecks() {
+    decks.clear();
+    deckCount = 0;
+    EncodedTextFile file;
+    if (!file.Open(kDeckListPath, EncodedTextFile::modeRead)) Fatal("Error opening Deck files");
+
+    std::string line;
+    file.ReadString(line);
+    const int count = std::clamp(CAtoi(line), 0, kMaxDecks);
+    decks.resize(static_cast<std::size_t>(count));
+    deckCount = count;
+    for (DeckRecord& deck : decks) {
+        // Past the end of the list a folder line reads as empty.
+        file.ReadString(line);
+        deck.LoadIndex(line);
+    }
+    file.Close();
+}
+
+void OracleData::LoadLayouts() {
+    EncodedTextFile file;
+    if (!file.Open(kLayoutsPath, EncodedTextFile::modeRead)) Fatal("Error opening Layout files");
+    std::vector<LayoutRecord> read;
+    const bool ok = ReadLayouts(file, read);
+    file.Close();
+    if (!ok) Fatal("Error in Layout files");
+    layouts = std::move(read);
+    layoutCount = static_cast<int>(layouts.size());
+}
+
+bool OracleData::SaveLayouts() {
+    EncodedTextFile file;
+    if (file.Open(kLayoutsPath, EncodedTextFile::modeCreate | EncodedTextFile::modeWrite)) {
+        for (const std::string& line : LayoutFileLines(layouts)) file.WriteString(line);
+        if (file.Commit()) return true;
+    }
+    ShowError("Error opening Layout files");
+    return false;
+}
+
+}  // namespace sw

@@ -1,0 +1,22 @@
+#!/bin/sh
+# Rebuilds the bundled sample data files from their plain sources in
+# tools/sample-src: each text line is stored as the Base64 of its bytes.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+src="$here/sample-src"
+out="$here/../sample"
+
+encode() {
+    while IFS= read -r line || [ -n "$line" ]; do
+        if [ -n "$line" ]; then printf '%s' "$line" | base64 -w0; fi
+        printf '\n'
+    done
+}
+
+deck="Classic Tarot"
+mkdir -p "$out/data" "$out/decks/$deck"
+printf '1\n%s\n' "$deck" | encode > "$out/data/decks.dat"
+cards=$(cat "$src/cards-1.txt" "$src/cards-2.txt" | grep -c '^######CARD######$')
+{ echo "$cards"; cat "$src/cards-1.txt" "$src/cards-2.txt"; } | encode > "$out/decks/$deck/index.dat"
+encode < "$src/layouts.txt" > "$out/data/layouts.dat"
+echo "sample data rebuilt: $cards cards"
