@@ -509,9 +509,9 @@ int Checker::Run() {
     }
     CheckDeckList();
     CheckLayouts();
+    std::fflush(stdout);
     std::fprintf(stderr, "%d error%s, %d warning%s\n", errors_, errors_ == 1 ? "" : "s", warnings_,
                  warnings_ == 1 ? "" : "s");
-    std::fflush(stdout);
     return errors_ > 0 ? 1 : 0;
 }
 

@@ -1,0 +1,196 @@
+// Clicking and typing through the main page: routing, keys, home page,
+// notifications, help and exit.
+#include <gtest/gtest.h>
+
+#include "app/home_page.h"
+#include "app/quote_table.h"
+#include "app/sagewend_dlg.h"
+#include "core/random.h"
+#include "support/session.h"
+
+namespace sw::testing {
+namespace {
+
+using platform::Element;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+Element MakeElement(const std::string& tag, std::vector<std::pair<std::string, std::string>> attributes) {
+    Element element(tag);
+    for (auto& [name, value] : attributes) element.SetAttribute(name, platform::Variant(value));
+    return element;
+}
+
+TEST(ShellFlow, HomePageIsWrittenAtStartWithTheFirstDraw) {
+    Session session(1);
+    // Seed 1 draws 41 first.
+    EXPECT_EQ(session.page().Fragment(), RenderHomePage(41 % kQuoteCount));
+    EXPECT_EQ(session.page().Writes(), 1);
+    EXPECT_TRUE(session.page().Messages().empty());
+}
+
+TEST(ShellFlow, MenuLinksAndTheirUnderlinedLettersReachTheSameHandlers) {
+    Session session(7);
+    auto& page = session.page();
+    struct Case {
+        std::string id;
+        std::string expect;
+    };
+    const std::vector<Case> cases = {
+        {"tarotbtn", "Type your question below and select a reading below"},
+        {"tarotu", "Type your question below and select a reading below"},
+        {"ichingbtn", "Type your question below and then focus on it in your mind"},
+        {"ichingu", "Type your question below and then focus on it in your mind"},
+        {"yesnobtn", "Without a question there can be no answer"},
+        {"yesnou", "Without a question there can be no answer"},
+        {"editor", "Select the layout you wish to edit or click add to create a new one."},
+    };
+    for (const auto& test : cases) {
+        page.WritePage("<p>blank</p>");
+        // The links share their ids with their letters, so click by tag.
+        const auto elements = page.Elements();
+        std::optional<Element> target;
+        for (const auto& element : elements)
+            if (element.Id() == test.id) target = element;
+        ASSERT_TRUE(target) << test.id;
+        session.dialog().OnClick(*target);
+        EXPECT_TRUE(Contains(page.Fragment(), test.expect)) << test.id;
+    }
+    EXPECT_TRUE(page.Pauses().empty()) << "menu pages never pause";
+    EXPECT_TRUE(page.Messages().empty());
+}
+
+TEST(ShellFlow, RoutingMatchesTheClassWholeAndTheIdExactly) {
+    Session session(3);
+    auto& dialog = session.dialog();
+    auto& page = session.page();
+
+    // The card class is the first entry: it wins over an id that would
+    // route elsewhere. With no spread on show it is refused with a message.
+    EXPECT_TRUE(dialog.Route(MakeElement("IMG", {{"class", "card"}, {"id", "home"}, {"pos", "0"}, {"card", "0"}, {"reversed", "0"}})));
+    ASSERT_EQ(page.Messages().size(), 1u);
+    EXPECT_EQ(page.Messages()[0].icon, platform::kIconExclamation);
+
+    // Two classes do not match "card"; the id then routes.
+    const int writes = page.Writes();
+    EXPECT_TRUE(dialog.Route(MakeElement("IMG", {{"class", "card big"}, {"id", "home"}})));
+    EXPECT_EQ(page.Writes(), writes + 1);
+    EXPECT_EQ(page.Messages().size(), 1u);
+
+    // Ids compare case-sensitively; unmatched clicks do nothing.
+    EXPECT_FALSE(dialog.Route(MakeElement("A", {{"id", "Home"}})));
+    EXPECT_FALSE(dialog.Route(MakeElement("TD", {})));
+    EXPECT_FALSE(dialog.Route(MakeElement("DIV", {{"id", "fileList"}})));
+    EXPECT_EQ(page.Writes(), writes + 1);
+    EXPECT_EQ(page.Messages().size(), 1u);
+}
+
+TEST(ShellFlow, EveryEventMapEntryIsAClickAndTheTableEnds) {
+    int entries = 0;
+    for (auto* entry = CSagewendDlg::GetDHtmlEventMap(); entry->kind != 5; ++entry) {
+        EXPECT_EQ(entry->event, -600);
+        EXPECT_NE(entry->handler, nullptr);
+        ++entries;
+    }
+    EXPECT_EQ(entries, 25);
+    EXPECT_STREQ(CSagewendDlg::GetDHtmlEventMap()[0].name, "card");
+    EXPECT_EQ(CSagewendDlg::GetDHtmlEventMap()[0].kind, 1);
+}
+
+TEST(ShellFlow, HomeAndAltODrawANewQuotationEachTime) {
+    Session session(1);
+    auto& page = session.page();
+    page.Click("tarotbtn");
+    page.Key("Alt+O");
+    EXPECT_EQ(page.Fragment(), RenderHomePage(18467 % kQuoteCount));
+    page.WritePage("");
+    // Clicking the underlined o of Home routes like the link.
+    for (const auto& element : page.Elements()) {
+        if (element.Id() == "home" && element.Tag() == "U") {
+            session.dialog().OnClick(element);
+            break;
+        }
+    }
+    EXPECT_EQ(page.Fragment(), RenderHomePage(6334 % kQuoteCount));
+}
+
+TEST(ShellFlow, ExitAsksFirstAndOnlyOkEnds) {
+    for (const std::string way : {"click", "Alt+X", "Escape"}) {
+        Session session(2);
+        auto& page = session.page();
+        const std::string before = page.Fragment();
+        page.AnswerNext(platform::kIdCancel);
+        if (way == "click") page.Click("exit", {{"class", "btn"}});
+        else page.Key(way);
+        ASSERT_EQ(page.Messages().size(), 1u) << way;
+        EXPECT_EQ(page.Messages()[0].message, "Are you sure?");
+        EXPECT_EQ(page.Messages()[0].icon, platform::kIconQuestion);
+        EXPECT_FALSE(page.Ended()) << way;
+        EXPECT_EQ(page.Fragment(), before);
+
+        page.AnswerNext(platform::kIdOk);
+        if (way == "click") page.Click("exit", {{"class", "btn"}});
+        else page.Key(way);
+        EXPECT_TRUE(page.Ended()) << way;
+    }
+}
+
+TEST(ShellFlow, EnterAndF5DoNothing) {
+    Session session(2);
+    auto& page = session.page();
+    const std::string before = page.Fragment();
+    page.Key("Enter");
+    page.Key("F5");
+    page.Key("Alt+Q");
+    EXPECT_EQ(page.Fragment(), before);
+    EXPECT_EQ(page.Writes(), 1);
+    EXPECT_TRUE(page.Messages().empty());
+    EXPECT_FALSE(page.Ended());
+}
+
+TEST(ShellFlow, HelpAndDisclaimerOpenTopicsAndLeaveThePage) {
+    Session session(2);
+    auto& page = session.page();
+    const std::string before = page.Fragment();
+    page.Click("help", {{"class", "btn"}});
+    page.Key("Alt+H");
+    page.Key("F1");
+    page.Click("disclaim", {{"class", "btn"}});
+    EXPECT_EQ(page.HelpTopics(), (std::vector<std::string>{"", "", "", "disclaimer.htm"}));
+    EXPECT_EQ(page.Fragment(), before);
+    EXPECT_EQ(page.Writes(), 1);
+}
+
+TEST(ShellFlow, KeysLookUpTheMenuLinksSoTheyActAsMenuClicks) {
+    Session session(2);
+    auto& page = session.page();
+    page.Key("Alt+Y");
+    EXPECT_TRUE(Contains(page.Fragment(), "Without a question there can be no answer"));
+    EXPECT_TRUE(page.Pauses().empty());
+    page.Key("Alt+I");
+    EXPECT_TRUE(Contains(page.Fragment(), "then focus on it in your mind"));
+    page.Key("Alt+R");
+    EXPECT_TRUE(Contains(page.Fragment(), "select a reading below"));
+    page.Key("Alt+E");
+    EXPECT_TRUE(Contains(page.Fragment(), "Select the layout you wish to edit"));
+}
+
+TEST(ShellFlow, MenuPagesHideTheMeaningWindowButHelpDoesNot) {
+    Session session(5);
+    auto& page = session.page();
+    page.Click("tarotbtn");
+    page.Click("reading");
+    ASSERT_TRUE(page.Messages().empty());
+    page.ClickClass("card", {{"pos", "0"}});
+    ASSERT_TRUE(page.MeaningVisible());
+    page.Click("help", {{"class", "btn"}});
+    EXPECT_TRUE(page.MeaningVisible());
+    for (const std::string key : {"Alt+O", "Alt+R", "Alt+I", "Alt+Y", "Alt+E"}) {
+        page.ShowMeaningWindow(true);
+        page.Key(key);
+        EXPECT_FALSE(page.MeaningVisible()) << key;
+    }
+}
+
+}  // namespace
+}  // namespace sw::testing
