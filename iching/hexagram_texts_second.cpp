@@ -10,12 +10,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Withdrawal brings success. In small matters it pays to hold firm.<BR>The dark is gaining ground; stepping back in good time is not flight but a way to keep one's strength whole.<BR>",
      "Heaven arches far above the mountain: the picture of retreat. The wise person keeps petty people at a distance, coolly and with dignity, never in anger.<BR>",
      {{
-         "Six at the beginning: Caught at the tail end of the withdrawal, one is in danger. This is no time to start anything.<BR>",
-         "Six in the second place: Bound as if by straps of yellow oxhide, the bond cannot be torn loose. Steady loyalty keeps one at the side of what is right.<BR>",
-         "Nine in the third place: A withdrawal hampered by ties is wearing and perilous. Caring for servants and helpers, however, turns out well.<BR>",
-         "Nine in the fourth place: To step back by one's own choice serves the noble person well and brings down the petty one.<BR>",
-         "Nine in the fifth place: A withdrawal made courteously and at the right moment. Holding firm brings luck.<BR>",
-         "Nine at the top: A glad and easy withdrawal. Everything turns out well.<BR>"
+         "Six at the beginning:<BR>Caught at the tail end of the withdrawal, one is in danger. This is no time to start anything.<BR>",
+         "Six in the second place:<BR>Bound as if by straps of yellow oxhide, the bond cannot be torn loose. Steady loyalty keeps one at the side of what is right.<BR>",
+         "Nine in the third place:<BR>A withdrawal hampered by ties is wearing and perilous. Caring for servants and helpers, however, turns out well.<BR>",
+         "Nine in the fourth place:<BR>To step back by one's own choice serves the noble person well and brings down the petty one.<BR>",
+         "Nine in the fifth place:<BR>A withdrawal made courteously and at the right moment. Holding firm brings luck.<BR>",
+         "Nine at the top:<BR>A glad and easy withdrawal. Everything turns out well.<BR>"
      }},
      ""},
     {"_888877", "34", "Ta Chuang", "The Power of the Great",
@@ -24,12 +24,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Great strength: keeping to what is right is what matters.<BR>Power that is not wedded to justice becomes mere force. True greatness knows where its strength must stop.<BR>",
      "Thunder roars up in the sky: the picture of great strength. The wise person takes no step that breaks with proper order.<BR>",
      {{
-         "Nine at the beginning: The strength sits only in the toes. To push ahead now ends badly, as surely as anything.<BR>",
-         "Nine in the second place: Steady persistence leads to a good outcome.<BR>",
-         "Nine in the third place: The petty make use of force; the noble do not. Pressing on regardless is perilous, like a ram that charges a hedge and gets its horns caught.<BR>",
-         "Nine in the fourth place: Holding firm brings luck and regret fades. The hedge opens and the horns come free; the strength is in the axle of a great cart.<BR>",
-         "Six in the fifth place: The ram is let go easily, without struggle. There is nothing to regret.<BR>",
-         "Six at the top: A ram that has charged a hedge can go neither forward nor back, and nothing is gained. Yet seeing the difficulty for what it is brings luck in the end.<BR>"
+         "Nine at the beginning:<BR>The strength sits only in the toes. To push ahead now ends badly, as surely as anything.<BR>",
+         "Nine in the second place:<BR>Steady persistence leads to a good outcome.<BR>",
+         "Nine in the third place:<BR>The petty make use of force; the noble do not. Pressing on regardless is perilous, like a ram that charges a hedge and gets its horns caught.<BR>",
+         "Nine in the fourth place:<BR>Holding firm brings luck and regret fades. The hedge opens and the horns come free; the strength is in the axle of a great cart.<BR>",
+         "Six in the fifth place:<BR>The ram is let go easily, without struggle. There is nothing to regret.<BR>",
+         "Six at the top:<BR>A ram that has charged a hedge can go neither forward nor back, and nothing is gained. Yet seeing the difficulty for what it is brings luck in the end.<BR>"
      }},
      ""},
     {"_777878", "35", "Chin", "Progress",
@@ -38,12 +38,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Advance. A capable lord is honoured by his ruler with many horses and is received three times in one day.<BR>Rising comes easily to one who serves a great and clear-sighted leader with devotion.<BR>",
      "The sun comes up over the earth: the picture of advance. The wise person lets the brightness of his own nature shine.<BR>",
      {{
-         "Six at the beginning: Going forward, one is pushed back. Holding firm brings luck. If others do not trust you, stay calm and generous; you are not at fault.<BR>",
-         "Six in the second place: Going forward, yet full of sorrow. Holding firm brings luck, and at last great blessing comes from one's grandmother.<BR>",
-         "Six in the third place: Everyone is of one mind. Regret fades away.<BR>",
-         "Nine in the fourth place: Going forward like a hoarding rodent. To keep to such a course is perilous.<BR>",
-         "Six in the fifth place: Regret fades. Do not fret over winning or losing; going on brings luck and everything serves.<BR>",
-         "Nine at the top: Advancing with lowered horns is fit only for disciplining one's own town. It is perilous yet turns out well and without fault; to persist in it, though, brings shame.<BR>"
+         "Six at the beginning:<BR>Going forward, one is pushed back. Holding firm brings luck. If others do not trust you, stay calm and generous; you are not at fault.<BR>",
+         "Six in the second place:<BR>Going forward, yet full of sorrow. Holding firm brings luck, and at last great blessing comes from one's grandmother.<BR>",
+         "Six in the third place:<BR>Everyone is of one mind. Regret fades away.<BR>",
+         "Nine in the fourth place:<BR>Going forward like a hoarding rodent. To keep to such a course is perilous.<BR>",
+         "Six in the fifth place:<BR>Regret fades. Do not fret over winning or losing; going on brings luck and everything serves.<BR>",
+         "Nine at the top:<BR>Advancing with lowered horns is fit only for disciplining one's own town. It is perilous yet turns out well and without fault; to persist in it, though, brings shame.<BR>"
      }},
      ""},
     {"_878777", "36", "Ming I", "Darkening of the Light",
@@ -52,12 +52,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The light is hidden. In hard times it pays to stay steadfast.<BR>Keep the inner light burning while showing little outwardly; so one passes through dark days without harm.<BR>",
      "The light has gone down into the earth: the picture of darkening. Among the crowd the wise person veils his brightness and still sees clearly.<BR>",
      {{
-         "Nine at the beginning: As the light fails he flies on with drooping wings. On his road the noble person goes without food for three days, and wherever he arrives, those in charge speak against him.<BR>",
-         "Six in the second place: The darkening wounds him in the left thigh. He brings help with a strong horse, and it turns out well.<BR>",
-         "Nine in the third place: Hunting in the south as the light fails, he captures the chief of the darkness. Yet one must not rush to put everything right at once.<BR>",
-         "Six in the fourth place: He enters the left side of the belly and comes to know the heart of the darkening. Then he leaves through the gate and the courtyard.<BR>",
-         "Six in the fifth place: The light is hidden, as it was for Prince Chi, who concealed his wisdom to survive. Steadfastness is fitting.<BR>",
-         "Six at the top: No brightness, only dark. First he climbed up to heaven; afterwards he fell deep into the earth.<BR>"
+         "Nine at the beginning:<BR>As the light fails he flies on with drooping wings. On his road the noble person goes without food for three days, and wherever he arrives, those in charge speak against him.<BR>",
+         "Six in the second place:<BR>The darkening wounds him in the left thigh. He brings help with a strong horse, and it turns out well.<BR>",
+         "Nine in the third place:<BR>Hunting in the south as the light fails, he captures the chief of the darkness. Yet one must not rush to put everything right at once.<BR>",
+         "Six in the fourth place:<BR>He enters the left side of the belly and comes to know the heart of the darkening. Then he leaves through the gate and the courtyard.<BR>",
+         "Six in the fifth place:<BR>The light is hidden, as it was for Prince Chi, who concealed his wisdom to survive. Steadfastness is fitting.<BR>",
+         "Six at the top:<BR>No brightness, only dark. First he climbed up to heaven; afterwards he fell deep into the earth.<BR>"
      }},
      ""},
     {"_878788", "37", "Chia Jen", "The Family",
@@ -66,12 +66,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The household. The woman's steadiness brings benefit.<BR>When each member of a home keeps to his or her proper place, the home is in order, and well-ordered homes bring order to the wider world.<BR>",
      "Wind rises from the fire: the picture of the household. The wise person's words have substance and his conduct has constancy.<BR>",
      {{
-         "Nine at the beginning: Clear rules are set within the home from the start. Regret fades away.<BR>",
-         "Six in the second place: She does not chase her own aims but tends the food at the heart of the household. Holding firm brings luck.<BR>",
-         "Nine in the third place: When tempers run high at home, too much strictness brings regret, yet it turns out well. When wife and children giggle and idle, shame comes in the end.<BR>",
-         "Six in the fourth place: She is the wealth of the household. Very great luck.<BR>",
-         "Nine in the fifth place: The king draws near to his family as its true head. Have no fear; all goes well.<BR>",
-         "Nine at the top: His work is sincere, and so it commands respect. In the end all goes well.<BR>"
+         "Nine at the beginning:<BR>Clear rules are set within the home from the start. Regret fades away.<BR>",
+         "Six in the second place:<BR>She does not chase her own aims but tends the food at the heart of the household. Holding firm brings luck.<BR>",
+         "Nine in the third place:<BR>When tempers run high at home, too much strictness brings regret, yet it turns out well. When wife and children giggle and idle, shame comes in the end.<BR>",
+         "Six in the fourth place:<BR>She is the wealth of the household. Very great luck.<BR>",
+         "Nine in the fifth place:<BR>The king draws near to his family as its true head. Have no fear; all goes well.<BR>",
+         "Nine at the top:<BR>His work is sincere, and so it commands respect. In the end all goes well.<BR>"
      }},
      ""},
     {"_887878", "38", "K'uei", "Opposition",
@@ -80,12 +80,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Estrangement. In small matters there is luck.<BR>When people pull in different directions, great things cannot be done together, but small things can still succeed.<BR>",
      "Fire above and lake below: the picture of estrangement. Amid all that people share, the wise person keeps his own nature.<BR>",
      {{
-         "Nine at the beginning: Regret fades. If your horse runs off, do not chase it; it will come back of its own accord. Meeting with bad people does no harm.<BR>",
-         "Nine in the second place: He comes upon his lord in a narrow lane. There is no fault in this.<BR>",
-         "Six in the third place: One sees the cart dragged back and the oxen halted, and the driver's hair and nose are cut. A bad start, but a good ending.<BR>",
-         "Nine in the fourth place: Cut off by estrangement, he meets a kindred spirit and the two come to trust each other. There is danger, but no fault.<BR>",
-         "Six in the fifth place: Regret fades. The kinsman bites his way through the wrappings. If you go to him, where is the fault?<BR>",
-         "Nine at the top: Cut off, he sees his companion as a mud-caked pig and a cart full of demons, and first draws his bow, then lowers it. The other is no robber but comes to court him; when the rain falls, all goes well.<BR>"
+         "Nine at the beginning:<BR>Regret fades. If your horse runs off, do not chase it; it will come back of its own accord. Meeting with bad people does no harm.<BR>",
+         "Nine in the second place:<BR>He comes upon his lord in a narrow lane. There is no fault in this.<BR>",
+         "Six in the third place:<BR>One sees the cart dragged back and the oxen halted, and the driver's hair and nose are cut. A bad start, but a good ending.<BR>",
+         "Nine in the fourth place:<BR>Cut off by estrangement, he meets a kindred spirit and the two come to trust each other. There is danger, but no fault.<BR>",
+         "Six in the fifth place:<BR>Regret fades. The kinsman bites his way through the wrappings. If you go to him, where is the fault?<BR>",
+         "Nine at the top:<BR>Cut off, he sees his companion as a mud-caked pig and a cart full of demons, and first draws his bow, then lowers it. The other is no robber but comes to court him; when the rain falls, all goes well.<BR>"
      }},
      ""},
     {"_778787", "39", "Chien", "Obstruction",
@@ -94,12 +94,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Obstacles. The southwest is favourable, the northeast is not. It helps to see the great man, and holding firm brings luck.<BR>Faced with a barrier, pause and look for allies rather than forcing the way.<BR>",
      "Water lies on the mountain: the picture of obstacles. The wise person turns his attention inward and works on his character.<BR>",
      {{
-         "Six at the beginning: Going on leads into obstacles; turning back earns praise.<BR>",
-         "Six in the second place: The king's servant meets obstacle after obstacle, but none of it is his own doing.<BR>",
-         "Nine in the third place: Going on leads into obstacles, so he turns back to his own.<BR>",
-         "Six in the fourth place: Going on leads into obstacles; turning back brings union with others.<BR>",
-         "Nine in the fifth place: In the very thick of the obstacles, friends arrive.<BR>",
-         "Six at the top: Going on leads into obstacles; turning back brings great luck. It helps to see the great man.<BR>"
+         "Six at the beginning:<BR>Going on leads into obstacles; turning back earns praise.<BR>",
+         "Six in the second place:<BR>The king's servant meets obstacle after obstacle, but none of it is his own doing.<BR>",
+         "Nine in the third place:<BR>Going on leads into obstacles, so he turns back to his own.<BR>",
+         "Six in the fourth place:<BR>Going on leads into obstacles; turning back brings union with others.<BR>",
+         "Nine in the fifth place:<BR>In the very thick of the obstacles, friends arrive.<BR>",
+         "Six at the top:<BR>Going on leads into obstacles; turning back brings great luck. It helps to see the great man.<BR>"
      }},
      ""},
     {"_787877", "40", "Hsieh", "Deliverance",
@@ -108,12 +108,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Release. The southwest is favourable. If nothing is left to be done, returning brings luck; if something is left, acting promptly brings luck.<BR>When the tension breaks, go back to ordinary life without delay.<BR>",
      "Thunder and rain break out: the picture of release. The wise person forgives mistakes and pardons wrongdoing.<BR>",
      {{
-         "Six at the beginning: There is no fault. Once the hindrance is gone, keep still and recover.<BR>",
-         "Nine in the second place: On the hunt he kills three foxes and wins a yellow arrow. Holding firm brings luck.<BR>",
-         "Six in the third place: A man who carries a load on his back yet rides in a carriage invites robbers to come. To persist in this brings shame.<BR>",
-         "Nine in the fourth place: Shake yourself free of your big toe. Then a true companion comes whom you can trust.<BR>",
-         "Six in the fifth place: If the noble person can only free himself, all goes well. Then even petty people see that he means it.<BR>",
-         "Six at the top: The prince shoots at a hawk perched on a high wall and brings it down. Everything serves.<BR>"
+         "Six at the beginning:<BR>There is no fault. Once the hindrance is gone, keep still and recover.<BR>",
+         "Nine in the second place:<BR>On the hunt he kills three foxes and wins a yellow arrow. Holding firm brings luck.<BR>",
+         "Six in the third place:<BR>A man who carries a load on his back yet rides in a carriage invites robbers to come. To persist in this brings shame.<BR>",
+         "Nine in the fourth place:<BR>Shake yourself free of your big toe. Then a true companion comes whom you can trust.<BR>",
+         "Six in the fifth place:<BR>If the noble person can only free himself, all goes well. Then even petty people see that he means it.<BR>",
+         "Six at the top:<BR>The prince shoots at a hawk perched on a high wall and brings it down. Everything serves.<BR>"
      }},
      ""},
     {"_887778", "41", "Sun", "Decrease",
@@ -122,12 +122,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Decrease joined with sincerity brings supreme luck and no fault. One may hold firm, and it helps to have somewhere to go.<BR>How should it be carried out? Two small bowls are enough for the offering.<BR>",
      "A lake lies at the foot of the mountain: the picture of decrease. The wise person reins in his anger and curbs his desires.<BR>",
      {{
-         "Nine at the beginning: When the work is done, to leave at once is no fault. But consider how far you may lessen yourself for others.<BR>",
-         "Nine in the second place: Holding firm helps; setting out to act brings trouble. One can give to others without lessening oneself.<BR>",
-         "Six in the third place: When three walk together, one of them is lost. When one walks alone, he finds a companion.<BR>",
-         "Six in the fourth place: If he lessens his faults, the other hurries to him gladly. No fault.<BR>",
-         "Six in the fifth place: Someone adds to his wealth; even ten pairs of tortoise shells cannot stand against it. Supreme luck.<BR>",
-         "Nine at the top: He gains without taking from others. No fault; holding firm brings luck and it helps to set about something. He wins helpers but no longer has a home of his own.<BR>"
+         "Nine at the beginning:<BR>When the work is done, to leave at once is no fault. But consider how far you may lessen yourself for others.<BR>",
+         "Nine in the second place:<BR>Holding firm helps; setting out to act brings trouble. One can give to others without lessening oneself.<BR>",
+         "Six in the third place:<BR>When three walk together, one of them is lost. When one walks alone, he finds a companion.<BR>",
+         "Six in the fourth place:<BR>If he lessens his faults, the other hurries to him gladly. No fault.<BR>",
+         "Six in the fifth place:<BR>Someone adds to his wealth; even ten pairs of tortoise shells cannot stand against it. Supreme luck.<BR>",
+         "Nine at the top:<BR>He gains without taking from others. No fault; holding firm brings luck and it helps to set about something. He wins helpers but no longer has a home of his own.<BR>"
      }},
      ""},
     {"_877788", "42", "I", "Increase",
@@ -136,12 +136,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Gain. It helps to have somewhere to go and to cross the great river.<BR>When those above give to those below, everyone benefits, and this is the time for great undertakings.<BR>",
      "Wind and thunder strengthen one another: the picture of gain. When the wise person sees good, he takes it up; when he finds a fault in himself, he sets it aside.<BR>",
      {{
-         "Nine at the beginning: It helps to carry out great works. Supreme luck and no fault.<BR>",
-         "Six in the second place: Someone adds to his wealth; even ten pairs of tortoise shells cannot stand against it. Lasting steadiness brings luck, and the king, presenting him before the Lord on high, is blessed.<BR>",
-         "Six in the third place: He is enriched even by unlucky events, and there is no fault if he is sincere, keeps to the middle and reports to the prince with his seal of office.<BR>",
-         "Six in the fourth place: Keeping to the middle, he counsels the prince, who follows his advice. It helps to be trusted when the capital is to be moved.<BR>",
-         "Nine in the fifth place: If your heart is truly kind, there is no need to ask; supreme luck. Your kindness will be recognised as true virtue.<BR>",
-         "Nine at the top: He adds to nobody's wealth, and someone even strikes him. His heart is not steady, and that brings trouble.<BR>"
+         "Nine at the beginning:<BR>It helps to carry out great works. Supreme luck and no fault.<BR>",
+         "Six in the second place:<BR>Someone adds to his wealth; even ten pairs of tortoise shells cannot stand against it. Lasting steadiness brings luck, and the king, presenting him before the Lord on high, is blessed.<BR>",
+         "Six in the third place:<BR>He is enriched even by unlucky events, and there is no fault if he is sincere, keeps to the middle and reports to the prince with his seal of office.<BR>",
+         "Six in the fourth place:<BR>Keeping to the middle, he counsels the prince, who follows his advice. It helps to be trusted when the capital is to be moved.<BR>",
+         "Nine in the fifth place:<BR>If your heart is truly kind, there is no need to ask; supreme luck. Your kindness will be recognised as true virtue.<BR>",
+         "Nine at the top:<BR>He adds to nobody's wealth, and someone even strikes him. His heart is not steady, and that brings trouble.<BR>"
      }},
      ""},
     {"_888887", "43", "Kuai", "Break-through",
@@ -150,12 +150,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Resolution. The matter must be made known openly at the king's court and stated truthfully, though danger remains. Warn your own town; taking up arms does not help. It helps to have somewhere to go.<BR>",
      "The lake has risen up to heaven: the picture of resolution. The wise person shares his wealth with those below him and does not rest on his merit.<BR>",
      {{
-         "Nine at the beginning: Strength lies in toes that press forward. Going on when one is not equal to the task is a mistake.<BR>",
-         "Nine in the second place: A cry of alarm, and arms at evening and through the night. But there is nothing to fear.<BR>",
-         "Nine in the third place: Strength shown in the cheekbones brings trouble. The noble person is resolute: walking alone in the rain he is soaked and people resent him, yet he is not at fault.<BR>",
-         "Nine in the fourth place: The skin is gone from his thighs and his walk is halting. If he let himself be led like a sheep, regret would fade, but he will not believe what he is told.<BR>",
-         "Nine in the fifth place: Weeds must be pulled up firmly and with resolve. Keeping to the middle, there is no fault.<BR>",
-         "Six at the top: No cry of warning. In the end there is trouble.<BR>"
+         "Nine at the beginning:<BR>Strength lies in toes that press forward. Going on when one is not equal to the task is a mistake.<BR>",
+         "Nine in the second place:<BR>A cry of alarm, and arms at evening and through the night. But there is nothing to fear.<BR>",
+         "Nine in the third place:<BR>Strength shown in the cheekbones brings trouble. The noble person is resolute: walking alone in the rain he is soaked and people resent him, yet he is not at fault.<BR>",
+         "Nine in the fourth place:<BR>The skin is gone from his thighs and his walk is halting. If he let himself be led like a sheep, regret would fade, but he will not believe what he is told.<BR>",
+         "Nine in the fifth place:<BR>Weeds must be pulled up firmly and with resolve. Keeping to the middle, there is no fault.<BR>",
+         "Six at the top:<BR>No cry of warning. In the end there is trouble.<BR>"
      }},
      ""},
     {"_788888", "44", "Kou", "Coming to Meet",
@@ -164,12 +164,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Encounter. The woman is strong; one should not marry such a woman.<BR>The dark returns unexpectedly and seems harmless, but it grows once it is given room.<BR>",
      "Wind blows beneath heaven: the picture of encounter. So the prince issues his commands and makes them known to the four quarters.<BR>",
      {{
-         "Six at the beginning: It must be checked with a bronze brake. Holding firm brings luck; letting it run brings trouble. Even a lean pig is restless and eager to break loose.<BR>",
-         "Nine in the second place: There is a fish in the tank. No fault, but it does not serve the guests.<BR>",
-         "Nine in the third place: The skin is gone from his thighs and his walk is halting. Aware of the danger, he makes no great mistake.<BR>",
-         "Nine in the fourth place: There is no fish in the tank. This is where trouble begins.<BR>",
-         "Nine in the fifth place: A melon sheltered by willow leaves: hidden beauty. It falls to one as if from heaven.<BR>",
-         "Nine at the top: He meets others with his horns. There is shame, but no fault.<BR>"
+         "Six at the beginning:<BR>It must be checked with a bronze brake. Holding firm brings luck; letting it run brings trouble. Even a lean pig is restless and eager to break loose.<BR>",
+         "Nine in the second place:<BR>There is a fish in the tank. No fault, but it does not serve the guests.<BR>",
+         "Nine in the third place:<BR>The skin is gone from his thighs and his walk is halting. Aware of the danger, he makes no great mistake.<BR>",
+         "Nine in the fourth place:<BR>There is no fish in the tank. This is where trouble begins.<BR>",
+         "Nine in the fifth place:<BR>A melon sheltered by willow leaves: hidden beauty. It falls to one as if from heaven.<BR>",
+         "Nine at the top:<BR>He meets others with his horns. There is shame, but no fault.<BR>"
      }},
      ""},
     {"_777887", "45", "Ts'ui", "Gathering Together",
@@ -178,12 +178,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Assembly brings success. The king goes to his temple. It helps to see the great man, and holding firm brings success. Great offerings bring luck, and it helps to have somewhere to go.<BR>",
      "The lake rises above the earth: the picture of assembly. The wise person puts his weapons in order, ready for the unforeseen.<BR>",
      {{
-         "Six at the beginning: If one is sincere but not to the end, there is confusion and then a coming together. If you call out, one clasp of the hand turns tears to laughter. Do not worry; going brings no fault.<BR>",
-         "Six in the second place: Letting oneself be drawn in brings luck and no fault. If one is sincere, even a small offering is welcome.<BR>",
-         "Six in the third place: Gathering amid sighs; nothing serves. Going brings no fault, only a little shame.<BR>",
-         "Nine in the fourth place: Great luck. No fault.<BR>",
-         "Nine in the fifth place: Gathering around one who holds a rightful place brings no fault. If some do not yet trust him, steady and lasting virtue makes regret fade.<BR>",
-         "Six at the top: Sighs and weeping, tears streaming. No fault.<BR>"
+         "Six at the beginning:<BR>If one is sincere but not to the end, there is confusion and then a coming together. If you call out, one clasp of the hand turns tears to laughter. Do not worry; going brings no fault.<BR>",
+         "Six in the second place:<BR>Letting oneself be drawn in brings luck and no fault. If one is sincere, even a small offering is welcome.<BR>",
+         "Six in the third place:<BR>Gathering amid sighs; nothing serves. Going brings no fault, only a little shame.<BR>",
+         "Nine in the fourth place:<BR>Great luck. No fault.<BR>",
+         "Nine in the fifth place:<BR>Gathering around one who holds a rightful place brings no fault. If some do not yet trust him, steady and lasting virtue makes regret fade.<BR>",
+         "Six at the top:<BR>Sighs and weeping, tears streaming. No fault.<BR>"
      }},
      ""},
     {"_788777", "46", "Sheng", "Pushing Upward",
@@ -192,12 +192,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Rising brings supreme success. One should go to see the great man without fear. Setting out toward the south brings luck.<BR>",
      "Wood grows up from within the earth: the picture of rising. With a devoted nature, the wise person piles up small things until they become high and great.<BR>",
      {{
-         "Six at the beginning: Rising that is met with trust brings great luck.<BR>",
-         "Nine in the second place: If one is sincere, even a small offering is welcome. No fault.<BR>",
-         "Nine in the third place: He rises into an empty city.<BR>",
-         "Six in the fourth place: The king makes offerings on Mount Ch'i. Luck and no fault.<BR>",
-         "Six in the fifth place: Holding firm brings luck. One climbs step by step.<BR>",
-         "Six at the top: Rising in the dark. It helps to stay steady without pause.<BR>"
+         "Six at the beginning:<BR>Rising that is met with trust brings great luck.<BR>",
+         "Nine in the second place:<BR>If one is sincere, even a small offering is welcome. No fault.<BR>",
+         "Nine in the third place:<BR>He rises into an empty city.<BR>",
+         "Six in the fourth place:<BR>The king makes offerings on Mount Ch'i. Luck and no fault.<BR>",
+         "Six in the fifth place:<BR>Holding firm brings luck. One climbs step by step.<BR>",
+         "Six at the top:<BR>Rising in the dark. It helps to stay steady without pause.<BR>"
      }},
      ""},
     {"_787887", "47", "K'un", "Oppression",
@@ -206,12 +206,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Exhaustion. Success. The great man holds firm, and this brings luck and no fault. When one has something to say, no one believes it.<BR>In times of exhaustion the noble person stays cheerful within and lets deeds speak rather than words.<BR>",
      "A lake with no water in it: the picture of exhaustion. The wise person stakes his life on following his will.<BR>",
      {{
-         "Six at the beginning: He sits in distress beneath a bare tree and wanders into a gloomy valley. For three years he sees nothing.<BR>",
-         "Nine in the second place: He is in distress in the midst of food and drink. The man with the scarlet knee bands is on his way. It helps to make offerings; setting out brings trouble, but there is no fault.<BR>",
-         "Six in the third place: He is hemmed in by rock and leans on thorns and thistles. He goes into his house and does not find his wife; trouble.<BR>",
-         "Nine in the fourth place: He comes very slowly, hemmed in inside a golden carriage. There is shame, but the end is reached.<BR>",
-         "Nine in the fifth place: His nose and feet are cut off; he is oppressed by the man with the purple knee bands. Joy comes slowly, and it helps to make offerings.<BR>",
-         "Six at the top: He is entangled in creeping vines and staggers, saying to himself: 'Any move will bring regret.' If he feels that regret and still sets out, all goes well.<BR>"
+         "Six at the beginning:<BR>He sits in distress beneath a bare tree and wanders into a gloomy valley. For three years he sees nothing.<BR>",
+         "Nine in the second place:<BR>He is in distress in the midst of food and drink. The man with the scarlet knee bands is on his way. It helps to make offerings; setting out brings trouble, but there is no fault.<BR>",
+         "Six in the third place:<BR>He is hemmed in by rock and leans on thorns and thistles. He goes into his house and does not find his wife; trouble.<BR>",
+         "Nine in the fourth place:<BR>He comes very slowly, hemmed in inside a golden carriage. There is shame, but the end is reached.<BR>",
+         "Nine in the fifth place:<BR>His nose and feet are cut off; he is oppressed by the man with the purple knee bands. Joy comes slowly, and it helps to make offerings.<BR>",
+         "Six at the top:<BR>He is entangled in creeping vines and staggers, saying to himself: 'Any move will bring regret.' If he feels that regret and still sets out, all goes well.<BR>"
      }},
      ""},
     {"_788787", "48", "Ching", "The Well",
@@ -220,12 +220,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The well. A town may be moved, but its well cannot. It neither runs dry nor overflows; people come and go and draw from it. If the rope falls just short of the water, or the jug breaks, there is trouble.<BR>",
      "Water rises over wood: the picture of the well. The wise person encourages the people at their work and urges them to help one another.<BR>",
      {{
-         "Six at the beginning: No one drinks the mud of the well. No creature comes to an old well.<BR>",
-         "Nine in the second place: From the wellhole one shoots at small fishes. The jug is broken and leaks.<BR>",
-         "Nine in the third place: The well is cleaned, yet nobody drinks from it, and that grieves the heart, for one could draw from it. Were the king clear-sighted, all might share in the blessing.<BR>",
-         "Six in the fourth place: The well is being lined with stone. No fault.<BR>",
-         "Nine in the fifth place: The well holds a clear, cool spring, and one can drink from it.<BR>",
-         "Six at the top: One draws from the well without hindrance. It is reliable; supreme luck.<BR>"
+         "Six at the beginning:<BR>No one drinks the mud of the well. No creature comes to an old well.<BR>",
+         "Nine in the second place:<BR>From the wellhole one shoots at small fishes. The jug is broken and leaks.<BR>",
+         "Nine in the third place:<BR>The well is cleaned, yet nobody drinks from it, and that grieves the heart, for one could draw from it. Were the king clear-sighted, all might share in the blessing.<BR>",
+         "Six in the fourth place:<BR>The well is being lined with stone. No fault.<BR>",
+         "Nine in the fifth place:<BR>The well holds a clear, cool spring, and one can drink from it.<BR>",
+         "Six at the top:<BR>One draws from the well without hindrance. It is reliable; supreme luck.<BR>"
      }},
      ""},
     {"_878887", "49", "Ko", "Revolution",
@@ -234,12 +234,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Change. When your own day has come, you are believed. Supreme success, served by holding firm; regret fades.<BR>A change is trusted only when the time is ripe and its need is plain to all.<BR>",
      "Fire burns within the lake: the picture of change. The wise person puts the calendar in order and makes the seasons clear.<BR>",
      {{
-         "Nine at the beginning: Bound tight in the hide of a yellow cow. It is not yet the time to act.<BR>",
-         "Six in the second place: When your own day comes, one may make the change. Setting out brings luck and no fault.<BR>",
-         "Nine in the third place: Setting out brings trouble, and holding on is dangerous. When talk of change has gone round three times, one may commit to it, and people will trust it.<BR>",
-         "Nine in the fourth place: Regret fades and people believe him. Changing the form of rule brings luck.<BR>",
-         "Nine in the fifth place: The great man changes like a tiger. He is trusted even before he consults the oracle.<BR>",
-         "Six at the top: The noble person changes like a panther; the petty person only changes his face. Setting out brings trouble, while staying steady brings luck.<BR>"
+         "Nine at the beginning:<BR>Bound tight in the hide of a yellow cow. It is not yet the time to act.<BR>",
+         "Six in the second place:<BR>When your own day comes, one may make the change. Setting out brings luck and no fault.<BR>",
+         "Nine in the third place:<BR>Setting out brings trouble, and holding on is dangerous. When talk of change has gone round three times, one may commit to it, and people will trust it.<BR>",
+         "Nine in the fourth place:<BR>Regret fades and people believe him. Changing the form of rule brings luck.<BR>",
+         "Nine in the fifth place:<BR>The great man changes like a tiger. He is trusted even before he consults the oracle.<BR>",
+         "Six at the top:<BR>The noble person changes like a panther; the petty person only changes his face. Setting out brings trouble, while staying steady brings luck.<BR>"
      }},
      ""},
     {"_788878", "50", "Ting", "The Cauldron",
@@ -248,12 +248,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The cauldron. Supreme luck and success.<BR>As the sacred vessel turns raw food into nourishment for gods and guests, so culture and wise order nourish the people.<BR>",
      "Fire burns over wood: the picture of the cauldron. The wise person makes his destiny firm by keeping his place correct.<BR>",
      {{
-         "Six at the beginning: A cauldron turned upside down, its legs in the air: it helps to empty out what has gone stale. One takes a concubine for the sake of her son, and there is no fault.<BR>",
-         "Nine in the second place: There is food in the cauldron. My companions are envious, but they cannot touch me. All goes well.<BR>",
-         "Nine in the third place: The cauldron's handle has been changed, and movement is blocked; the fat pheasant goes uneaten. When the rain comes, regret is spent and luck arrives at last.<BR>",
-         "Nine in the fourth place: The cauldron's legs break; the prince's meal spills and his person is soiled. Trouble.<BR>",
-         "Six in the fifth place: The cauldron has yellow handles and golden carrying rings. Holding firm helps.<BR>",
-         "Nine at the top: The cauldron has rings of jade. Great luck; everything serves.<BR>"
+         "Six at the beginning:<BR>A cauldron turned upside down, its legs in the air: it helps to empty out what has gone stale. One takes a concubine for the sake of her son, and there is no fault.<BR>",
+         "Nine in the second place:<BR>There is food in the cauldron. My companions are envious, but they cannot touch me. All goes well.<BR>",
+         "Nine in the third place:<BR>The cauldron's handle has been changed, and movement is blocked; the fat pheasant goes uneaten. When the rain comes, regret is spent and luck arrives at last.<BR>",
+         "Nine in the fourth place:<BR>The cauldron's legs break; the prince's meal spills and his person is soiled. Trouble.<BR>",
+         "Six in the fifth place:<BR>The cauldron has yellow handles and golden carrying rings. Holding firm helps.<BR>",
+         "Nine at the top:<BR>The cauldron has rings of jade. Great luck; everything serves.<BR>"
      }},
      ""},
     {"_877877", "51", "Chen", "The Arousing",
@@ -262,12 +262,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Thunder brings success. The crash comes and people cry out in fright; afterwards they laugh and talk again.<BR>Though the thunder startles everything for a hundred miles, the one who leads the rite does not spill the sacred wine.<BR>",
      "Thunder upon thunder: the picture of shock. In awe and fear the wise person sets his life in order and searches himself.<BR>",
      {{
-         "Nine at the beginning: The shock arrives with fear and crying out, then gives way to laughter and talk. All goes well.<BR>",
-         "Six in the second place: The shock brings danger; he loses untold treasure and climbs the nine hills. Do not chase after it; in seven days it comes back.<BR>",
-         "Six in the third place: Shaken and beside himself. If the shock stirs him to act, he escapes harm.<BR>",
-         "Nine in the fourth place: The shock leaves him stuck in the mud.<BR>",
-         "Six in the fifth place: Shocks come and go, and there is danger. Yet nothing at all is lost, and there is work to be done.<BR>",
-         "Six at the top: The shock brings ruin and a wild, anxious stare; setting out brings trouble. If it has not yet struck him but only his neighbour, there is no fault, though kinsfolk will talk.<BR>"
+         "Nine at the beginning:<BR>The shock arrives with fear and crying out, then gives way to laughter and talk. All goes well.<BR>",
+         "Six in the second place:<BR>The shock brings danger; he loses untold treasure and climbs the nine hills. Do not chase after it; in seven days it comes back.<BR>",
+         "Six in the third place:<BR>Shaken and beside himself. If the shock stirs him to act, he escapes harm.<BR>",
+         "Nine in the fourth place:<BR>The shock leaves him stuck in the mud.<BR>",
+         "Six in the fifth place:<BR>Shocks come and go, and there is danger. Yet nothing at all is lost, and there is work to be done.<BR>",
+         "Six at the top:<BR>The shock brings ruin and a wild, anxious stare; setting out brings trouble. If it has not yet struck him but only his neighbour, there is no fault, though kinsfolk will talk.<BR>"
      }},
      ""},
     {"_778778", "52", "Ken", "Keeping Still",
@@ -276,12 +276,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Stillness. He keeps his back still, so that he no longer feels his body; he walks into his courtyard and does not see his people. No fault.<BR>Rest when it is time to rest, and move when it is time to move.<BR>",
      "Mountain stands upon mountain: the picture of stillness. The wise person keeps his thoughts within the bounds of his situation.<BR>",
      {{
-         "Six at the beginning: Keeping the toes still. No fault; lasting steadiness helps.<BR>",
-         "Six in the second place: Keeping the calves still. He cannot save the one he follows, and his heart is not glad.<BR>",
-         "Nine in the third place: Keeping the hips still and stiffening the back. Danger; the heart smoulders with unease.<BR>",
-         "Six in the fourth place: Keeping the trunk still. No fault.<BR>",
-         "Six in the fifth place: Keeping the jaws still, so that words come in good order. Regret fades.<BR>",
-         "Nine at the top: Stillness rooted in a generous heart. All goes well.<BR>"
+         "Six at the beginning:<BR>Keeping the toes still. No fault; lasting steadiness helps.<BR>",
+         "Six in the second place:<BR>Keeping the calves still. He cannot save the one he follows, and his heart is not glad.<BR>",
+         "Nine in the third place:<BR>Keeping the hips still and stiffening the back. Danger; the heart smoulders with unease.<BR>",
+         "Six in the fourth place:<BR>Keeping the trunk still. No fault.<BR>",
+         "Six in the fifth place:<BR>Keeping the jaws still, so that words come in good order. Regret fades.<BR>",
+         "Nine at the top:<BR>Stillness rooted in a generous heart. All goes well.<BR>"
      }},
      ""},
     {"_778788", "53", "Chien", "Development",
@@ -290,12 +290,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Gradual progress. The maiden is given in marriage; luck. Holding firm helps.<BR>What grows slowly, step by proper step, grows to last.<BR>",
      "A tree stands on the mountain: the picture of gradual progress. The wise person lives with dignity and goodness and so improves the ways of the people.<BR>",
      {{
-         "Six at the beginning: Step by step the wild goose comes to the shore. The young son is in danger and people talk, but there is no fault.<BR>",
-         "Six in the second place: Step by step the wild goose comes to the rock. It eats and drinks in peace and harmony. All goes well.<BR>",
-         "Nine in the third place: Step by step the wild goose comes to the high plain. The husband goes off and does not return; the wife conceives but does not give birth. Trouble; it helps to fend off robbers.<BR>",
-         "Six in the fourth place: Step by step the wild goose comes to the tree. Perhaps it finds a flat branch to rest on. No fault.<BR>",
-         "Nine in the fifth place: Step by step the wild goose comes to the summit. For three years the woman has no child, but in the end nothing can stand in her way. All goes well.<BR>",
-         "Nine at the top: Step by step the wild goose comes to the heights of the clouds. Its feathers may be used in the sacred dance. All goes well.<BR>"
+         "Six at the beginning:<BR>Step by step the wild goose comes to the shore. The young son is in danger and people talk, but there is no fault.<BR>",
+         "Six in the second place:<BR>Step by step the wild goose comes to the rock. It eats and drinks in peace and harmony. All goes well.<BR>",
+         "Nine in the third place:<BR>Step by step the wild goose comes to the high plain. The husband goes off and does not return; the wife conceives but does not give birth. Trouble; it helps to fend off robbers.<BR>",
+         "Six in the fourth place:<BR>Step by step the wild goose comes to the tree. Perhaps it finds a flat branch to rest on. No fault.<BR>",
+         "Nine in the fifth place:<BR>Step by step the wild goose comes to the summit. For three years the woman has no child, but in the end nothing can stand in her way. All goes well.<BR>",
+         "Nine at the top:<BR>Step by step the wild goose comes to the heights of the clouds. Its feathers may be used in the sacred dance. All goes well.<BR>"
      }},
      ""},
     {"_887877", "54", "Kuei Mei", "The Marrying Maiden",
@@ -304,12 +304,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The marrying girl. Setting out brings trouble; nothing serves.<BR>One who enters a household in a lesser place must act with tact and reserve, mindful of how things end.<BR>",
      "Thunder rolls over the lake: the picture of the marrying girl. The wise person keeps the lasting end in view and so recognises what will not last.<BR>",
      {{
-         "Nine at the beginning: The girl marries as a secondary wife. A lame man who can still walk; going on brings luck.<BR>",
-         "Nine in the second place: A one-eyed man who can still see. The steadiness of one who lives alone helps.<BR>",
-         "Six in the third place: The girl waits as a servant, then marries as a secondary wife.<BR>",
-         "Nine in the fourth place: The girl lets the time for marriage pass. A late marriage comes in its own season.<BR>",
-         "Six in the fifth place: King I gave his daughter in marriage, and the bride's sleeves were plainer than her bridesmaid's. The moon that is nearly full brings luck.<BR>",
-         "Six at the top: The woman holds a basket with nothing in it; the man stabs a sheep and no blood flows. Nothing serves.<BR>"
+         "Nine at the beginning:<BR>The girl marries as a secondary wife. A lame man who can still walk; going on brings luck.<BR>",
+         "Nine in the second place:<BR>A one-eyed man who can still see. The steadiness of one who lives alone helps.<BR>",
+         "Six in the third place:<BR>The girl waits as a servant, then marries as a secondary wife.<BR>",
+         "Nine in the fourth place:<BR>The girl lets the time for marriage pass. A late marriage comes in its own season.<BR>",
+         "Six in the fifth place:<BR>King I gave his daughter in marriage, and the bride's sleeves were plainer than her bridesmaid's. The moon that is nearly full brings luck.<BR>",
+         "Six at the top:<BR>The woman holds a basket with nothing in it; the man stabs a sheep and no blood flows. Nothing serves.<BR>"
      }},
      ""},
     {"_878877", "55", "Feng", "Abundance",
@@ -318,12 +318,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Fullness brings success. The king attains it. Do not grieve; be like the sun at noon.<BR>Fullness does not last, so rejoice in it while it shines on everyone.<BR>",
      "Thunder and lightning arrive together: the picture of fullness. The wise person settles lawsuits and carries out penalties.<BR>",
      {{
-         "Nine at the beginning: He meets the lord who is his equal. Even ten days together bring no fault, and going on earns recognition.<BR>",
-         "Six in the second place: The curtain is so thick that the pole stars show at noon. Going brings suspicion and dislike; if he awakens trust through sincerity, all goes well.<BR>",
-         "Nine in the third place: The undergrowth is so dense that small stars show at noon. He breaks his right arm, yet there is no fault.<BR>",
-         "Nine in the fourth place: The curtain is so thick that the pole stars show at noon. He meets his ruler, who is of like mind. All goes well.<BR>",
-         "Six in the fifth place: Brightness draws near; blessing and renown come with it. All goes well.<BR>",
-         "Six at the top: His house is overflowing, and he screens off his family. He peers through the gate and sees no one; for three years he sees nothing. Trouble.<BR>"
+         "Nine at the beginning:<BR>He meets the lord who is his equal. Even ten days together bring no fault, and going on earns recognition.<BR>",
+         "Six in the second place:<BR>The curtain is so thick that the pole stars show at noon. Going brings suspicion and dislike; if he awakens trust through sincerity, all goes well.<BR>",
+         "Nine in the third place:<BR>The undergrowth is so dense that small stars show at noon. He breaks his right arm, yet there is no fault.<BR>",
+         "Nine in the fourth place:<BR>The curtain is so thick that the pole stars show at noon. He meets his ruler, who is of like mind. All goes well.<BR>",
+         "Six in the fifth place:<BR>Brightness draws near; blessing and renown come with it. All goes well.<BR>",
+         "Six at the top:<BR>His house is overflowing, and he screens off his family. He peers through the gate and sees no one; for three years he sees nothing. Trouble.<BR>"
      }},
      ""},
     {"_778878", "56", "Lu", "The Wanderer",
@@ -332,12 +332,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The traveller. Success in small things. Holding firm brings luck to the traveller.<BR>A stranger in a strange land should be modest and careful, and keep to good company.<BR>",
      "Fire burns on the mountain: the picture of the traveller. The wise person is clear-minded and careful in imposing penalties, and does not drag out lawsuits.<BR>",
      {{
-         "Six at the beginning: If the traveller busies himself with trifles, he brings disaster on himself.<BR>",
-         "Six in the second place: The traveller reaches an inn with his goods about him. He wins the loyalty of a young servant.<BR>",
-         "Nine in the third place: The traveller's inn burns down, and he loses the loyalty of his young servant. Danger.<BR>",
-         "Nine in the fourth place: The traveller finds a place to rest and gains goods and an axe. Yet his heart is not glad.<BR>",
-         "Six in the fifth place: He shoots at a pheasant and it falls with the first arrow. In the end this brings praise and office.<BR>",
-         "Nine at the top: The bird's nest burns. The traveller laughs at first, then must weep and wail; through carelessness he loses his cow. Trouble.<BR>"
+         "Six at the beginning:<BR>If the traveller busies himself with trifles, he brings disaster on himself.<BR>",
+         "Six in the second place:<BR>The traveller reaches an inn with his goods about him. He wins the loyalty of a young servant.<BR>",
+         "Nine in the third place:<BR>The traveller's inn burns down, and he loses the loyalty of his young servant. Danger.<BR>",
+         "Nine in the fourth place:<BR>The traveller finds a place to rest and gains goods and an axe. Yet his heart is not glad.<BR>",
+         "Six in the fifth place:<BR>He shoots at a pheasant and it falls with the first arrow. In the end this brings praise and office.<BR>",
+         "Nine at the top:<BR>The bird's nest burns. The traveller laughs at first, then must weep and wail; through carelessness he loses his cow. Trouble.<BR>"
      }},
      ""},
     {"_788788", "57", "Sun", "The Gentle",
@@ -346,12 +346,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "The penetrating. Success in small things. It helps to have somewhere to go and to see the great man.<BR>Like wind that touches everything, quiet and steady influence achieves what force cannot.<BR>",
      "Wind follows upon wind: the picture of gentle penetration. The wise person spreads his commands widely and carries out his affairs.<BR>",
      {{
-         "Six at the beginning: Going forward and back, unable to decide. The steadiness of a soldier helps.<BR>",
-         "Nine in the second place: Searching beneath the bed. Priests and diviners are called on in great numbers. Luck and no fault.<BR>",
-         "Nine in the third place: Searching again and again. Shame.<BR>",
-         "Six in the fourth place: Regret fades. In the hunt three kinds of game are taken.<BR>",
-         "Nine in the fifth place: Holding firm brings luck, regret fades and everything serves; there is no good beginning, but a good end. Three days before the change and three days after it bring luck.<BR>",
-         "Nine at the top: Searching beneath the bed, he loses his goods and his axe. To persist brings trouble.<BR>"
+         "Six at the beginning:<BR>Going forward and back, unable to decide. The steadiness of a soldier helps.<BR>",
+         "Nine in the second place:<BR>Searching beneath the bed. Priests and diviners are called on in great numbers. Luck and no fault.<BR>",
+         "Nine in the third place:<BR>Searching again and again. Shame.<BR>",
+         "Six in the fourth place:<BR>Regret fades. In the hunt three kinds of game are taken.<BR>",
+         "Nine in the fifth place:<BR>Holding firm brings luck, regret fades and everything serves; there is no good beginning, but a good end. Three days before the change and three days after it bring luck.<BR>",
+         "Nine at the top:<BR>Searching beneath the bed, he loses his goods and his axe. To persist brings trouble.<BR>"
      }},
      ""},
     {"_887887", "58", "Tui", "The Joyous",
@@ -360,12 +360,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Joy. Success. Holding firm helps.<BR>True joy rests on firmness within and gentleness without.<BR>",
      "Two lakes lie side by side: the picture of joy. The wise person meets with friends to talk and to practise together.<BR>",
      {{
-         "Nine at the beginning: Joy that is content and at peace with others. All goes well.<BR>",
-         "Nine in the second place: Joy that springs from sincerity. All goes well and regret fades.<BR>",
-         "Six in the third place: Joy that comes seeking from outside. Trouble.<BR>",
-         "Nine in the fourth place: Joy that weighs and calculates and finds no peace. Turning away from what harms brings true gladness.<BR>",
-         "Nine in the fifth place: To trust in what wears things away is dangerous.<BR>",
-         "Six at the top: Joy that entices and draws others along.<BR>"
+         "Nine at the beginning:<BR>Joy that is content and at peace with others. All goes well.<BR>",
+         "Nine in the second place:<BR>Joy that springs from sincerity. All goes well and regret fades.<BR>",
+         "Six in the third place:<BR>Joy that comes seeking from outside. Trouble.<BR>",
+         "Nine in the fourth place:<BR>Joy that weighs and calculates and finds no peace. Turning away from what harms brings true gladness.<BR>",
+         "Nine in the fifth place:<BR>To trust in what wears things away is dangerous.<BR>",
+         "Six at the top:<BR>Joy that entices and draws others along.<BR>"
      }},
      ""},
     {"_787788", "59", "Huan", "Dispersion",
@@ -374,12 +374,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Dissolving. Success. The king goes to his temple. It helps to cross the great river, and holding firm helps.<BR>Hardened hearts and divisions are melted by shared devotion.<BR>",
      "Wind moves across the water: the picture of dissolving. The kings of old made offerings to the Lord on high and built temples.<BR>",
      {{
-         "Six at the beginning: He brings help with a strong horse. All goes well.<BR>",
-         "Nine in the second place: As things come apart, he hurries to what supports him. Regret fades.<BR>",
-         "Six in the third place: He lets go of his own self. No regret.<BR>",
-         "Six in the fourth place: He dissolves his ties to his faction. Supreme luck. Scattering leads to a greater gathering, something ordinary people do not think of.<BR>",
-         "Nine in the fifth place: His great proclamation spreads like sweat from the body, and the king's stores are given out. No fault.<BR>",
-         "Nine at the top: He disperses what is bloody. Going away and keeping far off is no fault.<BR>"
+         "Six at the beginning:<BR>He brings help with a strong horse. All goes well.<BR>",
+         "Nine in the second place:<BR>As things come apart, he hurries to what supports him. Regret fades.<BR>",
+         "Six in the third place:<BR>He lets go of his own self. No regret.<BR>",
+         "Six in the fourth place:<BR>He dissolves his ties to his faction. Supreme luck. Scattering leads to a greater gathering, something ordinary people do not think of.<BR>",
+         "Nine in the fifth place:<BR>His great proclamation spreads like sweat from the body, and the king's stores are given out. No fault.<BR>",
+         "Nine at the top:<BR>He disperses what is bloody. Going away and keeping far off is no fault.<BR>"
      }},
      ""},
     {"_887787", "60", "Chieh", "Limitation",
@@ -388,12 +388,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Limits. Success. Harsh limits should not be clung to stubbornly.<BR>Sensible limits bring order, but limits that are too severe become a burden and cannot last.<BR>",
      "Water lies over the lake: the picture of limits. The wise person sets number and measure and looks into what virtue and right conduct are.<BR>",
      {{
-         "Nine at the beginning: Not stepping out of the door into the courtyard. No fault.<BR>",
-         "Nine in the second place: Not stepping out of the gate into the courtyard. Trouble.<BR>",
-         "Six in the third place: One who keeps no limits will have cause to lament. No fault.<BR>",
-         "Six in the fourth place: Limits accepted with contentment. Success.<BR>",
-         "Nine in the fifth place: Limits that are sweet bring luck. Going on earns esteem.<BR>",
-         "Six at the top: Limits that are bitter: holding to them brings trouble, yet regret fades.<BR>"
+         "Nine at the beginning:<BR>Not stepping out of the door into the courtyard. No fault.<BR>",
+         "Nine in the second place:<BR>Not stepping out of the gate into the courtyard. Trouble.<BR>",
+         "Six in the third place:<BR>One who keeps no limits will have cause to lament. No fault.<BR>",
+         "Six in the fourth place:<BR>Limits accepted with contentment. Success.<BR>",
+         "Nine in the fifth place:<BR>Limits that are sweet bring luck. Going on earns esteem.<BR>",
+         "Six at the top:<BR>Limits that are bitter: holding to them brings trouble, yet regret fades.<BR>"
      }},
      ""},
     {"_887788", "61", "Chung Fu", "Inner Truth",
@@ -402,12 +402,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Inner sincerity. Pigs and fishes; luck. It helps to cross the great river, and holding firm helps.<BR>Sincerity can reach even the most stubborn and unreasoning of creatures.<BR>",
      "Wind blows over the lake: the picture of inner sincerity. The wise person weighs lawsuits with care so as to hold back executions.<BR>",
      {{
-         "Nine at the beginning: Being ready brings luck. If there are hidden designs, there is no peace.<BR>",
-         "Nine in the second place: A crane calls from the shade, and its young one answers. I have a fine cup, and I will share it with you.<BR>",
-         "Six in the third place: He finds a partner. Now he beats the drum, now he stops; now he weeps, now he sings.<BR>",
-         "Six in the fourth place: The moon is nearly full. The horse of the team goes its own way. No fault.<BR>",
-         "Nine in the fifth place: His sincerity binds everything together. No fault.<BR>",
-         "Nine at the top: The crowing of the cock climbs toward heaven. To persist brings trouble.<BR>"
+         "Nine at the beginning:<BR>Being ready brings luck. If there are hidden designs, there is no peace.<BR>",
+         "Nine in the second place:<BR>A crane calls from the shade, and its young one answers. I have a fine cup, and I will share it with you.<BR>",
+         "Six in the third place:<BR>He finds a partner. Now he beats the drum, now he stops; now he weeps, now he sings.<BR>",
+         "Six in the fourth place:<BR>The moon is nearly full. The horse of the team goes its own way. No fault.<BR>",
+         "Nine in the fifth place:<BR>His sincerity binds everything together. No fault.<BR>",
+         "Nine at the top:<BR>The crowing of the cock climbs toward heaven. To persist brings trouble.<BR>"
      }},
      ""},
     {"_778877", "62", "Hsiao Kuo", "Preponderance of the Small",
@@ -416,12 +416,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Small excess. Success; holding firm helps. Small things may be done, great things may not. The flying bird leaves only its song behind: do not strive upward but stay below, and all goes well.<BR>",
      "Thunder sounds over the mountain: the picture of small excess. In conduct the wise person leans toward respect, in mourning toward grief, in spending toward thrift.<BR>",
      {{
-         "Six at the beginning: The bird flies up and meets with trouble.<BR>",
-         "Six in the second place: Passing by the ancestor, she meets the ancestress; not reaching the prince, she meets his minister. No fault.<BR>",
-         "Nine in the third place: If one takes no extra care, someone may come from behind and strike. Trouble.<BR>",
-         "Nine in the fourth place: No fault: he meets him without passing him by. Going on is dangerous and calls for caution, so do not act but stay steady.<BR>",
-         "Six in the fifth place: Thick clouds, yet no rain from our western lands. The prince shoots and takes the one in the cave.<BR>",
-         "Six at the top: He passes him by without meeting him. The flying bird leaves him; trouble. This is called disaster and harm.<BR>"
+         "Six at the beginning:<BR>The bird flies up and meets with trouble.<BR>",
+         "Six in the second place:<BR>Passing by the ancestor, she meets the ancestress; not reaching the prince, she meets his minister. No fault.<BR>",
+         "Nine in the third place:<BR>If one takes no extra care, someone may come from behind and strike. Trouble.<BR>",
+         "Nine in the fourth place:<BR>No fault: he meets him without passing him by. Going on is dangerous and calls for caution, so do not act but stay steady.<BR>",
+         "Six in the fifth place:<BR>Thick clouds, yet no rain from our western lands. The prince shoots and takes the one in the cave.<BR>",
+         "Six at the top:<BR>He passes him by without meeting him. The flying bird leaves him; trouble. This is called disaster and harm.<BR>"
      }},
      ""},
     {"_878787", "63", "Chi Chi", "After Completion",
@@ -430,12 +430,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Completion. Success in small things; holding firm helps. At the start there is luck, at the end disorder.<BR>When everything is in its place, stay watchful, for order left untended slides back into confusion.<BR>",
      "Water stands above fire: the picture of completion. The wise person thinks ahead to trouble and guards against it in advance.<BR>",
      {{
-         "Nine at the beginning: He brakes his wheels; the fox wets its tail. No fault.<BR>",
-         "Six in the second place: The woman loses the curtain of her carriage. Do not run after it; on the seventh day it will come back.<BR>",
-         "Nine in the third place: The Exalted Ancestor marches against the land of demons and subdues it after three years. Petty people must not be given office.<BR>",
-         "Six in the fourth place: Fine garments wear down to rags. Stay watchful all day long.<BR>",
-         "Nine in the fifth place: The eastern neighbour who slaughters an ox wins less blessing than the western neighbour with his small offering.<BR>",
-         "Six at the top: He gets his head wet. Danger.<BR>"
+         "Nine at the beginning:<BR>He brakes his wheels; the fox wets its tail. No fault.<BR>",
+         "Six in the second place:<BR>The woman loses the curtain of her carriage. Do not run after it; on the seventh day it will come back.<BR>",
+         "Nine in the third place:<BR>The Exalted Ancestor marches against the land of demons and subdues it after three years. Petty people must not be given office.<BR>",
+         "Six in the fourth place:<BR>Fine garments wear down to rags. Stay watchful all day long.<BR>",
+         "Nine in the fifth place:<BR>The eastern neighbour who slaughters an ox wins less blessing than the western neighbour with his small offering.<BR>",
+         "Six at the top:<BR>He gets his head wet. Danger.<BR>"
      }},
      ""},
     {"_787878", "64", "Wei Chi", "Before Completion",
@@ -444,12 +444,12 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
      "Not yet complete. Success. But if the young fox, almost across, gets its tail wet, nothing serves.<BR>The task is not yet done; carry on with care to the very end.<BR>",
      "Fire burns above water: the picture of the time before completion. The wise person carefully tells things apart, so that each finds its proper place.<BR>",
      {{
-         "Six at the beginning: He gets his tail wet. Shame.<BR>",
-         "Nine in the second place: He brakes his wheels. Holding firm brings luck.<BR>",
-         "Six in the third place: Before completion, to attack brings trouble. It helps to cross the great river.<BR>",
-         "Nine in the fourth place: Holding firm brings luck and regret fades. Rousing himself, he punishes the land of demons, and after three years great realms reward him.<BR>",
-         "Six in the fifth place: Holding firm brings luck and nothing is regretted. The light of the noble person is true. All goes well.<BR>",
-         "Nine at the top: Wine is drunk in honest confidence; no fault. But if one gets one's head wet, the trust is lost.<BR>"
+         "Six at the beginning:<BR>He gets his tail wet. Shame.<BR>",
+         "Nine in the second place:<BR>He brakes his wheels. Holding firm brings luck.<BR>",
+         "Six in the third place:<BR>Before completion, to attack brings trouble. It helps to cross the great river.<BR>",
+         "Nine in the fourth place:<BR>Holding firm brings luck and regret fades. Rousing himself, he punishes the land of demons, and after three years great realms reward him.<BR>",
+         "Six in the fifth place:<BR>Holding firm brings luck and nothing is regretted. The light of the noble person is true. All goes well.<BR>",
+         "Nine at the top:<BR>Wine is drunk in honest confidence; no fault. But if one gets one's head wet, the trust is lost.<BR>"
      }},
      ""}
 }};

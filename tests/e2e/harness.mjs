@@ -1,7 +1,7 @@
 // Starts the real program on a private copy of the sample data and drives its
 // page in headless Chromium. Tests wait on page state, never on time.
 import { spawn } from 'node:child_process';
-import { cpSync, mkdtempSync, rmSync } from 'node:fs';
+import { cpSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -77,7 +77,116 @@ export async function messageBox(page) {
   return page.textContent('#sw-msgbox-text');
 }
 
+export function stopProgram(run) {
+  if (run.child.exitCode === null && run.child.signalCode === null) run.child.kill('SIGKILL');
+}
+
 export function cleanUp(run) {
-  try { run.child.kill('SIGKILL'); } catch { /* already gone */ }
+  try { stopProgram(run); } catch { /* already gone */ }
   rmSync(run.dir, { recursive: true, force: true });
+}
+
+// Resolves with the exit status; a program that does not end in time fails
+// the test instead of hanging it.
+export async function waitForExit(run, timeoutMs = 20000) {
+  let timer;
+  const timeout = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Error(`program still running after ${timeoutMs} ms`)), timeoutMs);
+  });
+  try {
+    return await Promise.race([run.exited, timeout]);
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
+// Starts a program and opens its page; everything is torn down after the test.
+export async function startSession(t, browser, options = {}) {
+  const run = startProgram(options);
+  t.after(() => (options.keepDir ? stopProgram(run) : cleanUp(run)));
+  const url = await run.url;
+  const { context, page } = await openPage(browser, url);
+  t.after(() => context.close().catch(() => {}));
+  return { run, url, context, page };
+}
+
+// Clicks an element of the page and waits until the program has handled it.
+export async function click(page, selector) {
+  await act(page, () => page.click(selector));
+}
+
+export const artifactsDir = join(here, 'artifacts');
+
+export async function screenshot(page, name) {
+  mkdirSync(artifactsDir, { recursive: true });
+  const path = join(artifactsDir, `${name}.png`);
+  await page.screenshot({ path });
+  return path;
+}
+
+// Data files hold one Base64 line per text line.
+export function decodeFile(path) {
+  return readFileSync(path, 'latin1').split(/\r?\n/).filter((line) => line.length > 0)
+    .map((line) => Buffer.from(line, 'base64').toString('utf8'));
+}
+
+export function readLayouts(dir) {
+  const lines = decodeFile(join(dir, 'data', 'layouts.dat'));
+  let at = 0;
+  const next = () => lines[at++] ?? '';
+  const count = parseInt(next(), 10) || 0;
+  const layouts = [];
+  for (let i = 0; i < count; i++) {
+    const positionCount = parseInt(next(), 10) || 0;
+    const stored = next() === '1';
+    const name = next();
+    const positions = [];
+    for (let p = 0; p < positionCount; p++) {
+      const [title = '', description = ''] = next().split('|').filter((piece) => piece.length > 0);
+      positions.push({ title, description });
+    }
+    const columns = parseInt(next(), 10);
+    const rows = parseInt(next(), 10);
+    const grid = [];
+    for (let r = 0; r < rows; r++) {
+      const cells = next().split('#').filter((piece) => piece.length > 0);
+      grid.push(Array.from({ length: columns }, (_, c) => cells[c] ?? ' '));
+    }
+    if (next() !== '#######LAYOUT#######') throw new Error(`layout ${i} has no terminator`);
+    layouts.push({ name, stored, positions, columns, rows, grid });
+  }
+  return layouts;
+}
+
+export function readDeck(dir, deck) {
+  const lines = decodeFile(join(dir, 'decks', deck, 'index.dat'));
+  let at = 0;
+  const next = () => lines[at++] ?? '';
+  const readUntil = (marker) => {
+    let text = '';
+    for (;;) {
+      if (at >= lines.length) throw new Error(`${deck}: the file ends before ${marker}`);
+      const line = next();
+      if (line === marker) return text;
+      text += line;
+    }
+  };
+  const count = parseInt(next(), 10) || 0;
+  const cards = [];
+  for (let i = 0; i < count; i++) {
+    if (next() !== '######CARD######') throw new Error(`card ${i} has no marker`);
+    const card = { name: next(), hasReversedImage: next() === '1', extension: next(), reversedSuffix: next(), number: next() };
+    if (next() !== '~~~~~~Meaning~~~~~~') throw new Error(`card ${i} has no meaning marker`);
+    card.meaning = readUntil('~~~~~~Reverse~~~~~~');
+    card.reversedMeaning = readUntil('######END######');
+    cards.push(card);
+  }
+  return cards;
+}
+
+// The picture a page shows for a card, as the page's script maps it.
+export function cardPicture(deck, card, reversed) {
+  const base = card.number.slice(0, 2);
+  const suffix = reversed && card.hasReversedImage ? card.reversedSuffix : '';
+  return `/decks/${deck}/${base}${suffix}.${card.extension}`;
 }

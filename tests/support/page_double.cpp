@@ -86,12 +86,17 @@ void PageDouble::Parse() {
         }
         if (entry.tag == "OPTION") entry.text = TextOf(node);
         std::size_t index = nodes_.size();
+        const bool isSlot = entry.tag == "DIV" && Attr(entry.attributes, "id") == "fileList";
         nodes_.push_back(entry);
         if (entry.tag == "OPTION" && !openSelects.empty()) nodes_[openSelects.back()].options.push_back(index);
         if (entry.tag == "SELECT") openSelects.push_back(index);
         for (unsigned i = 0; i < element.children.length; ++i)
             self(self, static_cast<const GumboNode*>(element.children.data[i]));
         if (entry.tag == "SELECT") openSelects.pop_back();
+        if (isSlot) {
+            fragmentBegin_ = index + 1;
+            fragmentEnd_ = nodes_.size();
+        }
     };
     walk(walk, output->root);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
@@ -101,27 +106,32 @@ std::vector<Element> PageDouble::Elements() const { return Snapshot().elements; 
 
 platform::Document PageDouble::Snapshot() const {
     platform::Document document;
-    for (std::size_t i = 0; i < nodes_.size(); ++i) {
-        const Node& node = nodes_[i];
-        bool hasId = false, hasName = false;
-        Attr(node.attributes, "id", &hasId);
-        Attr(node.attributes, "name", &hasName);
-        if (!hasId && !hasName) continue;
-        Element element(node.tag);
-        for (const auto& [key, value] : node.attributes) element.SetAttribute(key, Variant(value));
-        if (node.tag == "INPUT" || node.tag == "SELECT") element.SetAttribute("value", Variant(Value(std::to_string(i) + "#")));
-        if (node.tag == "INPUT") {
-            const std::string type = Attr(node.attributes, "type");
-            if (EqualsNoCase(type, "checkbox") || EqualsNoCase(type, "radio")) {
-                bool initially = false;
-                Attr(node.attributes, "checked", &initially);
-                auto found = checked_.find(i);
-                element.SetAttribute("checked", Variant(found != checked_.end() ? found->second : initially));
-            }
-        }
-        document.elements.push_back(std::move(element));
-    }
+    for (std::size_t i = 0; i < nodes_.size(); ++i)
+        if (auto element = ElementAt(i)) document.elements.push_back(std::move(*element));
     return document;
+}
+
+// The element of node index as the page reports it; nothing for a node
+// without an id or a name.
+std::optional<Element> PageDouble::ElementAt(std::size_t i) const {
+    const Node& node = nodes_[i];
+    bool hasId = false, hasName = false;
+    Attr(node.attributes, "id", &hasId);
+    Attr(node.attributes, "name", &hasName);
+    if (!hasId && !hasName) return std::nullopt;
+    Element element(node.tag);
+    for (const auto& [key, value] : node.attributes) element.SetAttribute(key, Variant(value));
+    if (node.tag == "INPUT" || node.tag == "SELECT") element.SetAttribute("value", Variant(Value(std::to_string(i) + "#")));
+    if (node.tag == "INPUT") {
+        const std::string type = Attr(node.attributes, "type");
+        if (EqualsNoCase(type, "checkbox") || EqualsNoCase(type, "radio")) {
+            bool initially = false;
+            Attr(node.attributes, "checked", &initially);
+            auto found = checked_.find(i);
+            element.SetAttribute("checked", Variant(found != checked_.end() ? found->second : initially));
+        }
+    }
+    return element;
 }
 
 std::optional<std::size_t> PageDouble::FindIndex(std::string_view key) const {
@@ -227,6 +237,22 @@ void PageDouble::ClickClass(const std::string& className, const std::vector<std:
         ++count;
     }
     ASSERT_EQ(count, 1) << "click target of class " << className;
+    Deliver(*target);
+}
+
+void PageDouble::ClickInFragment(const std::string& id, const std::vector<std::pair<std::string, std::string>>& match) {
+    std::optional<Element> target;
+    int count = 0;
+    for (std::size_t i = fragmentBegin_; i < fragmentEnd_; ++i) {
+        auto element = ElementAt(i);
+        if (!element || (element->Id() != id && element->Name() != id)) continue;
+        bool all = true;
+        for (const auto& [key, value] : match) all = all && element->Text(key) == value;
+        if (!all) continue;
+        target = std::move(element);
+        ++count;
+    }
+    ASSERT_EQ(count, 1) << "click target " << id << " in the fragment";
     Deliver(*target);
 }
 

@@ -34,6 +34,9 @@ public:
     void Click(const std::string& id, const std::vector<std::pair<std::string, std::string>>& match = {});
     // Clicks an element by class and attributes (spread cards).
     void ClickClass(const std::string& className, const std::vector<std::pair<std::string, std::string>>& match = {});
+    // Like Click, but only among the elements of the written fragment (the
+    // editing page's Cancel shares its id with the main page's Editor link).
+    void ClickInFragment(const std::string& id, const std::vector<std::pair<std::string, std::string>>& match = {});
     void Key(const std::string& key);
     void Load();  // the page finished loading
 
@@ -72,6 +75,7 @@ private:
     void Deliver(const platform::Element& element);
     void RunPosted();
     platform::Document Snapshot() const;
+    std::optional<platform::Element> ElementAt(std::size_t index) const;
     std::optional<std::size_t> FindIndex(std::string_view key) const;
 
     struct Node {
@@ -85,6 +89,8 @@ private:
     std::string mainPage_;
     std::string fragment_;
     std::vector<Node> nodes_;  // every element, in document order
+    std::size_t fragmentBegin_ = 0;  // nodes_ inside the fileList DIV
+    std::size_t fragmentEnd_ = 0;
     std::map<std::size_t, std::string> values_;   // typed or chosen values
     std::map<std::size_t, bool> checked_;
     std::deque<int> answers_;
