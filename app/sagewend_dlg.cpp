@@ -289,7 +289,7 @@ int CSagewendDlg::OnGridFilled(const Element& element) {
     const int column = CAtoi(element.Text("col"));
     const int row = CAtoi(element.Text("row"));
     if (!CellInRange(row, column)) return 0;
-    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = " ";
+    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)].assign(1, ' ');
     RedrawLayoutEditor();
     return 0;
 }

@@ -4,6 +4,15 @@
 
 namespace sw {
 
+namespace {
+std::string JoinPosition(const std::string& title, const std::string& description) {
+    std::string text = title;
+    text += '|';
+    text += description;
+    return text;
+}
+}  // namespace
+
 std::string OracleData::BuildLayoutListPage() const {
     std::string html;
     html += "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
@@ -137,12 +146,12 @@ bool OracleData::SaveEditedLayout(const std::string& name) {
 
 void OracleData::AddPosition(const std::string& title, const std::string& description) {
     ++editLayout.positionCount;
-    editLayout.positions.push_back(title + "|" + description);
+    editLayout.positions.push_back(JoinPosition(title, description));
     selectedPosition = static_cast<int>(editLayout.positions.size()) - 1;
 }
 
 void OracleData::UpdatePosition(int index, const std::string& title, const std::string& description) {
-    editLayout.positions[static_cast<std::size_t>(index)] = title + "|" + description;
+    editLayout.positions[static_cast<std::size_t>(index)] = JoinPosition(title, description);
 }
 
 void OracleData::DeletePosition(int index) {
@@ -154,7 +163,7 @@ void OracleData::DeletePosition(int index) {
     // shows a number that names no position.
     for (auto& row : editLayout.grid)
         for (auto& cell : row)
-            if (cell == highest) cell = " ";
+            if (cell == highest) cell.assign(1, ' ');
 }
 
 }  // namespace sw

@@ -412,7 +412,7 @@ http::response<http::string_body> WebServer::Impl::Respond(const http::request<h
         auto response = make(http::status::ok, ContentTypeFor(resourceName), std::string(*bytes));
         if (resourceName == "main.html" || resourceName == "meaning.html") {
             response.set("Content-Security-Policy",
-                         "default-src 'self'; img-src 'self'; style-src 'self' 'unsafe-inline'; script-src 'self'; "
+                         "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'; "
                          "connect-src 'self'; frame-ancestors 'self'");
         }
         if (resourceName == "main.html") {

@@ -47,49 +47,57 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 }  // namespace
 
 std::string EncodeLine(std::string_view text) {
-    std::string out;
-    out.reserve((text.size() + 2) / 3 * 4);
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
+    std::string out((n + 2) / 3 * 4, '=');
+    char* o = out.data();
     std::size_t i = 0;
     // Whole groups first, without the bounds tests of the tail.
-    for (; i + 3 <= n; i += 3) {
+    for (; i + 3 <= n; i += 3, o += 4) {
         const unsigned b0 = bytes[i], b1 = bytes[i + 1], b2 = bytes[i + 2];
-        out += kAlphabet[b0 >> 2];
-        out += kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
-        out += kAlphabet[((b1 & 15) << 2) | (b2 >> 6)];
-        out += kAlphabet[b2 & 63];
+        o[0] = kAlphabet[b0 >> 2];
+        o[1] = kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
+        o[2] = kAlphabet[((b1 & 15) << 2) | (b2 >> 6)];
+        o[3] = kAlphabet[b2 & 63];
     }
-    if (i < n) {
+    if (i < n) {  // one or two bytes left; the padding is already there
         const unsigned b0 = bytes[i];
         const unsigned b1 = i + 1 < n ? bytes[i + 1] : 0;
-        out += kAlphabet[b0 >> 2];
-        out += kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
-        out += i + 1 < n ? kAlphabet[(b1 & 15) << 2] : '=';
-        out += '=';
+        o[0] = kAlphabet[b0 >> 2];
+        o[1] = kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
+        if (i + 1 < n) o[2] = kAlphabet[(b1 & 15) << 2];
     }
     return out;
 }
 
 std::string DecodeLine(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3 + 3);
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; i += 4) {
+    std::string out((n + 3) / 4 * 3, '\0');
+    char* o = out.data();
+    std::size_t i = 0;
+    // Whole groups with no "=" in them first.
+    for (; i + 4 <= n && text[i + 2] != '=' && text[i + 3] != '='; i += 4) {
+        const std::uint8_t v0 = Value(text[i]), v1 = Value(text[i + 1]), v2 = Value(text[i + 2]),
+                           v3 = Value(text[i + 3]);
+        *o++ = static_cast<char>(static_cast<std::uint8_t>((v0 << 2) | ((v1 >> 4) & 3)));
+        *o++ = static_cast<char>(static_cast<std::uint8_t>((v1 << 4) | ((v2 >> 2) & 15)));
+        *o++ = static_cast<char>(static_cast<std::uint8_t>((v2 << 6) | v3));
+    }
+    // The last group, or the one whose "=" ends the line.
+    if (i < n) {
         const std::uint8_t v0 = Value(text[i]);
         const std::uint8_t v1 = i + 1 < n ? Value(text[i + 1]) : 0xff;
-        out += static_cast<char>(static_cast<std::uint8_t>((v0 << 2) | ((v1 >> 4) & 3)));
-        if (i + 2 < n) {
-            if (text[i + 2] == '=') break;
+        *o++ = static_cast<char>(static_cast<std::uint8_t>((v0 << 2) | ((v1 >> 4) & 3)));
+        if (i + 2 < n && text[i + 2] != '=') {
             const std::uint8_t v2 = Value(text[i + 2]);
-            out += static_cast<char>(static_cast<std::uint8_t>((v1 << 4) | ((v2 >> 2) & 15)));
-            if (i + 3 < n) {
-                if (text[i + 3] == '=') break;
+            *o++ = static_cast<char>(static_cast<std::uint8_t>((v1 << 4) | ((v2 >> 2) & 15)));
+            if (i + 3 < n && text[i + 3] != '=') {
                 const std::uint8_t v3 = Value(text[i + 3]);
-                out += static_cast<char>(static_cast<std::uint8_t>((v2 << 6) | v3));
+                *o++ = static_cast<char>(static_cast<std::uint8_t>((v2 << 6) | v3));
             }
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 

@@ -49,6 +49,13 @@ export async function launchBrowser() {
 // Opens the page and waits for the home page the program writes at start.
 export async function openPage(browser, url, { viewport = { width: 1280, height: 900 } } = {}) {
   const context = await browser.newContext({ viewport });
+  // Anything the page's security policy blocks is a picture or script the user never sees.
+  await context.addInitScript(() => {
+    window.sagewendBlocked = [];
+    document.addEventListener('securitypolicyviolation', (event) => {
+      window.sagewendBlocked.push(`${event.violatedDirective}: ${event.blockedURI}`);
+    });
+  });
   const page = await context.newPage();
   await page.goto(url);
   await page.waitForFunction(() => document.getElementById('fileList').innerHTML.length > 0);
@@ -70,6 +77,10 @@ export async function settle(page) {
     const box = !document.getElementById('sw-overlay').hidden;
     return box || Number(root.done || 0) >= Number(root.sent || 0);
   });
+}
+
+export async function blockedByPolicy(page) {
+  return page.evaluate(() => window.sagewendBlocked);
 }
 
 export async function messageBox(page) {
@@ -103,7 +114,7 @@ export async function waitForExit(run, timeoutMs = 20000) {
 // Starts a program and opens its page; everything is torn down after the test.
 export async function startSession(t, browser, options = {}) {
   const run = startProgram(options);
-  t.after(() => (options.keepDir ? stopProgram(run) : cleanUp(run)));
+  t.after(() => cleanUp(run));
   const url = await run.url;
   const { context, page } = await openPage(browser, url);
   t.after(() => context.close().catch(() => {}));
@@ -117,10 +128,10 @@ export async function click(page, selector) {
 
 export const artifactsDir = join(here, 'artifacts');
 
-export async function screenshot(page, name) {
+export async function screenshot(page, name, { fullPage = false } = {}) {
   mkdirSync(artifactsDir, { recursive: true });
   const path = join(artifactsDir, `${name}.png`);
-  await page.screenshot({ path });
+  await page.screenshot({ path, fullPage });
   return path;
 }
 

@@ -3,14 +3,15 @@
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  act, click, launchBrowser, messageBox, openPage, screenshot, settle, startSession, waitForExit,
+  act, blockedByPolicy, click, launchBrowser, messageBox, openPage, screenshot, settle, startSession, waitForExit,
 } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
 after(async () => { await browser?.close(); });
 
-const fileList = (page) => page.innerHTML('#fileList');
+// Screenshots leave an empty style attribute on inputs; that is not the page changing.
+const fileList = async (page) => (await page.innerHTML('#fileList')).replaceAll(' style=""', '');
 
 async function homePage(page) {
   return page.evaluate(() => {
@@ -82,6 +83,18 @@ test('Escape asks "Are you sure?"; Cancel or Escape keep the page', async (t) =>
   // And the page still answers clicks.
   await click(page, '#home');
   assert.notEqual(await fileList(page), shown);
+});
+
+test('the notification dialog and the main page load every picture they use', async (t) => {
+  const { page } = await startSession(t, browser, { seed: 2 });
+  await act(page, () => page.keyboard.press('Alt+X'));
+  assert.equal(await messageBox(page), 'Are you sure?');
+  const icon = await page.evaluate(() => getComputedStyle(document.getElementById('sw-msgbox-icon')).backgroundImage);
+  assert.match(icon, /^url\("data:image\/svg\+xml/, 'the question icon is a picture');
+  // Once the dialog has been painted, nothing it shows may have been refused
+  // by the page's security policy.
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  assert.deepEqual(await blockedByPolicy(page), []);
 });
 
 test('Exit then OK ends the program with status 0 and the page says so', async (t) => {

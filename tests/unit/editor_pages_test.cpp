@@ -236,7 +236,7 @@ TEST(LayoutEditorPage, ExistingLayoutShowsItsFirstPositionAndItsGridInUse) {
 TEST(LayoutEditorPage, ExistingLayoutWithoutPositionsShowsThePlaceholder) {
     OracleData data = MakeStore();
     EXPECT_EQ(data.BuildLayoutEditorPage(0),
-              ExpectedEditorPage({0, "", "", "", kPlaceholderList, 2, 1, ExpectedGrid({{"", ""}})}));
+              ExpectedEditorPage({0, "Empty one", "", "", kPlaceholderList, 2, 1, ExpectedGrid({{"", ""}})}));
     EXPECT_EQ(data.selectedLayout, 0);
     EXPECT_EQ(data.selectedPosition, -1);
 }
@@ -284,7 +284,7 @@ TEST(LayoutEditorPage, EmptyPiecesAreSkippedAndAThirdPieceIsIgnored) {
     data.BuildLayoutEditorPage(1);
     data.selectedPosition = 2;
     const std::string page = data.BuildLayoutEditorPage(-2);
-    EXPECT_NE(page.find("name='title' type='text' value=\"The leading bar is skipped\""), std::string::npos);
+    EXPECT_NE(page.find("name='title' type='text' value=\"Lead\""), std::string::npos);
     EXPECT_NE(page.find("name='description' type='text' value=\"Second\""), std::string::npos);
 }
 

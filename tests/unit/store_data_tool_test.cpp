@@ -6,9 +6,9 @@
 namespace sw {
 namespace {
 
-using testing::RunCommand;
-using testing::TempDir;
-using testing::WriteEncoded;
+using storetest::RunCommand;
+using storetest::TempDir;
+using storetest::WriteEncoded;
 
 std::string Tool() { return std::string("'") + SAGEWEND_DATA_TOOL + "'"; }
 
@@ -16,7 +16,7 @@ std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
 TEST(DataTool, CheckPassesAGoodFolder) {
     TempDir dir;
-    testing::WriteExampleData(dir.path());
+    storetest::WriteExampleData(dir.path());
     int status = -1;
     const std::string out = RunCommand("cd " + Quote(dir.path().string()) + " && " + Tool() + " check 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
@@ -26,17 +26,17 @@ TEST(DataTool, CheckPassesAGoodFolder) {
     EXPECT_NE(out.find("data/layouts.dat:7: warning: layout 1: position 3 lies on no cell"), std::string::npos) << out;
     // The check neither prints the program's progress texts nor leaves copies.
     EXPECT_EQ(out.find("is open"), std::string::npos);
-    EXPECT_EQ(testing::FilesUnder(dir.path()).size(), 6u);
+    EXPECT_EQ(storetest::FilesUnder(dir.path()).size(), 6u);
 }
 
 TEST(DataTool, CheckReportsEachProblemWithItsLine) {
     TempDir dir;
-    testing::WriteExampleData(dir.path());
+    storetest::WriteExampleData(dir.path());
     WriteEncoded(dir / "data/decks.dat", {"4", "Alpha", "../x", "Gone", "Big"});
     std::filesystem::remove(dir / "decks/Alpha/00r.jpg");
     WriteEncoded(dir / "decks/Big/index.dat", {"121"});
     WriteEncoded(dir / "data/layouts.dat", {"1", "1", "0", "Bad", "Only|x", "2", "1", "1#7", "#######LAYOUT#######"});
-    testing::WriteBytes(dir / "data/layouts.dat", testing::ReadBytes(dir / "data/layouts.dat") + "not base64!\r\n");
+    storetest::WriteBytes(dir / "data/layouts.dat", storetest::ReadBytes(dir / "data/layouts.dat") + "not base64!\r\n");
     int status = -1;
     const std::string root = dir.path().string();
     const std::string out = RunCommand(Tool() + " check " + Quote(root) + " 2>&1", &status);
@@ -60,13 +60,13 @@ TEST(DataTool, CheckReportsEachProblemWithItsLine) {
 
 TEST(DataTool, EncodesAndDecodes) {
     TempDir dir;
-    testing::WriteBytes(dir / "plain.txt", "2\r\n\ncaf\xC3\xA9\nlast");
+    storetest::WriteBytes(dir / "plain.txt", "2\r\n\ncaf\xC3\xA9\nlast");
     EXPECT_EQ(RunCommand(Tool() + " encode " + Quote(dir / "plain.txt") + " > " + Quote(dir / "coded.dat")), "");
-    EXPECT_EQ(testing::ReadBytes(dir / "coded.dat"), testing::EncodedText({"2", "", "caf\xC3\xA9", "last"}, "\n"));
+    EXPECT_EQ(storetest::ReadBytes(dir / "coded.dat"), storetest::EncodedText({"2", "", "caf\xC3\xA9", "last"}, "\n"));
     EXPECT_EQ(RunCommand(Tool() + " decode " + Quote(dir / "coded.dat")), "2\n\ncaf\xC3\xA9\nlast\n");
     EXPECT_EQ(RunCommand("printf 'foo\\nfo' | " + Tool() + " encode"), "Zm9v\nZm8=\n");
     // Windows-1252 text from old files comes out as UTF-8.
-    testing::WriteBytes(dir / "old.dat", EncodeLine("caf\xE9") + "\r\n");
+    storetest::WriteBytes(dir / "old.dat", EncodeLine("caf\xE9") + "\r\n");
     EXPECT_EQ(RunCommand(Tool() + " decode " + Quote(dir / "old.dat")), "caf\xC3\xA9\n");
 }
 

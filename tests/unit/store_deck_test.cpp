@@ -9,11 +9,11 @@
 namespace sw {
 namespace {
 
-using testing::ChangeDir;
-using testing::FilesUnder;
-using testing::MessageLog;
-using testing::TempDir;
-using testing::WriteEncoded;
+using storetest::ChangeDir;
+using storetest::FilesUnder;
+using storetest::MessageLog;
+using storetest::TempDir;
+using storetest::WriteEncoded;
 using Lines = std::vector<std::string>;
 
 // Reads index lines of a deck in folder D.
@@ -44,7 +44,7 @@ TEST(CardIndex, ExampleDeckLoadsFromItsFolder) {
     TempDir dir;
     ChangeDir cwd(dir.path());
     MessageLog log;
-    WriteEncoded("decks/Alpha/index.dat", testing::AlphaIndexLines());
+    WriteEncoded("decks/Alpha/index.dat", storetest::AlphaIndexLines());
     DeckRecord deck;
     ASSERT_TRUE(deck.LoadIndex("Alpha"));
     EXPECT_TRUE(deck.loaded);
@@ -197,9 +197,9 @@ TEST(DeckCatalogue, ReadsDecksInOrderAndKeepsFailedOnesAsGaps) {
     ChangeDir cwd(dir.path());
     MessageLog log;
     WriteEncoded("data/decks.dat", {"4 decks", "Alpha", "Gone", "Alpha", "My Deck"});
-    WriteEncoded("decks/Alpha/index.dat", testing::AlphaIndexLines());
+    WriteEncoded("decks/Alpha/index.dat", storetest::AlphaIndexLines());
     WriteEncoded("decks/My Deck/index.dat", Index("1", {Card("0", "", "05", {"m"})}));
-    WriteEncoded("data/layouts.dat", testing::ThreeInARowLines());
+    WriteEncoded("data/layouts.dat", storetest::ThreeInARowLines());
     const auto before = FilesUnder(dir.path());
     OracleData data;
     ASSERT_EQ(data.deckCount, 4);
@@ -223,7 +223,7 @@ TEST(DeckCatalogue, ShortAndEmptyLists) {
     WriteEncoded("data/layouts.dat", {"0"});
     std::filesystem::create_directories("decks");
     {
-        testing::WriteBytes("data/decks.dat", "");
+        storetest::WriteBytes("data/decks.dat", "");
         OracleData data;
         EXPECT_EQ(data.deckCount, 0);
         EXPECT_TRUE(data.decks.empty());

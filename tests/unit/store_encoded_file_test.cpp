@@ -20,13 +20,13 @@
 namespace sw {
 namespace {
 
-using testing::ChangeDir;
-using testing::FilesUnder;
-using testing::MessageLog;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
-using testing::WriteEncoded;
+using storetest::ChangeDir;
+using storetest::FilesUnder;
+using storetest::MessageLog;
+using storetest::ReadBytes;
+using storetest::TempDir;
+using storetest::WriteBytes;
+using storetest::WriteEncoded;
 using Files = std::set<std::string>;
 
 std::vector<std::string> ReadAll(EncodedTextFile& file) {
@@ -56,7 +56,7 @@ TEST(EncodedTextFile, WritesAndReadsLines) {
         EXPECT_TRUE(file.Commit());
     }
     EXPECT_EQ(FilesUnder(dir.path()), Files{"store.dat"});
-    EXPECT_EQ(ReadBytes(path), testing::EncodedText(lines, "\n"));
+    EXPECT_EQ(ReadBytes(path), storetest::EncodedText(lines, "\n"));
 
     log.Clear();
     EncodedTextFile file;
@@ -141,7 +141,7 @@ TEST(EncodedTextFile, NoWorkingCopyOutlivesTheObject) {
         writer.WriteString("lost");
     }
     EXPECT_EQ(FilesUnder(dir.path()), Files{"a.dat"});
-    EXPECT_EQ(testing::ReadEncoded(dir / "a.dat"), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(storetest::ReadEncoded(dir / "a.dat"), (std::vector<std::string>{"1", "2", "3"}));
 }
 
 TEST(EncodedTextFile, ReplacedFileKeepsItsPermissions) {
@@ -247,7 +247,7 @@ TEST(SaveLayouts, EachFailingStepLeavesTheStoredFileAsItWas) {
         SCOPED_TRACE(step);
         TempDir dir;
         ChangeDir cwd(dir.path());
-        WriteEncoded("data/layouts.dat", testing::ThreeInARowLines());
+        WriteEncoded("data/layouts.dat", storetest::ThreeInARowLines());
         const std::string before = ReadBytes("data/layouts.dat");
         MessageLog log;
         OracleData data{OracleData::NoLoad{}};
@@ -281,7 +281,7 @@ TEST(SaveLayouts, ShortWritesAreCompletedAndUnsyncableFoldersTolerated) {
         FaultyFileSystem faulty(fault);
         ScopedFileSystem inject(faulty);
         EXPECT_TRUE(data.SaveLayouts());
-        EXPECT_EQ(testing::ReadEncoded("data/layouts.dat"), LayoutFileLines(data.layouts));
+        EXPECT_EQ(storetest::ReadEncoded("data/layouts.dat"), LayoutFileLines(data.layouts));
         EXPECT_EQ(FilesUnder(dir.path()), Files{"data/layouts.dat"});
     }
 }
@@ -309,8 +309,8 @@ TEST(SaveLayouts, KilledSaverLeavesOldOrNewStore) {
     std::vector<LayoutRecord> storeA, storeB;
     for (int i = 0; i < 40; ++i) storeA.push_back(NamedLayout(Format("A%d", i), 9));
     for (int i = 0; i < 70; ++i) storeB.push_back(NamedLayout(Format("B%d", i), 4));
-    const std::string encodedA = testing::EncodedText(LayoutFileLines(storeA), "\n");
-    const std::string encodedB = testing::EncodedText(LayoutFileLines(storeB), "\n");
+    const std::string encodedA = storetest::EncodedText(LayoutFileLines(storeA), "\n");
+    const std::string encodedB = storetest::EncodedText(LayoutFileLines(storeB), "\n");
     WriteBytes("data/layouts.dat", encodedA);
 
     std::mt19937 random(7);

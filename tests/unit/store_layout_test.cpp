@@ -10,11 +10,11 @@
 namespace sw {
 namespace {
 
-using testing::ChangeDir;
-using testing::FilesUnder;
-using testing::MessageLog;
-using testing::TempDir;
-using testing::WriteEncoded;
+using storetest::ChangeDir;
+using storetest::FilesUnder;
+using storetest::MessageLog;
+using storetest::TempDir;
+using storetest::WriteEncoded;
 using Lines = std::vector<std::string>;
 
 bool Read(const Lines& lines, std::vector<LayoutRecord>& layouts, ReadProblem* problem = nullptr) {
@@ -97,7 +97,7 @@ TEST(LayoutStore, ExampleStoreLoads) {
     TempDir dir;
     ChangeDir cwd(dir.path());
     MessageLog log;
-    WriteEncoded("data/layouts.dat", testing::ThreeInARowLines());
+    WriteEncoded("data/layouts.dat", storetest::ThreeInARowLines());
     OracleData data{OracleData::NoLoad{}};
     data.LoadLayouts();
     EXPECT_TRUE(log.messages().empty());
@@ -206,12 +206,12 @@ TEST(LayoutStore, LoadThenSaveNormalises) {
     ASSERT_TRUE(data.SaveLayouts());
     const Lines expected = Store("2", {Layout("2", "0", "", {"A|a", "|B||b|extra"}, "3", "2", {"1#2# ", "2#1#9"}),
                                        Layout("0", "1", "Empty", {}, "3", "3", {" # # ", " # # ", " # # "})});
-    EXPECT_EQ(testing::ReadEncoded("data/layouts.dat"), expected);
+    EXPECT_EQ(storetest::ReadEncoded("data/layouts.dat"), expected);
     // A saved store reads back to the same records and saves identically.
-    const std::string saved = testing::ReadBytes("data/layouts.dat");
+    const std::string saved = storetest::ReadBytes("data/layouts.dat");
     data.LoadLayouts();
     ASSERT_TRUE(data.SaveLayouts());
-    EXPECT_EQ(testing::ReadBytes("data/layouts.dat"), saved);
+    EXPECT_EQ(storetest::ReadBytes("data/layouts.dat"), saved);
     EXPECT_EQ(FilesUnder(dir.path()), std::set<std::string>{"data/layouts.dat"});
 }
 
@@ -240,12 +240,12 @@ TEST(LayoutStore, EveryTruncationLoadsOrIsRefused) {
     TempDir dir;
     ChangeDir cwd(dir.path());
     MessageLog log;
-    const std::string whole = testing::EncodedText(
+    const std::string whole = storetest::EncodedText(
         Store("2", {Layout("3", "1", "Three in a row", {"Past|a", "Present|b", "Future|c"}, "3", "1", {"1# #2"}),
                     Layout("1", "0", "One", {"Only|d"}, "1", "2", {"1", " "})}));
     int loaded = 0;
     for (std::size_t size = 0; size <= whole.size(); ++size) {
-        testing::WriteBytes("data/layouts.dat", whole.substr(0, size));
+        storetest::WriteBytes("data/layouts.dat", whole.substr(0, size));
         log.Clear();
         OracleData data{OracleData::NoLoad{}};
         try {

@@ -10,7 +10,7 @@
 namespace sw {
 namespace {
 
-using testing::TempDir;
+using storetest::TempDir;
 
 TEST(LineCoder, Rfc4648Vectors) {
     const std::pair<std::string, std::string> vectors[] = {
@@ -84,12 +84,12 @@ TEST(LineCoder, AgreesWithCoreutilsBase64) {
     for (int n = 0; n < 60; ++n) {
         std::string line(random() % 200, '\0');
         for (char& c : line) c = static_cast<char>(random() & 0xff);
-        testing::WriteBytes(plainPath, line);
-        EXPECT_EQ(EncodeLine(line), testing::RunCommand("base64 -w0 '" + plainPath + "'"));
+        storetest::WriteBytes(plainPath, line);
+        EXPECT_EQ(EncodeLine(line), storetest::RunCommand("base64 -w0 '" + plainPath + "'"));
 
-        testing::WriteBytes(encodedPath, EncodeLine(line));
-        EXPECT_EQ(testing::RunCommand("base64 -d '" + encodedPath + "'"), line);
-        EXPECT_EQ(DecodeLine(testing::RunCommand("base64 -w0 '" + plainPath + "'")), line);
+        storetest::WriteBytes(encodedPath, EncodeLine(line));
+        EXPECT_EQ(storetest::RunCommand("base64 -d '" + encodedPath + "'"), line);
+        EXPECT_EQ(DecodeLine(storetest::RunCommand("base64 -w0 '" + plainPath + "'")), line);
     }
 }
 

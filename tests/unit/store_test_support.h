@@ -18,7 +18,7 @@
 #include "app/msg_box.h"
 #include "store/line_coder.h"
 
-namespace sw::testing {
+namespace sw::storetest {
 
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes.
@@ -196,4 +196,4 @@ inline void WriteExampleData(const std::filesystem::path& root) {
     WriteEncoded((root / "data/layouts.dat").string(), ThreeInARowLines());
 }
 
-}  // namespace sw::testing
+}  // namespace sw::storetest
