@@ -93,7 +93,7 @@ bool EncodedTextFile::Open(const std::string& path, unsigned openFlags) {
     storedPath_ = path;
     lineNumber_ = 0;
     writeFailed_ = false;
-    writing_ = (openFlags & (modeWrite | 0x0002u)) != 0;
+    writing_ = (openFlags & (modeWrite | modeReadWrite)) != 0;
 
     // Decoding runs for the writer too; the copy is then truncated below.
     if (!DecodeFile(storedPath_, copyPath_)) {

@@ -19,6 +19,7 @@ public:
     // Open flags, with the values of the framework's file class.
     static constexpr unsigned modeRead = 0x0000;
     static constexpr unsigned modeWrite = 0x0001;
+    static constexpr unsigned modeReadWrite = 0x0002;  // taken as modeWrite
     static constexpr unsigned modeCreate = 0x1000;
     static constexpr unsigned typeText = 0x4000;
 
