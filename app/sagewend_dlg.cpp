@@ -310,17 +310,23 @@ int CSagewendDlg::OnDescList(const Element& element) {
     return 0;
 }
 
-int CSagewendDlg::OnAddPos(const Element&) {
-    const std::string title = ElementValue("title");
+bool CSagewendDlg::ReadPositionFields(std::string& title, std::string& description) {
+    title = ElementValue("title");
     if (title.empty()) {
         CMsgBox().Show("Please enter a title", platform::kIconExclamation);
-        return 0;
+        return false;
     }
-    const std::string description = ElementValue("description");
+    description = ElementValue("description");
     if (description.empty()) {
         CMsgBox().Show("Please enter a description", platform::kIconExclamation);
-        return 0;
+        return false;
     }
+    return true;
+}
+
+int CSagewendDlg::OnAddPos(const Element&) {
+    std::string title, description;
+    if (!ReadPositionFields(title, description)) return 0;
     data_.AddPosition(title, description);
     RedrawLayoutEditor();
     return 0;
@@ -332,16 +338,8 @@ int CSagewendDlg::OnUpdatePos(const Element&) {
         CMsgBox().Show("No positions to update, please add a new one", platform::kIconExclamation);
         return 0;
     }
-    const std::string title = ElementValue("title");
-    if (title.empty()) {
-        CMsgBox().Show("Please enter a title", platform::kIconExclamation);
-        return 0;
-    }
-    const std::string description = ElementValue("description");
-    if (description.empty()) {
-        CMsgBox().Show("Please enter a description", platform::kIconExclamation);
-        return 0;
-    }
+    std::string title, description;
+    if (!ReadPositionFields(title, description)) return 0;
     if (index < 0 || index >= data_.editLayout.positionCount) return 0;
     data_.UpdatePosition(index, title, description);
     RedrawLayoutEditor();

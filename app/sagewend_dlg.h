@@ -90,6 +90,9 @@ private:
     // The value of a page element, "" when it is missing or ambiguous.
     std::string ElementValue(std::string_view id, std::string_view attribute = "value");
     void RedrawLayoutEditor();
+    // The title and description inputs; false (after saying which is
+    // missing) when either is empty.
+    bool ReadPositionFields(std::string& title, std::string& description);
     void RunElementCommand(std::string_view id, Handler handler);
 
     platform::Host& host_;

@@ -149,3 +149,23 @@ TEST_F(PictureFolder, ServesOnlyPicturesInsideTheirFolders) {
 
 }  // namespace
 }  // namespace sw
+
+#include "app/home_page.h"
+#include "app/quote_table.h"
+
+namespace sw {
+namespace {
+
+TEST(HomePage, ComposesTheLogoAndTheDrawnQuotation) {
+    const Quote& quote = QuoteTable[41];
+    std::string expected = "<TABLE align='center' width='400' border='0' height='100%'>";
+    expected += "<TR><TD align=center style='font-size : 12pt;' valign='top'>";
+    expected += "<BR><BR><img src='file:./images/logo.gif'><br><BR><BR><BR><BR><BR> ";
+    expected += "<DIV  style='font-size : 12pt;' align='left'>";
+    expected += std::string(quote.text) + "</DIV><BR><B><I>- " + quote.attribution + "</B>";
+    expected += "</TD></TR></TABLE><BR>";
+    EXPECT_EQ(RenderHomePage(41), expected);
+}
+
+}  // namespace
+}  // namespace sw
