@@ -9,8 +9,9 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# clang only recommends libclang-rt-14-dev, which holds the fuzzer runtime.
 packages=(
-    cmake ninja-build g++ clang pkg-config coreutils
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config coreutils
     libboost-dev nlohmann-json3-dev libgumbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     chromium
