@@ -32,8 +32,6 @@ Document ParseDocument(const json& value) {
 
 }  // namespace
 
-Element ElementFromJson(const std::string& text) { return ParseElement(json::parse(text)); }
-
 Shell::Shell(ShellOptions options)
     : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20}, *this) {}
 
@@ -117,12 +115,12 @@ void Shell::HandleConnection(const Event& event) {
 }
 
 void Shell::Replay() {
-    if (lastPage_) Send("write", json{{"html", *lastPage_}}.dump());
-    if (meaningPage_) Send("meaning", json{{"html", *meaningPage_}}.dump());
-    Send("meaningVisible", json{{"visible", meaningVisible_}}.dump());
-    Send("cursor", json{{"wait", waitCursor_}}.dump());
+    if (lastPage_) Send("write", json{{"html", *lastPage_}});
+    if (meaningPage_) Send("meaning", json{{"html", *meaningPage_}});
+    Send("meaningVisible", json{{"visible", meaningVisible_}});
+    Send("cursor", json{{"wait", waitCursor_}});
     if (pendingBox_)
-        Send("messageBox", json{{"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}}.dump());
+        Send("messageBox", json{{"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}});
 }
 
 std::optional<Shell::Event> Shell::NextEvent() {
@@ -161,10 +159,10 @@ int Shell::Run(PageSink& sink) {
             case Event::Kind::Command: sink.OnCommand(event->command); break;
             default: break;
         }
-        if (event->seq > 0) Send("done", json{{"seq", event->seq}}.dump());
+        if (event->seq > 0) Send("done", json{{"seq", event->seq}});
     }
     if (ended_) {
-        Send("ended", "{}");
+        Send("ended", json::object());
         server_.Flush(2000);
     } else {
         std::clog << "sagewend: the page was closed; ending\n";
@@ -173,23 +171,21 @@ int Shell::Run(PageSink& sink) {
     return 0;
 }
 
-void Shell::Send(const std::string& type, const std::string& body) {
-    // body is a JSON object; the type goes in front of its members.
-    json message = json::parse(body);
+void Shell::Send(const std::string& type, json message) {
     message["type"] = type;
     server_.Send(message.dump());
 }
 
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
-    Send("write", json{{"html", html}}.dump());
+    Send("write", json{{"html", html}});
 }
 
 std::optional<Element> Shell::GetElement(std::string_view id) { return document_.Find(id); }
 
 void Shell::SetElementValue(std::string_view id, const std::string& value) {
     if (Element* element = document_.FindMutable(id)) element->SetAttribute("value", Variant(value));
-    Send("setValue", json{{"id", std::string(id)}, {"value", value}}.dump());
+    Send("setValue", json{{"id", std::string(id)}, {"value", value}});
 }
 
 int Shell::ShowMessage(const std::string& message, int iconId) {
@@ -201,7 +197,7 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
     }
     const int id = ++nextBox_;
     pendingBox_ = PendingBox{id, message, iconId};
-    Send("messageBox", json{{"box", id}, {"text", message}, {"icon", iconId}}.dump());
+    Send("messageBox", json{{"box", id}, {"text", message}, {"icon", iconId}});
     for (;;) {
         auto event = WaitRaw();
         if (!event) {
@@ -228,24 +224,24 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
 
 void Shell::WriteMeaningPage(const std::string& html) {
     meaningPage_ = html;
-    Send("meaning", json{{"html", html}}.dump());
+    Send("meaning", json{{"html", html}});
 }
 
 void Shell::ShowMeaningWindow(bool visible) {
     if (meaningVisible_ == visible && !visible) return;
     meaningVisible_ = visible;
-    Send("meaningVisible", json{{"visible", visible}}.dump());
+    Send("meaningVisible", json{{"visible", visible}});
 }
 
 void Shell::SetWaitCursor(bool wait) {
     waitCursor_ = wait;
-    Send("cursor", json{{"wait", wait}}.dump());
+    Send("cursor", json{{"wait", wait}});
 }
 
 void Shell::Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 void Shell::ShowHelp(const std::string& topic) {
-    Send("help", json{{"topic", topic.empty() ? std::string("index.htm") : topic}}.dump());
+    Send("help", json{{"topic", topic.empty() ? std::string("index.htm") : topic}});
 }
 
 void Shell::PostCommand(int command) { Push(Event{Event::Kind::Command, {}, {}, {}, 0, 0, command}); }

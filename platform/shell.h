@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,7 +73,8 @@ private:
     std::optional<Event> WaitRaw();
     void HandleConnection(const Event& event);
     void Replay();
-    void Send(const std::string& type, const std::string& json);
+    // Sends a message object to the page, with its type added.
+    void Send(const std::string& type, nlohmann::json message);
 
     ShellOptions options_;
     WebServer server_;
@@ -102,8 +104,5 @@ private:
     bool meaningVisible_ = false;
     bool waitCursor_ = false;
 };
-
-// Parses a page message's element description.
-Element ElementFromJson(const std::string& json);
 
 }  // namespace sw::platform

@@ -20,7 +20,7 @@ struct WebServerOptions {
 class WebServerListener {
 public:
     virtual ~WebServerListener() = default;
-    // A page connected; replaced is true when it took over from another.
+    // A page connected (possibly taking over from another one).
     virtual void OnPageConnected() = 0;
     virtual void OnPageDisconnected() = 0;
     virtual void OnPageMessage(const std::string& text) = 0;

@@ -6,6 +6,9 @@
 namespace sw {
 
 inline constexpr int kMaxDeckCards = 120;
+// Far more decks than anyone keeps; it bounds what a broken count line in
+// the deck list can make the program allocate and look for.
+inline constexpr int kMaxDecks = 1000;
 
 struct CardRecord {
     std::string number;               // first two characters name the picture files

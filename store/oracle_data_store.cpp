@@ -15,10 +15,6 @@ namespace {
 constexpr const char* kDeckListPath = "data/decks.dat";
 constexpr const char* kLayoutsPath = "data/layouts.dat";
 
-// Far more decks than anyone keeps; it bounds what a broken count line in
-// the deck list can make the program allocate and look for.
-constexpr int kMaxDecks = 1000;
-
 void ShowError(const char* message) {
     CMsgBox box;
     box.Show(message, platform::kIconExclamation);

@@ -81,47 +81,9 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = RealFileSystem().Write(fd, text.data() + done, text.size() - done);
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-int Decode(const std::string& path) {
-    FileSystem& fs = RealFileSystem();
-    const int fd = fs.Open(path, O_RDONLY, 0);
-    if (fd < 0) {
-        std::fprintf(stderr, "sagewend-data: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-        return 1;
-    }
-    LineReader reader(fs, fd);
-    std::string line, out;
-    while (reader.ReadLine(line)) {
-        out += DecodedLineText(line);
-        out += '\n';
-        if (out.size() >= 1 << 16) {
-            if (!WriteAll(STDOUT_FILENO, out)) break;
-            out.clear();
-        }
-    }
-    const bool failed = reader.Failed();
-    fs.Close(fd);
-    if (!WriteAll(STDOUT_FILENO, out)) {
-        std::fprintf(stderr, "sagewend-data: cannot write the output\n");
-        return 1;
-    }
-    if (failed) {
-        std::fprintf(stderr, "sagewend-data: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-        return 1;
-    }
-    return 0;
-}
-
-int Encode(const std::string* path) {
+// Writes each line of the file at path (standard input when none) through
+// convert to standard output.
+int ConvertLines(const std::string* path, std::string (*convert)(std::string_view)) {
     FileSystem& fs = RealFileSystem();
     int fd = STDIN_FILENO;
     if (path) {
@@ -132,24 +94,22 @@ int Encode(const std::string* path) {
         }
     }
     LineReader reader(fs, fd);
-    std::string line, out;
-    while (reader.ReadLine(line)) {
-        out += EncodeLine(line);
-        out += '\n';
-        if (out.size() >= 1 << 16) {
-            if (!WriteAll(STDOUT_FILENO, out)) break;
-            out.clear();
-        }
+    BufferedWriter out(fs, STDOUT_FILENO);
+    std::string line;
+    while (!out.Failed() && reader.ReadLine(line)) {
+        out.Write(convert(line));
+        out.Write("\n");
     }
-    const bool failed = reader.Failed();
+    const bool readFailed = reader.Failed();
+    const int readError = errno;
     if (path) fs.Close(fd);
-    if (!WriteAll(STDOUT_FILENO, out)) {
+    if (!out.Flush()) {
         std::fprintf(stderr, "sagewend-data: cannot write the output\n");
         return 1;
     }
-    if (failed) {
+    if (readFailed) {
         std::fprintf(stderr, "sagewend-data: cannot read %s: %s\n", path ? path->c_str() : "standard input",
-                     std::strerror(errno));
+                     std::strerror(readError));
         return 1;
     }
     return 0;
@@ -301,8 +261,8 @@ void Checker::CheckDeckList() {
         Warning(file, 1, "no decks are listed");
         return;
     }
-    if (count > 1000) {
-        Error(file, 1, Format("%d decks; the program reads at most 1000", count));
+    if (count > kMaxDecks) {
+        Error(file, 1, Format("%d decks; the program reads at most %d", count, kMaxDecks));
         return;
     }
     const int listed = static_cast<int>(text.lines.size()) - 1;
@@ -536,11 +496,11 @@ int main(int argc, char** argv) {
     }
     if (command == "decode") {
         if (args.size() != 1) return Usage(kDecodeUsage, 2);
-        return Decode(args[0]);
+        return ConvertLines(&args[0], DecodedLineText);
     }
     if (command == "encode") {
         if (args.size() > 1) return Usage(kEncodeUsage, 2);
-        return Encode(args.empty() ? nullptr : &args[0]);
+        return ConvertLines(args.empty() ? nullptr : &args[0], EncodeLine);
     }
     if (command == "check") {
         if (args.size() > 1) return Usage(kCheckUsage, 2);
