@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -18,6 +17,7 @@
 
 #include "core/text.h"
 #include "store/file_system.h"
+#include "support/files.h"
 #include "support/session.h"
 
 namespace sw::testing {
@@ -35,13 +35,6 @@ const std::string kQuotedName = "Dad's \"big\" choice";
 
 // ---- the file ----------------------------------------------------------------
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 // Every stored line decoded on its own by `base64 -d`.
 std::vector<std::string> DecodeWithCoreutils(const std::string& path) {
     std::vector<std::string> decoded;
@@ -52,17 +45,7 @@ std::vector<std::string> DecodeWithCoreutils(const std::string& path) {
         EXPECT_EQ(line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
                   std::string::npos)
             << "not a Base64 line: " << line;
-        const std::string command = "printf '%s' '" + line + "' | base64 -d";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) {
-            ADD_FAILURE() << "cannot run " << command;
-            return decoded;
-        }
-        std::string text;
-        char buffer[512];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-        EXPECT_EQ(::pclose(pipe), 0) << "base64 -d refused: " << line;
-        decoded.push_back(text);
+        decoded.push_back(RunCommand("printf '%s' '" + line + "' | base64 -d"));
     }
     return decoded;
 }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 #include <gumbo.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "core/text.h"
+#include "support/files.h"
 
 namespace sw::testing {
 
@@ -14,10 +13,7 @@ using platform::Element;
 using platform::Variant;
 
 std::string ReadSourceFile(const std::string& relativePath) {
-    std::ifstream in(std::string(SAGEWEND_SOURCE_DIR) + "/" + relativePath, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return ReadBytes(std::string(SAGEWEND_SOURCE_DIR) + "/" + relativePath);
 }
 
 namespace {

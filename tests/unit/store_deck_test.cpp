@@ -34,11 +34,7 @@ Lines Card(const std::string& flag, const std::string& suffix, const std::string
     return out;
 }
 
-Lines Index(const std::string& count, const std::vector<Lines>& cards) {
-    Lines out = {count};
-    for (const auto& card : cards) out.insert(out.end(), card.begin(), card.end());
-    return out;
-}
+Lines Index(const std::string& count, const std::vector<Lines>& cards) { return storetest::CountedBlocks(count, cards); }
 
 TEST(CardIndex, ExampleDeckLoadsFromItsFolder) {
     TempDir dir;

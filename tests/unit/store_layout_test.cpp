@@ -34,11 +34,7 @@ Lines Layout(const std::string& positions, const std::string& flag, const std::s
     return out;
 }
 
-Lines Store(const std::string& count, const std::vector<Lines>& layouts) {
-    Lines out = {count};
-    for (const auto& layout : layouts) out.insert(out.end(), layout.begin(), layout.end());
-    return out;
-}
+Lines Store(const std::string& count, const std::vector<Lines>& layouts) { return storetest::CountedBlocks(count, layouts); }
 
 TEST(LayoutRecord, DefaultsResetAndAssign) {
     LayoutRecord layout;

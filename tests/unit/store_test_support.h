@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -17,6 +16,7 @@
 
 #include "app/msg_box.h"
 #include "store/line_coder.h"
+#include "support/files.h"
 
 namespace sw::storetest {
 
@@ -79,17 +79,16 @@ private:
     ScopedMsgBoxPresenter guard_;
 };
 
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using sw::testing::ReadBytes;
+using sw::testing::RunCommand;
+using sw::testing::WriteBytes;
 
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+// A count line followed by the lines of each block (cards, layouts).
+inline std::vector<std::string> CountedBlocks(const std::string& count,
+                                              const std::vector<std::vector<std::string>>& blocks) {
+    std::vector<std::string> out = {count};
+    for (const auto& block : blocks) out.insert(out.end(), block.begin(), block.end());
+    return out;
 }
 
 // The stored form of lines, as the Windows program wrote it (CR LF) unless
@@ -123,24 +122,6 @@ inline std::set<std::string> FilesUnder(const std::filesystem::path& dir) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
         if (!entry.is_directory()) names.insert(std::filesystem::relative(entry.path(), dir).string());
     return names;
-}
-
-// Runs a shell command; returns what it printed on standard output, and
-// its exit status in status when given.
-inline std::string RunCommand(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    const int result = ::pclose(pipe);
-    const int exitStatus = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    if (status)
-        *status = exitStatus;
-    else
-        EXPECT_EQ(exitStatus, 0) << command;
-    return out;
 }
 
 // The decoded lines of the example deck Alpha: two cards, the first with a
