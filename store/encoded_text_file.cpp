@@ -211,7 +211,7 @@ bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& d
     std::string line;
     while (reader.ReadLine(line)) {
         writer.Write(EncodeLine(line));
-        writer.Write("\n");
+        writer.Write("\r\n");  // the stored form's line end, as the Windows program wrote it
     }
     bool ok = !reader.Failed() && writer.Flush();
     ok = ok && fs_.Fsync(out.get()) == 0;

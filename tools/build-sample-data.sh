@@ -1,6 +1,7 @@
 #!/bin/sh
 # Rebuilds the bundled sample data files from their plain sources in
-# tools/sample-src: each text line is stored as the Base64 of its bytes.
+# tools/sample-src: each text line is stored as the Base64 of its bytes, and
+# every stored line ends with CR LF, as the program's own saves do.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 src="$here/sample-src"
@@ -9,7 +10,7 @@ out="$here/../sample"
 encode() {
     while IFS= read -r line || [ -n "$line" ]; do
         if [ -n "$line" ]; then printf '%s' "$line" | base64 -w0; fi
-        printf '\n'
+        printf '\r\n'
     done
 }
 

@@ -82,8 +82,8 @@ bool IsRegularFile(const std::string& path) {
 }
 
 // Writes each line of the file at path (standard input when none) through
-// convert to standard output.
-int ConvertLines(const std::string* path, std::string (*convert)(std::string_view)) {
+// convert to standard output, each ended by lineEnd.
+int ConvertLines(const std::string* path, std::string (*convert)(std::string_view), const char* lineEnd) {
     FileSystem& fs = RealFileSystem();
     int fd = STDIN_FILENO;
     if (path) {
@@ -98,7 +98,7 @@ int ConvertLines(const std::string* path, std::string (*convert)(std::string_vie
     std::string line;
     while (!out.Failed() && reader.ReadLine(line)) {
         out.Write(convert(line));
-        out.Write("\n");
+        out.Write(lineEnd);
     }
     const bool readFailed = reader.Failed();
     const int readError = errno;
@@ -496,11 +496,11 @@ int main(int argc, char** argv) {
     }
     if (command == "decode") {
         if (args.size() != 1) return Usage(kDecodeUsage, 2);
-        return ConvertLines(&args[0], DecodedLineText);
+        return ConvertLines(&args[0], DecodedLineText, "\n");
     }
     if (command == "encode") {
         if (args.size() > 1) return Usage(kEncodeUsage, 2);
-        return ConvertLines(args.empty() ? nullptr : &args[0], EncodeLine);
+        return ConvertLines(args.empty() ? nullptr : &args[0], EncodeLine, "\r\n");  // the stored form's line end
     }
     if (command == "check") {
         if (args.size() > 1) return Usage(kCheckUsage, 2);

@@ -35,18 +35,37 @@ const std::string kQuotedName = "Dad's \"big\" choice";
 
 // ---- the file ----------------------------------------------------------------
 
-// Every stored line decoded on its own by `base64 -d`.
+// Every stored line decoded by coreutils. One `base64 -d` takes the whole
+// file (it accepts padding between groups); each line's share of the output
+// follows from its length and padding. Every line must end with CR LF.
 std::vector<std::string> DecodeWithCoreutils(const std::string& path) {
-    std::vector<std::string> decoded;
-    std::istringstream lines(ReadBytes(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        // Only the Base64 alphabet, so the line is safe inside single quotes.
+    const std::string stored = ReadBytes(path);
+    std::vector<std::size_t> lengths;
+    std::size_t start = 0;
+    while (start < stored.size()) {
+        const std::size_t end = stored.find('\n', start);
+        EXPECT_NE(end, std::string::npos) << "the last line has no line end";
+        EXPECT_TRUE(end != std::string::npos && end > start && stored[end - 1] == '\r')
+            << "a line without CR LF at byte " << start;
+        if (end == std::string::npos || end == start || stored[end - 1] != '\r') return {};
+        const std::string line = stored.substr(start, end - 1 - start);
+        // Only the Base64 alphabet, padded to whole groups.
         EXPECT_EQ(line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/="),
                   std::string::npos)
             << "not a Base64 line: " << line;
-        decoded.push_back(RunCommand("printf '%s' '" + line + "' | base64 -d"));
+        EXPECT_EQ(line.size() % 4, 0u) << line;
+        const std::size_t padding = line.empty() ? 0 : (line.back() == '=') + (line.size() > 1 && line[line.size() - 2] == '=');
+        lengths.push_back(line.size() / 4 * 3 - padding);
+        start = end + 1;
     }
+    const std::string bytes = RunCommand("tr -d '\\r\\n' < '" + path + "' | base64 -d");
+    std::vector<std::string> decoded;
+    std::size_t at = 0;
+    for (std::size_t length : lengths) {
+        decoded.push_back(bytes.substr(at, length));
+        at += length;
+    }
+    EXPECT_EQ(at, bytes.size());
     return decoded;
 }
 

@@ -62,9 +62,9 @@ TEST(DataTool, EncodesAndDecodes) {
     TempDir dir;
     storetest::WriteBytes(dir / "plain.txt", "2\r\n\ncaf\xC3\xA9\nlast");
     EXPECT_EQ(RunCommand(Tool() + " encode " + Quote(dir / "plain.txt") + " > " + Quote(dir / "coded.dat")), "");
-    EXPECT_EQ(storetest::ReadBytes(dir / "coded.dat"), storetest::EncodedText({"2", "", "caf\xC3\xA9", "last"}, "\n"));
+    EXPECT_EQ(storetest::ReadBytes(dir / "coded.dat"), storetest::EncodedText({"2", "", "caf\xC3\xA9", "last"}));
     EXPECT_EQ(RunCommand(Tool() + " decode " + Quote(dir / "coded.dat")), "2\n\ncaf\xC3\xA9\nlast\n");
-    EXPECT_EQ(RunCommand("printf 'foo\\nfo' | " + Tool() + " encode"), "Zm9v\nZm8=\n");
+    EXPECT_EQ(RunCommand("printf 'foo\\nfo' | " + Tool() + " encode"), "Zm9v\r\nZm8=\r\n");
     // Windows-1252 text from old files comes out as UTF-8.
     storetest::WriteBytes(dir / "old.dat", EncodeLine("caf\xE9") + "\r\n");
     EXPECT_EQ(RunCommand(Tool() + " decode " + Quote(dir / "old.dat")), "caf\xC3\xA9\n");

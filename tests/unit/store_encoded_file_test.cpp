@@ -56,7 +56,7 @@ TEST(EncodedTextFile, WritesAndReadsLines) {
         EXPECT_TRUE(file.Commit());
     }
     EXPECT_EQ(FilesUnder(dir.path()), Files{"store.dat"});
-    EXPECT_EQ(ReadBytes(path), storetest::EncodedText(lines, "\n"));
+    EXPECT_EQ(ReadBytes(path), storetest::EncodedText(lines));
 
     log.Clear();
     EncodedTextFile file;
@@ -309,8 +309,8 @@ TEST(SaveLayouts, KilledSaverLeavesOldOrNewStore) {
     std::vector<LayoutRecord> storeA, storeB;
     for (int i = 0; i < 40; ++i) storeA.push_back(NamedLayout(Format("A%d", i), 9));
     for (int i = 0; i < 70; ++i) storeB.push_back(NamedLayout(Format("B%d", i), 4));
-    const std::string encodedA = storetest::EncodedText(LayoutFileLines(storeA), "\n");
-    const std::string encodedB = storetest::EncodedText(LayoutFileLines(storeB), "\n");
+    const std::string encodedA = storetest::EncodedText(LayoutFileLines(storeA));
+    const std::string encodedB = storetest::EncodedText(LayoutFileLines(storeB));
     WriteBytes("data/layouts.dat", encodedA);
 
     std::mt19937 random(7);
