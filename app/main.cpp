@@ -1,19 +1,29 @@
-// sagewend: the oracle program. Serves its page on the loopback interface and
-// opens it in a browser window.
+// sagewend: the oracle program. main() reads as the program's steps: parse
+// the options, find the data folder, load the data, listen, open the
+// window, run the handler loop on this thread until the user exits, end.
+// Besides this thread there are the server's thread (sockets), the signal
+// thread (SIGTERM, SIGINT, SIGHUP end the run cleanly) and, while the first
+// page is awaited, the window watcher.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/msg_box.h"
 #include "app/sagewend_dlg.h"
+#include "app/work_folder.h"
 #include "core/random.h"
 #include "platform/browser.h"
 #include "platform/shell.h"
+#include "platform/stop_signals.h"
+#include "store/leftovers.h"
 
 namespace {
 
@@ -21,102 +31,172 @@ const char* const kUsage =
     "Usage: sagewend [--port N] [--no-browser] [--seed N] [-C DIR]\n"
     "\n"
     "Sagewend gives advice in the manner of an oracle: card readings, the I Ching\n"
-    "and a yes/no answer. It reads its data from data/, decks/ and images/ in the\n"
-    "current directory, serves its page on 127.0.0.1 and opens it in a Chromium\n"
-    "app window (or the default browser).\n"
+    "and a yes/no answer. It serves its page on 127.0.0.1 and opens it in a\n"
+    "Chromium app window (or the default browser).\n"
     "\n"
     "  --port N      listen on port N (default: any free port)\n"
     "  --no-browser  open no window; just print the page's URL\n"
     "  --seed N      seed the random generator with N (default: the time), to\n"
     "                repeat a session\n"
-    "  -C DIR        work from DIR instead of the current directory\n"
+    "  -C DIR        work from the data folder DIR\n"
+    "  --version     show the version\n"
     "  --help        show this text\n"
     "\n"
+    "Where it works, in this order: the folder given with -C; else the current\n"
+    "folder when it holds data/decks.dat; else your own data folder\n"
+    "$XDG_DATA_HOME/sagewend (by default ~/.local/share/sagewend), made from the\n"
+    "installed sample data the first time. A data folder holds data/decks.dat,\n"
+    "data/layouts.dat, decks/ and images/; saved layouts go to data/layouts.dat.\n"
+    "\n"
     "Once it listens, the program prints the page's URL (with its secret key) on a\n"
-    "line of its own. It ends when the user confirms Exit, or when the page has\n"
-    "been closed and not reopened for a few seconds.\n";
+    "line of its own. It ends when the user confirms Exit, when the page has been\n"
+    "closed and not reopened for a few seconds, or on SIGTERM or SIGINT.\n";
+
+struct Options {
+    std::uint16_t port = 0;
+    bool openBrowser = true;
+    std::optional<std::uint32_t> seed;
+    std::string directory;
+};
 
 bool ParseNumber(const char* text, long long low, long long high, long long& out) {
     char* end = nullptr;
     errno = 0;
-    long long value = std::strtoll(text, &end, 10);
+    const long long value = std::strtoll(text, &end, 10);
     if (errno || end == text || *end || value < low || value > high) return false;
     out = value;
+    return true;
+}
+
+// Fills options; an exit status when the program should end here (help,
+// version, a bad option).
+std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const char* value = nullptr;
+        if (argument == "--port" || argument == "--seed" || argument == "-C") {
+            if (i + 1 >= argc) {
+                std::cerr << "sagewend: " << argument << " needs a value\n" << kUsage;
+                return 2;
+            }
+            value = argv[++i];
+        }
+        long long number = 0;
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (argument == "--version") {
+            std::cout << "sagewend " << SAGEWEND_VERSION << '\n';
+            return 0;
+        } else if (argument == "--no-browser") {
+            options.openBrowser = false;
+        } else if (argument == "--port") {
+            if (!ParseNumber(value, 0, 65535, number)) {
+                std::cerr << "sagewend: --port needs a number from 0 to 65535\n";
+                return 2;
+            }
+            options.port = static_cast<std::uint16_t>(number);
+        } else if (argument == "--seed") {
+            if (!ParseNumber(value, 0, 4294967295LL, number)) {
+                std::cerr << "sagewend: --seed needs a number from 0 to 4294967295\n";
+                return 2;
+            }
+            options.seed = static_cast<std::uint32_t>(number);
+        } else if (argument == "-C") {
+            options.directory = value;
+        } else {
+            std::cerr << "sagewend: unknown option " << argument << "\n" << kUsage;
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
+// Chooses the data folder and makes it the current one: the data files are
+// read by paths relative to it.
+bool EnterWorkFolder(const Options& options, std::filesystem::path& folder) {
+    sw::WorkFolderChoice choice;
+    std::string err;
+    if (!sw::ChooseWorkFolder(options.directory, &choice, &err)) {
+        std::cerr << "sagewend: " << err << '\n';
+        return false;
+    }
+    if (!choice.note.empty()) std::cerr << "sagewend: " << choice.note << '\n';
+    if (::chdir(choice.folder.c_str()) != 0) {
+        std::cerr << "sagewend: cannot work from " << choice.folder.string() << ": " << std::strerror(errno) << '\n';
+        return false;
+    }
+    folder = choice.folder;
+    return true;
+}
+
+// Removes what killed runs left behind, unless another program is using
+// the folder now.
+void TidyWorkFolder(const std::filesystem::path& folder, const sw::FolderLock& lock) {
+    if (!lock.Held() && std::filesystem::is_directory(folder / "data")) {
+        std::cerr << "sagewend: another Sagewend is using " << folder.string()
+                  << "; layouts saved in one are not seen by the other\n";
+        return;
+    }
+    if (const int removed = sw::RemoveLeftovers(folder, lock))
+        std::clog << "sagewend: removed " << removed << " file(s) left behind by an earlier run\n";
+}
+
+// Loads every data file; nothing when a fatal data error ended the load
+// (its message has been shown; the hint says where data was looked for).
+std::optional<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::filesystem::path& folder) {
+    std::optional<sw::CSagewendDlg> dialog;
+    try {
+        dialog.emplace(shell);
+    } catch (const sw::FatalDataError&) {
+        std::cerr << "sagewend: " << sw::MissingDataHint(folder) << '\n';
+    }
+    return dialog;
+}
+
+bool Listen(sw::platform::Shell& shell, std::uint16_t port) {
+    try {
+        shell.Start();
+    } catch (const std::exception& error) {
+        std::cerr << "sagewend: cannot listen on 127.0.0.1:" << port << ": " << error.what() << '\n';
+        return false;
+    }
+    std::cout << shell.Url() << std::endl;  // scripts and tests read this line
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::optional<std::uint32_t> seed;
-    long long port = 0;
-    bool openBrowser = true;
-    std::string directory;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                std::cerr << "sagewend: " << argument << " needs a value\n" << kUsage;
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        long long number = 0;
-        if (argument == "--help" || argument == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (argument == "--no-browser") {
-            openBrowser = false;
-        } else if (argument == "--port") {
-            if (!ParseNumber(value(), 0, 65535, number)) {
-                std::cerr << "sagewend: --port needs a number from 0 to 65535\n";
-                return 2;
-            }
-            port = number;
-        } else if (argument == "--seed") {
-            if (!ParseNumber(value(), 0, 4294967295LL, number)) {
-                std::cerr << "sagewend: --seed needs a number from 0 to 4294967295\n";
-                return 2;
-            }
-            seed = static_cast<std::uint32_t>(number);
-        } else if (argument == "-C") {
-            directory = value();
-        } else {
-            std::cerr << "sagewend: unknown option " << argument << "\n" << kUsage;
-            return 2;
-        }
-    }
-    if (!directory.empty() && ::chdir(directory.c_str()) != 0) {
-        std::cerr << "sagewend: cannot work from " << directory << "\n";
-        return 2;
-    }
+    Options options;
+    if (auto status = ParseOptions(argc, argv, options)) return *status;
+    sw::platform::StopSignals signals;  // before any thread starts
 
-    sw::SRand(seed ? *seed : static_cast<std::uint32_t>(std::time(nullptr)));
+    std::filesystem::path folder;
+    if (!EnterWorkFolder(options, folder)) return 1;
+    const sw::FolderLock lock(folder);
+    TidyWorkFolder(folder, lock);
+    sw::SRand(options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
 
-    sw::platform::ShellOptions options;
-    options.port = static_cast<std::uint16_t>(port);
-    options.workDir = std::filesystem::current_path();
-    sw::platform::Shell shell(options);
+    sw::platform::Shell shell(sw::platform::ShellOptions{options.port, folder});
+    signals.Start([&shell](int) { shell.RequestStop(); });
     sw::CMsgBox::SetPresenter([&shell](const std::string& message, int icon) { return shell.ShowMessage(message, icon); });
 
-    std::optional<sw::CSagewendDlg> dialog;
-    try {
-        dialog.emplace(shell);
-    } catch (const sw::FatalDataError&) {
-        return 1;  // the message has been written to standard error
+    auto dialog = LoadData(shell, folder);
+    if (!dialog || !Listen(shell, options.port)) return 1;
+
+    std::optional<sw::platform::PageWindow> window;
+    std::thread watcher;
+    if (options.openBrowser) {
+        sw::platform::PageWindow::RemoveStaleRunFolders();
+        window.emplace(shell.Url());
+        window->Open();
+        watcher = std::thread([&] { window->Watch([&shell](auto timeout) { return shell.WaitForFirstPage(timeout); }); });
     }
 
-    try {
-        shell.Start();
-    } catch (const std::exception& error) {
-        std::cerr << "sagewend: cannot listen on 127.0.0.1:" << port << ": " << error.what() << "\n";
-        return 1;
-    }
-    std::cout << shell.Url() << std::endl;
-    if (openBrowser && !sw::platform::OpenPageWindow(shell.Url()))
-        std::cerr << "sagewend: no browser could be started; open the URL above\n";
     const int status = shell.Run(*dialog);
     sw::CMsgBox::SetPresenter(nullptr);
-    if (openBrowser) sw::platform::CleanUpPageWindow();
-    return status;
+    if (watcher.joinable()) watcher.join();
+    if (window) window->Close();
+    return signals.Received() == SIGINT ? 128 + SIGINT : status;
 }

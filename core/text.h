@@ -27,4 +27,21 @@ std::string EscapeHtml(std::string_view text);
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
+// Whether text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined
+// become the C1 control characters of the same value.
+std::string Windows1252ToUtf8(std::string_view text);
+
+// Text for the page: valid UTF-8 sequences stay as they are and every other
+// byte is read as Windows-1252, the code page of files written on Windows.
+// The result is always valid UTF-8, whatever bytes a data file held.
+std::string ToUtf8(std::string_view text);
+
+// The bytes of the first n characters of text, a character being a valid
+// UTF-8 sequence or else one byte (as in a Windows-1252 file).
+std::string_view FirstCharacters(std::string_view text, std::size_t n);
+
 }  // namespace sw

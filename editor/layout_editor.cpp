@@ -21,7 +21,7 @@ std::string OracleData::BuildLayoutListPage() const {
     html += "<tr><td><b>Layouts:</b></td>";
     html += "<td style='vertical-align:top; text-align:left'><select name='layout'>";
     for (int i = 0; i < layoutCount; ++i)
-        html += Format("<option value='%d'>%s</option>", i, layouts[static_cast<std::size_t>(i)].name.c_str());
+        html += Format("<option value='%d'>%s</option>", i, EscapeHtml(layouts[static_cast<std::size_t>(i)].name).c_str());
     html += "</select></td></tr>";
     html += "<td style='text-align:center;' colspan=2><a class='btn' id='editlayout'>Edit</a><a class='btn' "
             "id='addlayout'>Add</a></td></tr>";
@@ -34,7 +34,7 @@ std::string OracleData::BuildPositionList() const {
     for (int i = 0; i < editLayout.positionCount; ++i) {
         const char* format =
             i == selectedPosition ? "<option selected value='%d'>%d - %s</option>" : "<option  value='%d'>%d - %s</option>";
-        html += Format(format, i, i + 1, PositionTitle(editLayout.positions[static_cast<std::size_t>(i)]).c_str());
+        html += Format(format, i, i + 1, EscapeHtml(PositionTitle(editLayout.positions[static_cast<std::size_t>(i)])).c_str());
     }
     html += "</select>";
     return html;
@@ -103,7 +103,7 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
             const std::string& cell = editLayout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
             if (cell != " ") {
                 html += Format("<td row='%d' col='%d' id='gridfilled' class='gridfilled'>", r, c);
-                html += cell;
+                html += EscapeHtml(cell);
                 html += "</td>";
             } else {
                 html += Format("<td row='%d' col='%d' class='grid' id='grid'>&nbsp;</td>", r, c);

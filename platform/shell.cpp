@@ -1,8 +1,10 @@
 #include "platform/shell.h"
 
+#include <climits>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <thread>
+
+#include "core/text.h"
 
 namespace sw::platform {
 
@@ -10,27 +12,142 @@ using nlohmann::json;
 
 namespace {
 
-Element ParseElement(const json& value) {
-    Element element(value.value("tag", std::string()));
-    if (auto attributes = value.find("attributes"); attributes != value.end() && attributes->is_object()) {
-        for (const auto& [name, attribute] : attributes->items()) {
-            if (attribute.is_string()) element.SetAttribute(name, Variant(attribute.get<std::string>()));
-            else if (attribute.is_boolean()) element.SetAttribute(name, Variant(attribute.get<bool>()));
-            else if (attribute.is_number_integer()) element.SetAttribute(name, Variant(attribute.get<long long>()));
-        }
+// Limits on what one page message may hold. The page's own messages stay
+// far below them; anything beyond is not from the page.
+constexpr int kMaxDepth = 8;
+constexpr std::size_t kMaxElements = 10000;
+constexpr std::size_t kMaxAttributes = 100;
+constexpr std::size_t kMaxKeyLength = 32;
+constexpr long long kMaxSeq = 1LL << 53;  // the page counts in doubles
+
+void Log(const std::string& line) { std::clog << "sagewend: " << line << '\n'; }
+
+// Refuses a message nested deeper than kMaxDepth before any tree is built,
+// so no value is ever walked or copied recursively.
+class DepthCheck final : public json::json_sax_t {
+public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(json::number_integer_t) override { return true; }
+    bool number_unsigned(json::number_unsigned_t) override { return true; }
+    bool number_float(json::number_float_t, const json::string_t&) override { return true; }
+    bool string(json::string_t&) override { return true; }
+    bool binary(json::binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return ++depth_ <= kMaxDepth; }
+    bool key(json::string_t&) override { return true; }
+    bool end_object() override { return --depth_ >= 0; }
+    bool start_array(std::size_t) override { return ++depth_ <= kMaxDepth; }
+    bool end_array() override { return --depth_ >= 0; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    int depth_ = 0;
+};
+
+bool ReadInteger(const json& object, const char* name, long long low, long long high, long long* out) {
+    const auto found = object.find(name);
+    if (found == object.end()) return false;
+    if (found->is_number_unsigned()) {
+        const auto value = found->get<json::number_unsigned_t>();
+        if (value > static_cast<json::number_unsigned_t>(high)) return false;
+        *out = static_cast<long long>(value);
+    } else if (found->is_number_integer()) {
+        *out = found->get<json::number_integer_t>();
+    } else {
+        return false;  // floats (1e300) and everything else
     }
-    return element;
+    return *out >= low && *out <= high;
 }
 
-Document ParseDocument(const json& value) {
-    Document document;
-    if (!value.is_array()) return document;
-    for (const auto& item : value)
-        if (item.is_object()) document.elements.push_back(ParseElement(item));
-    return document;
+bool ReadElement(const json& value, Element* element) {
+    if (!value.is_object()) return false;
+    const auto tag = value.find("tag");
+    if (tag == value.end() || !tag->is_string() || tag->get_ref<const std::string&>().size() > kMaxKeyLength) return false;
+    *element = Element(tag->get<std::string>());
+    const auto attributes = value.find("attributes");
+    if (attributes == value.end()) return true;
+    if (!attributes->is_object() || attributes->size() > kMaxAttributes) return false;
+    for (const auto& [name, attribute] : attributes->items()) {
+        if (attribute.is_string()) element->SetAttribute(name, Variant(attribute.get<std::string>()));
+        else if (attribute.is_boolean()) element->SetAttribute(name, Variant(attribute.get<bool>()));
+        else return false;
+    }
+    return true;
+}
+
+bool ReadDocument(const json& message, Document* document) {
+    const auto found = message.find("document");
+    if (found == message.end()) return true;
+    if (!found->is_array() || found->size() > kMaxElements) return false;
+    document->elements.reserve(found->size());
+    for (const json& item : *found) {
+        Element element;
+        if (!ReadElement(item, &element)) return false;
+        document->elements.push_back(std::move(element));
+    }
+    return true;
+}
+
+// Every string of an outgoing message made valid UTF-8: text from the data
+// files may hold any bytes.
+void MakeUtf8(json& value) {
+    if (value.is_string()) {
+        auto& text = value.get_ref<std::string&>();
+        if (!IsValidUtf8(text)) text = ToUtf8(text);
+    } else if (value.is_structured()) {
+        for (auto& item : value) MakeUtf8(item);
+    }
 }
 
 }  // namespace
+
+std::optional<PageEvent> ParsePageMessage(const std::string& text, std::string* why) {
+    auto fail = [why](const char* reason) -> std::optional<PageEvent> {
+        *why = reason;
+        return std::nullopt;
+    };
+    DepthCheck depth;
+    if (!json::sax_parse(text, &depth)) return fail("not JSON, or nested too deep");
+    const json message = json::parse(text, nullptr, false);
+    if (!message.is_object()) return fail("not an object");
+    const auto type = message.find("type");
+    if (type == message.end() || !type->is_string()) return fail("no type");
+
+    PageEvent event;
+    const std::string& kind = type->get_ref<const std::string&>();
+    if (kind == "click" || kind == "key") {
+        if (!ReadInteger(message, "seq", 1, kMaxSeq, &event.seq)) return fail("a click or key without a valid seq");
+        if (!ReadDocument(message, &event.document)) return fail("a malformed document");
+        if (kind == "click") {
+            event.kind = PageEvent::Kind::Click;
+            const auto element = message.find("element");
+            if (element == message.end() || !ReadElement(*element, &event.element)) return fail("a malformed element");
+            const auto inFragment = message.find("inFragment");
+            if (inFragment != message.end()) {
+                if (!inFragment->is_boolean()) return fail("a malformed inFragment");
+                event.inFragment = inFragment->get<bool>();
+            }
+            if (message.contains("page") && !ReadInteger(message, "page", 0, kMaxSeq, &event.page))
+                return fail("a malformed page number");
+        } else {
+            event.kind = PageEvent::Kind::Key;
+            const auto key = message.find("key");
+            if (key == message.end() || !key->is_string() || key->get_ref<const std::string&>().size() > kMaxKeyLength)
+                return fail("a malformed key");
+            event.key = key->get<std::string>();
+        }
+    } else if (kind == "answer") {
+        event.kind = PageEvent::Kind::Answer;
+        long long box = 0, result = 0;
+        if (!ReadInteger(message, "box", 1, INT_MAX, &box)) return fail("an answer without a valid box");
+        if (!ReadInteger(message, "result", kIdOk, kIdCancel, &result)) return fail("an answer without a valid result");
+        event.box = static_cast<int>(box);
+        event.result = static_cast<int>(result);
+    } else {
+        return fail("a message of unknown type");
+    }
+    return event;
+}
 
 Shell::Shell(ShellOptions options)
     : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20}, *this) {}
@@ -48,40 +165,39 @@ void Shell::Push(Event event) {
     available_.notify_one();
 }
 
-void Shell::OnPageConnected() { Push(Event{Event::Kind::Connected, {}, {}, {}, 0, 0, 0}); }
-void Shell::OnPageDisconnected() { Push(Event{Event::Kind::Disconnected, {}, {}, {}, 0, 0, 0}); }
+void Shell::OnPageConnected() {
+    {
+        std::lock_guard lock(mutex_);
+        pageArrived_ = true;
+    }
+    firstPage_.notify_all();
+    Push(Event{Event::Kind::Connected, {}, 0});
+}
+
+void Shell::OnPageDisconnected() { Push(Event{Event::Kind::Disconnected, {}, 0}); }
 
 void Shell::OnPageMessage(const std::string& text) {
-    json message = json::parse(text, nullptr, false);
-    if (message.is_discarded() || !message.is_object() || !message.contains("type") || !message["type"].is_string()) {
-        std::clog << "sagewend: dropped a malformed page message\n";
+    std::string why;
+    auto event = ParsePageMessage(text, &why);
+    if (!event) {
+        Log("dropped a page message: " + why);
         return;
     }
-    try {
-        const std::string type = message["type"];
-        Event event{Event::Kind::Click, {}, {}, {}, 0, 0, 0};
-        if (type == "click") {
-            event.kind = Event::Kind::Click;
-            event.element = ParseElement(message.at("element"));
-            event.seq = message.value("seq", 0LL);
-            event.document = ParseDocument(message.value("document", json::array()));
-        } else if (type == "key") {
-            event.kind = Event::Kind::Key;
-            event.key = message.at("key").get<std::string>();
-            event.seq = message.value("seq", 0LL);
-            event.document = ParseDocument(message.value("document", json::array()));
-        } else if (type == "answer") {
-            event.kind = Event::Kind::Answer;
-            event.box = message.at("box").get<int>();
-            event.result = message.at("result").get<int>() == kIdOk ? kIdOk : kIdCancel;
-        } else {
-            std::clog << "sagewend: dropped a page message of unknown type\n";
-            return;
-        }
-        Push(std::move(event));
-    } catch (const json::exception&) {
-        std::clog << "sagewend: dropped a malformed page message\n";
+    Push(Event{Event::Kind::Page, std::move(*event), 0});
+}
+
+void Shell::RequestStop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
     }
+    firstPage_.notify_all();
+    Push(Event{Event::Kind::Stop, {}, 0});
+}
+
+bool Shell::WaitForFirstPage(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return firstPage_.wait_for(lock, timeout, [this] { return pageArrived_ || stopping_; });
 }
 
 std::optional<Shell::Event> Shell::WaitRaw() {
@@ -112,23 +228,27 @@ void Shell::HandleConnection(const Event& event) {
     } else {
         Replay();
     }
+    Flush();
 }
 
 void Shell::Replay() {
-    if (lastPage_) Send("write", json{{"html", *lastPage_}});
-    if (meaningPage_) Send("meaning", json{{"html", *meaningPage_}});
-    Send("meaningVisible", json{{"visible", meaningVisible_}});
-    Send("cursor", json{{"wait", waitCursor_}});
+    if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
+    if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
+    Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
+    Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
-        Send("messageBox", json{{"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}});
+        Queue(json{{"op", "messageBox"}, {"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}});
 }
+
+bool Shell::StillShown(const PageEvent& event) const { return !event.inFragment || event.page == pageNumber_; }
 
 std::optional<Shell::Event> Shell::NextEvent() {
     for (;;) {
         if (ended_ || gone_) return std::nullopt;
-        if (!deferred_.empty()) {
-            Event event = std::move(deferred_.front());
-            deferred_.pop_front();
+        // Posted commands come before input, as posted messages did.
+        if (!posted_.empty()) {
+            Event event{Event::Kind::Command, {}, posted_.front()};
+            posted_.pop_front();
             return event;
         }
         auto event = WaitRaw();
@@ -141,51 +261,87 @@ std::optional<Shell::Event> Shell::NextEvent() {
             case Event::Kind::Disconnected:
                 HandleConnection(*event);
                 break;
-            case Event::Kind::Answer:
-                break;  // a stale answer to a box that is no longer open
-            default:
+            case Event::Kind::Stop:
+                ended_ = true;
+                break;
+            case Event::Kind::Page:
+                if (event->page.kind == PageEvent::Kind::Answer) break;  // to a box no longer open
+                if (!StillShown(event->page)) {
+                    Flush(event->page.seq);  // its element is gone: nothing to do
+                    break;
+                }
+                return event;
+            case Event::Kind::Command:
                 return event;
         }
     }
 }
 
+void Shell::Handle(Event& event) {
+    if (event.kind == Event::Kind::Command) {
+        sink_->OnCommand(event.command);
+        return;
+    }
+    document_ = std::move(event.page.document);
+    if (event.page.kind == PageEvent::Kind::Click) sink_->OnClick(event.page.element);
+    else sink_->OnKey(event.page.key);
+}
+
 int Shell::Run(PageSink& sink) {
     sink_ = &sink;
     while (auto event = NextEvent()) {
-        document_ = std::move(event->document);
-        switch (event->kind) {
-            case Event::Kind::Click: sink.OnClick(event->element); break;
-            case Event::Kind::Key: sink.OnKey(event->key); break;
-            case Event::Kind::Command: sink.OnCommand(event->command); break;
-            default: break;
+        try {
+            Handle(*event);
+        } catch (const std::exception& error) {
+            // One failed handler must not end the program: say so, and go on.
+            const std::string what = event->kind == Event::Kind::Command ? "command " + std::to_string(event->command)
+                                     : event->page.kind == PageEvent::Kind::Click
+                                         ? "click on '" + event->page.element.Id() + "'"
+                                         : "key " + event->page.key;
+            Log("the " + what + " failed: " + error.what());
+            if (!ended_ && !gone_) ShowMessage("Sorry, that could not be done: " + std::string(error.what()), kIconExclamation);
         }
-        if (event->seq > 0) Send("done", json{{"seq", event->seq}});
+        Flush(std::max(event->kind == Event::Kind::Page ? event->page.seq : 0, droppedUpTo_));
     }
     if (ended_) {
-        Send("ended", json::object());
+        Queue(json{{"op", "ended"}});
+        Flush();
         server_.Flush(2000);
     } else {
-        std::clog << "sagewend: the page was closed; ending\n";
+        Log("the page was closed; ending");
     }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    firstPage_.notify_all();
     server_.Stop();
     return 0;
 }
 
-void Shell::Send(const std::string& type, json message) {
-    message["type"] = type;
-    server_.Send(message.dump());
+void Shell::Queue(json op) { ops_.push_back(std::move(op)); }
+
+void Shell::Flush(long long done) {
+    if (done > lastDone_) lastDone_ = done;
+    if (ops_.empty() && done == 0) return;
+    json frame{{"type", "update"}, {"ops", std::move(ops_)}};
+    if (done > 0) frame["done"] = lastDone_;
+    ops_ = json::array();
+    MakeUtf8(frame);
+    server_.Send(frame.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
-    Send("write", json{{"html", html}});
+    ++pageNumber_;
+    Queue(json{{"op", "write"}, {"html", html}, {"page", pageNumber_}});
 }
 
 std::optional<Element> Shell::GetElement(std::string_view id) { return document_.Find(id); }
 
 void Shell::SetElementValue(std::string_view id, const std::string& value) {
     if (Element* element = document_.FindMutable(id)) element->SetAttribute("value", Variant(value));
-    Send("setValue", json{{"id", std::string(id)}, {"value", value}});
+    Queue(json{{"op", "setValue"}, {"id", std::string(id)}, {"value", value}});
 }
 
 int Shell::ShowMessage(const std::string& message, int iconId) {
@@ -197,7 +353,8 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
     }
     const int id = ++nextBox_;
     pendingBox_ = PendingBox{id, message, iconId};
-    Send("messageBox", json{{"box", id}, {"text", message}, {"icon", iconId}});
+    Queue(json{{"op", "messageBox"}, {"box", id}, {"text", message}, {"icon", iconId}});
+    Flush();
     for (;;) {
         auto event = WaitRaw();
         if (!event) {
@@ -206,45 +363,55 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
             return kIdCancel;
         }
         switch (event->kind) {
-            case Event::Kind::Answer:
-                if (event->box == id) {
+            case Event::Kind::Page:
+                if (event->page.kind == PageEvent::Kind::Answer) {
+                    if (event->page.box != id) break;
                     pendingBox_.reset();
-                    return event->result;
+                    return event->page.result;
                 }
+                // The page behind a modal box takes no input.
+                droppedUpTo_ = std::max(droppedUpTo_, event->page.seq);
                 break;
             case Event::Kind::Connected:
             case Event::Kind::Disconnected:
                 HandleConnection(*event);
                 break;
-            default:
-                deferred_.push_back(std::move(*event));  // handled once the box is closed
+            case Event::Kind::Stop:
+                ended_ = true;
+                pendingBox_.reset();
+                return kIdCancel;
+            case Event::Kind::Command:
+                break;  // commands are posted apart, never queued here
         }
     }
 }
 
 void Shell::WriteMeaningPage(const std::string& html) {
     meaningPage_ = html;
-    Send("meaning", json{{"html", html}});
+    Queue(json{{"op", "meaning"}, {"html", html}});
 }
 
 void Shell::ShowMeaningWindow(bool visible) {
     if (meaningVisible_ == visible && !visible) return;
     meaningVisible_ = visible;
-    Send("meaningVisible", json{{"visible", visible}});
+    Queue(json{{"op", "meaningVisible"}, {"visible", visible}});
 }
 
 void Shell::SetWaitCursor(bool wait) {
     waitCursor_ = wait;
-    Send("cursor", json{{"wait", wait}});
+    Queue(json{{"op", "cursor"}, {"wait", wait}});
 }
 
-void Shell::Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Shell::Pause(int milliseconds) {
+    Flush();  // the wait cursor shows during the pause, not after it
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 void Shell::ShowHelp(const std::string& topic) {
-    Send("help", json{{"topic", topic.empty() ? std::string("index.htm") : topic}});
+    Queue(json{{"op", "help"}, {"topic", topic.empty() ? std::string("index.htm") : topic}});
 }
 
-void Shell::PostCommand(int command) { Push(Event{Event::Kind::Command, {}, {}, {}, 0, 0, command}); }
+void Shell::PostCommand(int command) { posted_.push_back(command); }
 
 void Shell::EndDialog() { ended_ = true; }
 

@@ -2,6 +2,54 @@
 // Drives the main dialog from a browser page: one handler thread that takes
 // the page's clicks and keys in order, and the Host services the handlers
 // use (page writes, lookups, modal notifications, pauses, help).
+//
+// Threads. The server's I/O thread parses what the page sends and queues it
+// (OnPageMessage, OnPageConnected, OnPageDisconnected: nothing else happens
+// there). The handler thread, the one that calls Run, takes the queue in
+// order and runs every handler, so handlers never run at the same time and
+// never need a lock, as on the single thread of the window they stand in for.
+// RequestStop (signal thread) and WaitForFirstPage (the window watcher) may
+// be called from any thread.
+//
+// Page -> program (JSON text messages on the WebSocket):
+//   {"type":"click", "seq":n, "element":{"tag":..,"attributes":{..}},
+//    "inFragment":bool, "page":g, "document":[elements]}
+//       a click on an element of the main page; "page" is the number of the
+//       fragment the page showed, and a click inside a fragment that has
+//       since been replaced is dropped (its element is gone).
+//   {"type":"key", "seq":n, "key":"Alt+O"|"F1"|"F5"|"Escape"|"Enter", "document":[..]}
+//   {"type":"answer", "box":id, "result":1|2}   the notification's answer
+// Every click and key carries a snapshot of every element of the main page
+// that has an id or a name, with the values of its inputs, selects and
+// checkboxes. Handlers read form fields in the middle of their work
+// (GetElement); the snapshot lets them do so without a round trip to the
+// page for each lookup, and shows them the page exactly as the user left it
+// when acting.
+//
+// Program -> page: one frame per handled event, its changes applied in one
+// go and its acknowledgement inside:
+//   {"type":"update", "ops":[op, ...], "done":n}
+// with ops, applied in order:
+//   {"op":"write","html":..,"page":g}    replaces the fileList DIV; g numbers the fragment
+//   {"op":"setValue","id":..,"value":..} sets an input's value
+//   {"op":"meaning","html":..}           the card meaning window's document
+//   {"op":"meaningVisible","visible":b}
+//   {"op":"cursor","wait":b}
+//   {"op":"help","topic":..}             opens a help page in a window of its own
+//   {"op":"messageBox","box":id,"text":..,"icon":32514|32515}
+//   {"op":"ended"}                       the program has ended
+// "done" names the last click or key the program has finished with
+// (handled, or dropped); browser tests wait on it. A handler that blocks (a
+// notification, a pause) sends what it has so far first, so the box or the
+// wait cursor shows at once. The server itself may send {"type":"replaced"}
+// when another page takes over. Every text sent is valid UTF-8, whatever
+// bytes the data files held.
+//
+// Modal input. While a notification is open, clicks and keys that reach the
+// program (including those the page sent before the box appeared) are
+// dropped, never replayed: the page behind a modal box takes no input.
+// Clicks made during a pause are handled after it, in order.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -26,16 +74,40 @@ struct ShellOptions {
     std::chrono::milliseconds reconnectGrace{5000};
 };
 
+// A page message turned into an event, or why it was dropped.
+struct PageEvent {
+    enum class Kind { Click, Key, Answer } kind = Kind::Click;
+    Element element;
+    Document document;
+    bool inFragment = false;
+    long long page = 0;
+    std::string key;
+    int box = 0;
+    int result = 0;
+    long long seq = 0;
+};
+// Reads one message; nothing (with the reason in *why) when it is malformed:
+// not JSON, nested too deep, of an unknown type, or with a field of the
+// wrong type or out of range.
+std::optional<PageEvent> ParsePageMessage(const std::string& text, std::string* why);
+
 class Shell final : public Host, private WebServerListener {
 public:
     explicit Shell(ShellOptions options);
     ~Shell() override;
 
-    void Start();            // listens; Url() is valid afterwards
+    void SetPageMaker(PageMaker maker) { server_.SetPageMaker(std::move(maker)); }
+    void Start();  // listens; Url() is valid afterwards
     std::string Url() const;
-    // Runs the handler loop until the dialog ends or the page is gone for
-    // good. Returns the process exit status.
+    // Runs the handler loop until the dialog ends, the page is gone for
+    // good or a stop is requested. Returns the process exit status.
     int Run(PageSink& sink);
+    // Ends Run as soon as the handler in hand returns; an open notification
+    // counts as cancelled. Any thread.
+    void RequestStop();
+    // True once a page has connected (or the shell has stopped); waits up
+    // to timeout for that. Any thread.
+    bool WaitForFirstPage(std::chrono::milliseconds timeout);
 
     // Host
     void WritePage(const std::string& html) override;
@@ -52,14 +124,9 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Click, Key, Answer, Command, Connected, Disconnected } kind;
-        Element element;
-        Document document;
-        std::string key;
-        int box = 0;
-        int result = 0;
+        enum class Kind { Page, Command, Connected, Disconnected, Stop } kind;
+        PageEvent page;
         int command = 0;
-        long long seq = 0;  // the page's number for the click or key, acknowledged when handled
     };
 
     void OnPageConnected() override;
@@ -68,13 +135,17 @@ private:
 
     void Push(Event event);
     // The next click, key or command; handles connections on the way.
-    // Empty when the page is gone for good.
+    // Empty when the run is over.
     std::optional<Event> NextEvent();
     std::optional<Event> WaitRaw();
     void HandleConnection(const Event& event);
     void Replay();
-    // Sends a message object to the page, with its type added.
-    void Send(const std::string& type, nlohmann::json message);
+    // Whether a click's element is still on the page.
+    bool StillShown(const PageEvent& event) const;
+    void Handle(Event& event);
+    // Adds an operation to the frame being built; Flush sends it.
+    void Queue(nlohmann::json op);
+    void Flush(long long done = 0);
 
     ShellOptions options_;
     WebServer server_;
@@ -82,11 +153,17 @@ private:
 
     std::mutex mutex_;
     std::condition_variable available_;
-    std::deque<Event> queue_;          // guarded by mutex_
+    std::deque<Event> queue_;  // guarded by mutex_
+    std::condition_variable firstPage_;
+    bool pageArrived_ = false;  // guarded by mutex_
+    bool stopping_ = false;     // guarded by mutex_
 
     // Handler-thread state.
-    std::deque<Event> deferred_;       // clicks that arrived while a box was open
-    Document document_;                // what the page reported with the event in hand
+    std::deque<int> posted_;        // commands posted by handlers
+    nlohmann::json ops_ = nlohmann::json::array();  // the frame being built
+    long long lastDone_ = 0;        // the last seq acknowledged
+    long long droppedUpTo_ = 0;     // the last seq dropped while a box was open
+    Document document_;             // what the page reported with the event in hand
     bool everConnected_ = false;
     bool connected_ = false;
     bool ended_ = false;
@@ -99,6 +176,7 @@ private:
     };
     std::optional<PendingBox> pendingBox_;
     std::vector<std::string> earlyMessages_;  // shown when the page first connects
+    long long pageNumber_ = 0;                // the fragment on show
     std::optional<std::string> lastPage_;
     std::optional<std::string> meaningPage_;
     bool meaningVisible_ = false;

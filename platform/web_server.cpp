@@ -1,62 +1,45 @@
-#include "platform/web_server.h"
+// The server's state on the I/O thread: accepting, guarding, and answering
+// requests; the files and generated pages are answered on the worker pool.
+#include "platform/web_server_impl.h"
 
-#include <utility>  // boost 1.74 asio needs std::exchange declared first
-
-#include <boost/asio.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-#include <boost/beast/websocket.hpp>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <random>
 #include <sstream>
-#include <thread>
 
 #include "core/text.h"
 #include "platform/resources.h"
 
 namespace sw::platform {
 
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace websocket = beast::websocket;
-namespace net = boost::asio;
-using tcp = net::ip::tcp;
+void Log(const std::string& line) { std::clog << "sagewend: " << line << '\n'; }
 
 namespace {
 
-std::string MakeSecret() {
+std::string RandomHex(std::size_t words) {
     std::random_device device;
-    std::array<std::uint32_t, 4> words{};
-    for (auto& word : words) word = device();
     std::ostringstream out;
     out << std::hex;
-    for (auto word : words) {
+    for (std::size_t i = 0; i < words; ++i) {
         out.width(8);
         out.fill('0');
-        out << word;
+        out << device();
     }
-    return out.str();  // 128 bits
+    return out.str();
 }
 
-void Log(const std::string& line) { std::clog << "sagewend: " << line << '\n'; }
-
 std::string QueryValue(std::string_view target, std::string_view name) {
-    auto question = target.find('?');
+    const auto question = target.find('?');
     if (question == std::string_view::npos) return {};
     std::string_view query = target.substr(question + 1);
     while (!query.empty()) {
-        auto amp = query.find('&');
-        std::string_view pair = query.substr(0, amp);
-        auto eq = pair.find('=');
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const auto eq = pair.find('=');
         if (eq != std::string_view::npos && pair.substr(0, eq) == name) return std::string(pair.substr(eq + 1));
         if (amp == std::string_view::npos) break;
         query.remove_prefix(amp + 1);
@@ -66,10 +49,10 @@ std::string QueryValue(std::string_view target, std::string_view name) {
 
 std::string CookieValue(std::string_view header, std::string_view name) {
     while (!header.empty()) {
-        auto semi = header.find(';');
+        const auto semi = header.find(';');
         std::string_view pair = header.substr(0, semi);
         while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
-        auto eq = pair.find('=');
+        const auto eq = pair.find('=');
         if (eq != std::string_view::npos && pair.substr(0, eq) == name) return std::string(pair.substr(eq + 1));
         if (semi == std::string_view::npos) break;
         header.remove_prefix(semi + 1);
@@ -77,49 +60,96 @@ std::string CookieValue(std::string_view header, std::string_view name) {
     return {};
 }
 
+// Built-in resources the browser may ask for by name.
+bool IsServedResource(const std::string& path) {
+    static const std::array<std::string_view, 6> pages = {"main.js", "main.css", "meaning.html", "meaning.js",
+                                                          "icon.svg", "vendor/purify.min.js"};
+    return std::find(pages.begin(), pages.end(), path) != pages.end() || path.rfind("help/", 0) == 0;
+}
+
+constexpr const char* kPagePolicy =
+    "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'; "
+    "connect-src 'self'; frame-ancestors 'self'";
+// Help pages are text: nothing in them may run.
+constexpr const char* kHelpPolicy =
+    "default-src 'none'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; frame-ancestors 'none'";
+// A picture is only ever shown as an image; an SVG opened directly must not run anything.
+constexpr const char* kPicturePolicy = "default-src 'none'; style-src 'unsafe-inline'; sandbox";
+
+Response MakeResponse(const Request& request, http::status status, const std::string& type, std::string body) {
+    Response response{status, request.version()};
+    response.set(http::field::server, "Sagewend");
+    if (!type.empty()) response.set(http::field::content_type, type);
+    response.set(http::field::cache_control, "no-store");
+    response.set("X-Content-Type-Options", "nosniff");
+    response.body() = std::move(body);
+    response.keep_alive(request.keep_alive());
+    response.prepare_payload();
+    return response;
+}
+
+Response NotFound(const Request& request) { return MakeResponse(request, http::status::not_found, "text/plain", "Not found\n"); }
+
+// The decoded path below the root ("main.js", "decks/A/00.svg"); empty
+// when the target is malformed.
+std::optional<std::string> RequestPath(const Request& request) {
+    const std::string target(request.target());
+    bool ok = false;
+    std::string path = PercentDecode(target.substr(0, target.find('?')), &ok);
+    if (!ok || path.empty() || path[0] != '/') return std::nullopt;
+    return path.substr(1);
+}
+
+// Answers a conditional request with 304 when the validator still holds.
+void Validate(const Request& request, Response& response, const std::string& etag, const char* cacheControl) {
+    response.set(http::field::etag, etag);
+    response.set(http::field::cache_control, cacheControl);
+    if (request[http::field::if_none_match] == etag) {
+        response.result(http::status::not_modified);
+        response.body().clear();
+        response.prepare_payload();
+    }
+}
+
 }  // namespace
 
 bool ConstantTimeEquals(const std::string& a, const std::string& b) {
     unsigned char difference = a.size() == b.size() ? 0 : 1;
     const std::string& other = a.size() == b.size() ? b : a;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a[i] ^ other[i]);
+    for (std::size_t i = 0; i < a.size(); ++i) difference |= static_cast<unsigned char>(a[i] ^ other[i]);
     return difference == 0 && !a.empty();
 }
 
 std::string PercentDecode(const std::string& text, bool* ok) {
     std::string out;
     *ok = true;
+    auto hex = [](char h) -> int {
+        if (h >= '0' && h <= '9') return h - '0';
+        if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+        if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+        return -1;
+    };
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '%') {
-            auto hex = [](char h) -> int {
-                if (h >= '0' && h <= '9') return h - '0';
-                if (h >= 'a' && h <= 'f') return h - 'a' + 10;
-                if (h >= 'A' && h <= 'F') return h - 'A' + 10;
-                return -1;
-            };
-            if (i + 2 >= text.size()) {
-                *ok = false;
-                return {};
-            }
-            int high = hex(text[i + 1]), low = hex(text[i + 2]);
-            if (high < 0 || low < 0) {
-                *ok = false;
-                return {};
-            }
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
+        const char c = text[i];
+        if (c != '%') {
             out += c;
+            continue;
         }
+        const int high = i + 2 < text.size() ? hex(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? hex(text[i + 2]) : -1;
+        if (high < 0 || low < 0) {
+            *ok = false;
+            return {};
+        }
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
     }
     if (out.find('\0') != std::string::npos) *ok = false;
     return out;
 }
 
 std::string ContentTypeFor(const std::string& path) {
-    auto dot = path.rfind('.');
+    const auto dot = path.rfind('.');
     std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == "gif") return "image/gif";
@@ -145,306 +175,139 @@ std::filesystem::path ResolvePicture(const std::filesystem::path& workDir, const
     if (decodedPath.find('\\') != std::string::npos) return {};
     for (const auto& piece : Tokenize(decodedPath, '/'))
         if (piece == "..") return {};
-    std::string type = ContentTypeFor(decodedPath);
-    if (type.rfind("image/", 0) != 0) return {};
+    if (ContentTypeFor(decodedPath).rfind("image/", 0) != 0) return {};
     std::error_code error;
-    fs::path base = fs::canonical(workDir / folder, error);
+    const fs::path base = fs::canonical(workDir / folder, error);
     if (error) return {};
-    fs::path resolved = fs::canonical(workDir / decodedPath, error);
+    const fs::path resolved = fs::canonical(workDir / decodedPath, error);
     if (error) return {};
     // Containment after resolving links; the separator guards against
     // sibling folders that merely share the prefix ("images2").
-    std::string baseText = base.string() + "/";
-    if (resolved.string().rfind(baseText, 0) != 0) return {};
+    if (resolved.string().rfind(base.string() + "/", 0) != 0) return {};
     if (!fs::is_regular_file(resolved, error)) return {};
     if (ContentTypeFor(resolved.string()).rfind("image/", 0) != 0) return {};
     return resolved;
 }
 
-std::optional<std::string_view> FindResource(std::string_view path) {
-    for (const auto& resource : Resources())
-        if (resource.path == path) return resource.bytes;
-    return std::nullopt;
+// ---- the server's state ----------------------------------------------------
+
+WebServer::Impl::Impl(WebServerOptions o, WebServerListener& l)
+    : options(std::move(o)), listener(l), secret(RandomHex(4)), runId(RandomHex(2)) {}
+
+void WebServer::Impl::Accept() {
+    acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
+        if (stopped) return;
+        if (error) {
+            // Out of descriptors, most likely: make room and try again a
+            // little later instead of spinning.
+            for (auto& weak : unproven)
+                if (auto session = weak.lock()) {
+                    session->Close();
+                    break;
+                }
+            acceptBackoff = std::clamp(acceptBackoff * 2, std::chrono::milliseconds(10), std::chrono::milliseconds(500));
+            acceptRetry.expires_after(acceptBackoff);
+            acceptRetry.async_wait([this](beast::error_code) {
+                if (!stopped) Accept();
+            });
+            return;
+        }
+        acceptBackoff = std::chrono::milliseconds(0);
+        Accepted(std::move(socket));
+        Accept();
+    });
 }
 
-class WsSession;
+void WebServer::Impl::Accepted(tcp::socket socket) {
+    beast::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);  // small frames otherwise wait for delayed ACKs
+    auto session = std::make_shared<HttpSession>(std::move(socket), *this);
+    Unproven(session);
+    session->Start();
+}
 
-struct WebServer::Impl {
-    WebServerOptions options;
-    WebServerListener& listener;
-    net::io_context ioc;
-    tcp::acceptor acceptor{ioc};
-    std::thread thread;
-    std::string secret = MakeSecret();
-    std::uint16_t port = 0;
-    std::shared_ptr<WsSession> active;  // io thread only
-    std::mutex flushMutex;
-    std::condition_variable flushed;
-    std::size_t pendingWrites = 0;  // guarded by flushMutex
-    bool stopped = false;
-
-    Impl(WebServerOptions o, WebServerListener& l) : options(std::move(o)), listener(l) {}
-
-    std::string CookieName() const { return "sagewend-" + std::to_string(port); }
-    void Accept();
-    bool Authorised(const http::request<http::empty_body>& request) const;
-    bool HostAllowed(const http::request<http::empty_body>& request) const;
-    http::response<http::string_body> Respond(const http::request<http::empty_body>& request) const;
-    void Attach(const std::shared_ptr<WsSession>& session);
-    void Detach(const WsSession* session);
-    void WriteDone(std::size_t count) {
-        std::lock_guard lock(flushMutex);
-        pendingWrites -= std::min(pendingWrites, count);
-        if (pendingWrites == 0) flushed.notify_all();
+void WebServer::Impl::Unproven(const std::shared_ptr<HttpSession>& session) {
+    unproven.remove_if([](const std::weak_ptr<HttpSession>& weak) {
+        auto alive = weak.lock();
+        return !alive || !alive->Open();
+    });
+    while (unproven.size() >= kMaxUnproven) {
+        if (auto oldest = unproven.front().lock()) oldest->Close();
+        unproven.pop_front();
     }
-};
+    unproven.push_back(session);
+}
 
-class WsSession : public std::enable_shared_from_this<WsSession> {
-public:
-    WsSession(tcp::socket socket, WebServer::Impl& server) : ws_(std::move(socket)), server_(server) {}
+void WebServer::Impl::Proven(const HttpSession* session) {
+    unproven.remove_if([session](const std::weak_ptr<HttpSession>& weak) {
+        auto alive = weak.lock();
+        return !alive || alive.get() == session;
+    });
+}
 
-    void Accept(http::request<http::empty_body> request) {
-        ws_.read_message_max(server_.options.maxMessageBytes);
-        ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
-        ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
-            if (error) return;
-            self->open_ = true;
-            self->server_.Attach(self);
-            self->Read();
-            self->WriteNext();
-        });
-    }
-
-    void Queue(std::string text, bool counted) {
-        outbox_.push_back({std::move(text), counted});
-        if (open_ && outbox_.size() == 1) WriteNext();
-    }
-
-    void CloseSoon() {
-        closing_ = true;
-        if (outbox_.empty()) DoClose();
-    }
-
-    void Fail() {
-        if (closed_) return;
-        closed_ = true;
-        std::size_t counted = 0;
-        for (const auto& item : outbox_) counted += item.counted ? 1 : 0;
-        outbox_.clear();
-        server_.WriteDone(counted);
-        server_.Detach(this);
-    }
-
-private:
-    struct Outgoing {
-        std::string text;
-        bool counted;
-    };
-
-    void Read() {
-        ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, std::size_t) {
-            if (error == websocket::error::message_too_big) {
-                Log("dropped an oversized page message");
-                self->Fail();
-                return;
-            }
-            if (error) {
-                self->Fail();
-                return;
-            }
-            std::string text = beast::buffers_to_string(self->buffer_.data());
-            self->buffer_.consume(self->buffer_.size());
-            if (self == self->server_.active) self->server_.listener.OnPageMessage(text);
-            self->Read();
-        });
-    }
-
-    void WriteNext() {
-        if (outbox_.empty() || writing_ || !open_ || closed_) {
-            if (outbox_.empty() && closing_) DoClose();
-            return;
-        }
-        writing_ = true;
-        ws_.text(true);
-        ws_.async_write(net::buffer(outbox_.front().text),
-                        [self = shared_from_this()](beast::error_code error, std::size_t) {
-                            self->writing_ = false;
-                            if (error) {
-                                self->Fail();
-                                return;
-                            }
-                            bool counted = self->outbox_.front().counted;
-                            self->outbox_.pop_front();
-                            if (counted) self->server_.WriteDone(1);
-                            self->WriteNext();
-                        });
-    }
-
-    void DoClose() {
-        if (closed_ || !open_) return;
-        ws_.async_close(websocket::close_code::normal, [self = shared_from_this()](beast::error_code) { self->Fail(); });
-    }
-
-    websocket::stream<beast::tcp_stream> ws_;
-    WebServer::Impl& server_;
-    beast::flat_buffer buffer_;
-    std::deque<Outgoing> outbox_;
-    bool open_ = false;
-    bool writing_ = false;
-    bool closing_ = false;
-    bool closed_ = false;
-};
-
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
-public:
-    HttpSession(tcp::socket socket, WebServer::Impl& server) : stream_(std::move(socket)), server_(server) {}
-
-    void Start() { Read(); }
-
-private:
-    void Read() {
-        parser_.emplace();
-        parser_->header_limit(16 * 1024);
-        parser_->body_limit(0);
-        stream_.expires_after(std::chrono::seconds(30));
-        http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](beast::error_code error, std::size_t) {
-            if (error) {
-                if (error != http::error::end_of_stream && error != net::error::operation_aborted &&
-                    error != beast::error::timeout)
-                    Log("dropped a malformed request: " + error.message());
-                beast::error_code ignored;
-                self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-                return;
-            }
-            self->Handle(self->parser_->release());
-        });
-    }
-
-    void Handle(http::request<http::empty_body> request) {
-        if (websocket::is_upgrade(request)) {
-            std::string origin(request[http::field::origin]);
-            std::string host(request[http::field::host]);
-            std::string path(request.target().substr(0, request.target().find('?')));
-            if (!server_.HostAllowed(request) || !server_.Authorised(request) || path != "/ws" ||
-                !ConstantTimeEquals(origin, "http://" + host)) {
-                Log("refused a WebSocket from origin '" + origin + "'");
-                Reply(Forbidden(request));
-                return;
-            }
-            stream_.expires_never();
-            std::make_shared<WsSession>(stream_.release_socket(), server_)->Accept(std::move(request));
-            return;
-        }
-        Reply(server_.Respond(request));
-    }
-
-    static http::response<http::string_body> Forbidden(const http::request<http::empty_body>& request) {
-        http::response<http::string_body> response{http::status::forbidden, request.version()};
-        response.set(http::field::content_type, "text/plain");
-        response.body() = "Forbidden\n";
-        response.keep_alive(false);
-        response.prepare_payload();
-        return response;
-    }
-
-    void Reply(http::response<http::string_body> response) {
-        auto shared = std::make_shared<http::response<http::string_body>>(std::move(response));
-        http::async_write(stream_, *shared, [self = shared_from_this(), shared](beast::error_code error, std::size_t) {
-            if (error || !shared->keep_alive()) {
-                beast::error_code ignored;
-                self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-                return;
-            }
-            self->Read();
-        });
-    }
-
-    beast::tcp_stream stream_;
-    WebServer::Impl& server_;
-    beast::flat_buffer buffer_{16 * 1024};
-    std::optional<http::request_parser<http::empty_body>> parser_;
-};
-
-bool WebServer::Impl::HostAllowed(const http::request<http::empty_body>& request) const {
-    std::string host(request[http::field::host]);
-    std::string suffix = ":" + std::to_string(port);
+bool WebServer::Impl::HostAllowed(const Request& request) const {
+    const std::string host(request[http::field::host]);
+    const std::string suffix = ":" + std::to_string(port);
     return host == "127.0.0.1" + suffix || EqualsNoCase(host, "localhost" + suffix);
 }
 
-bool WebServer::Impl::Authorised(const http::request<http::empty_body>& request) const {
-    std::string fromQuery = QueryValue(std::string(request.target()), "key");
+bool WebServer::Impl::Authorised(const Request& request) const {
+    const std::string fromQuery = QueryValue(std::string(request.target()), "key");
     if (!fromQuery.empty()) return ConstantTimeEquals(fromQuery, secret);
-    std::string fromCookie = CookieValue(std::string(request[http::field::cookie]), CookieName());
-    return ConstantTimeEquals(fromCookie, secret);
+    return ConstantTimeEquals(CookieValue(std::string(request[http::field::cookie]), CookieName()), secret);
 }
 
-http::response<http::string_body> WebServer::Impl::Respond(const http::request<http::empty_body>& request) const {
-    auto make = [&](http::status status, std::string type, std::string body) {
-        http::response<http::string_body> response{status, request.version()};
-        response.set(http::field::server, "Sagewend");
-        if (!type.empty()) response.set(http::field::content_type, type);
-        response.set(http::field::cache_control, "no-store");
-        response.set("X-Content-Type-Options", "nosniff");
-        response.body() = std::move(body);
-        response.keep_alive(request.keep_alive());
-        response.prepare_payload();
-        return response;
-    };
-    if (!HostAllowed(request) || !Authorised(request)) return make(http::status::forbidden, "text/plain", "Forbidden\n");
+std::optional<Response> WebServer::Impl::Respond(const Request& request) const {
     if (request.method() != http::verb::get && request.method() != http::verb::head)
-        return make(http::status::method_not_allowed, "text/plain", "Method not allowed\n");
+        return MakeResponse(request, http::status::method_not_allowed, "text/plain", "Method not allowed\n");
+    const auto path = RequestPath(request);
+    if (!path) return NotFound(request);
+    const std::string resource = path->empty() ? "main.html" : *path;
+    if (resource != "main.html" && !IsServedResource(resource)) return std::nullopt;
+    const auto bytes = FindResource(resource);
+    if (!bytes) return std::nullopt;  // perhaps a generated help page
 
-    std::string target(request.target());
-    std::string rawPath = target.substr(0, target.find('?'));
-    bool ok = false;
-    std::string path = PercentDecode(rawPath, &ok);
-    if (!ok || path.empty() || path[0] != '/') return make(http::status::not_found, "text/plain", "Not found\n");
-    path.erase(0, 1);
-
-    std::string resourceName;
-    if (path.empty()) resourceName = "main.html";
-    else if (path == "main.js" || path == "main.css" || path == "meaning.html" || path == "meaning.js") resourceName = path;
-    else if (path.rfind("help/", 0) == 0) resourceName = path;
-
-    if (!resourceName.empty()) {
-        auto bytes = FindResource(resourceName);
-        if (!bytes) return make(http::status::not_found, "text/plain", "Not found\n");
-        auto response = make(http::status::ok, ContentTypeFor(resourceName), std::string(*bytes));
-        if (resourceName == "main.html" || resourceName == "meaning.html") {
-            response.set("Content-Security-Policy",
-                         "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'; "
-                         "connect-src 'self'; frame-ancestors 'self'");
-        }
-        if (resourceName == "main.html") {
-            response.set(http::field::set_cookie, CookieName() + "=" + secret + "; Path=/; HttpOnly; SameSite=Strict");
-        }
-        if (request.method() == http::verb::head) response.body().clear();
-        return response;
+    Response response = MakeResponse(request, http::status::ok, ContentTypeFor(resource), std::string(*bytes));
+    if (resource == "main.html") {
+        response.set("Content-Security-Policy", kPagePolicy);
+        response.set(http::field::set_cookie, CookieName() + "=" + secret + "; Path=/; HttpOnly; SameSite=Strict");
+    } else {
+        if (resource == "meaning.html") response.set("Content-Security-Policy", kPagePolicy);
+        if (resource.rfind("help/", 0) == 0) response.set("Content-Security-Policy", kHelpPolicy);
+        // Built into this run's program: the run's id is a sound validator.
+        Validate(request, response, "\"" + runId + "\"", "private, no-cache");
     }
-
-    std::filesystem::path file = ResolvePicture(options.workDir, path);
-    if (file.empty()) return make(http::status::not_found, "text/plain", "Not found\n");
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    auto response = make(http::status::ok, ContentTypeFor(file.string()), content.str());
-    // A picture is only ever shown as an image; an SVG opened directly must not run anything.
-    response.set("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'; sandbox");
     if (request.method() == http::verb::head) response.body().clear();
     return response;
 }
 
-void WebServer::Impl::Accept() {
-    acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
-        if (error) {
-            if (!stopped) Accept();
-            return;
-        }
-        beast::error_code ignored;
-        socket.set_option(tcp::no_delay(true), ignored);  // small frames otherwise wait for delayed ACKs
-        std::make_shared<HttpSession>(std::move(socket), *this)->Start();
-        Accept();
-    });
+Response WebServer::Impl::RespondSlowly(const Request& request) const {
+    const auto path = RequestPath(request);
+    if (!path) return NotFound(request);
+    if (path->rfind("help/", 0) == 0) {
+        auto page = pageMaker ? pageMaker(*path) : std::nullopt;
+        if (!page) return NotFound(request);
+        Response response = MakeResponse(request, http::status::ok, "text/html; charset=utf-8", ToUtf8(*page));
+        response.set("Content-Security-Policy", kHelpPolicy);
+        if (request.method() == http::verb::head) response.body().clear();
+        return response;
+    }
+    const std::filesystem::path file = ResolvePicture(options.workDir, *path);
+    struct stat info {};
+    if (file.empty() || ::stat(file.c_str(), &info) != 0) return NotFound(request);
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    Response response = MakeResponse(request, http::status::ok, ContentTypeFor(file.string()), content.str());
+    response.set("Content-Security-Policy", kPicturePolicy);
+    // The page may keep a picture and reuse it within the run (no-store
+    // made every deal fetch its pictures again); a later run's validator
+    // differs, so nothing outlives the run unchecked.
+    const std::string etag = Format("\"%s-%lld-%lld\"", runId.c_str(), static_cast<long long>(info.st_size),
+                                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec);
+    Validate(request, response, etag, "private, no-cache");
+    if (request.method() == http::verb::head) response.body().clear();
+    return response;
 }
 
 void WebServer::Impl::Attach(const std::shared_ptr<WsSession>& session) {
@@ -465,13 +328,23 @@ void WebServer::Impl::Detach(const WsSession* session) {
     listener.OnPageDisconnected();
 }
 
+void WebServer::Impl::WriteDone(std::size_t count) {
+    std::lock_guard lock(flushMutex);
+    pendingWrites -= std::min(pendingWrites, count);
+    if (pendingWrites == 0) flushed.notify_all();
+}
+
+// ---- the public face --------------------------------------------------------
+
 WebServer::WebServer(WebServerOptions options, WebServerListener& listener)
     : impl_(std::make_unique<Impl>(std::move(options), listener)) {}
 
 WebServer::~WebServer() { Stop(); }
 
+void WebServer::SetPageMaker(PageMaker maker) { impl_->pageMaker = std::move(maker); }
+
 void WebServer::Start() {
-    tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), impl_->options.port);
+    const tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), impl_->options.port);
     impl_->acceptor.open(endpoint.protocol());
     impl_->acceptor.set_option(net::socket_base::reuse_address(true));
     impl_->acceptor.bind(endpoint);
@@ -482,18 +355,21 @@ void WebServer::Start() {
 }
 
 void WebServer::Stop() {
-    if (!impl_ || impl_->stopped) return;
-    impl_->stopped = true;
+    if (!impl_ || impl_->stopped.exchange(true)) return;
     net::post(impl_->ioc, [this] {
         beast::error_code ignored;
         impl_->acceptor.close(ignored);
+        impl_->acceptRetry.cancel();
         impl_->ioc.stop();
     });
     if (impl_->thread.joinable()) impl_->thread.join();
+    impl_->workers.stop();
+    impl_->workers.join();
 }
 
 std::uint16_t WebServer::Port() const { return impl_->port; }
 const std::string& WebServer::Secret() const { return impl_->secret; }
+const std::string& WebServer::RunId() const { return impl_->runId; }
 
 std::string WebServer::Url() const {
     return "http://127.0.0.1:" + std::to_string(impl_->port) + "/?key=" + impl_->secret;

@@ -1,20 +1,35 @@
 #pragma once
 // The loopback HTTP + WebSocket server that carries the main page. It knows
-// sockets and browsers; everything it receives goes to a PageConnection
-// listener as text messages, and everything the program sends goes out as
-// text messages on the one active page.
+// sockets and browsers; everything it receives goes to a WebServerListener
+// as text messages, and everything the program sends goes out as text
+// messages on the one active page.
+//
+// Threads: one I/O thread runs every socket (accepts, HTTP sessions, the
+// WebSocket) and calls the listener; a small worker pool does the blocking
+// work of serving files and generated pages, so a picture being read never
+// delays a WebSocket frame. Send and Flush may be called from any thread.
+//
+// Guarding: every request needs the run's secret, from the address
+// (?key=...) or from the cookie the main page sets; the Host must be the
+// loopback address and the port, a WebSocket's Origin the page's own.
+// Connections that have not yet shown the secret are few and short-lived
+// (at most kMaxUnproven at once, closed after a few silent seconds), and
+// failed accepts back off, so a flood of idle connections or a lack of file
+// descriptors never keeps the real page from being served.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace sw::platform {
 
 struct WebServerOptions {
     std::uint16_t port = 0;                 // 0: any free port
     std::filesystem::path workDir;          // images/ and decks/ live here
-    std::size_t maxMessageBytes = 1 << 20;  // larger WebSocket messages are dropped
+    std::size_t maxMessageBytes = 1 << 20;  // larger WebSocket messages drop the page
 };
 
 class WebServerListener {
@@ -26,6 +41,11 @@ public:
     virtual void OnPageMessage(const std::string& text) = 0;
 };
 
+// Pages made while the program runs (the help's indexes), by their path
+// below the root ("help/cards.htm"); nothing for a path it does not make.
+// Called on a worker thread.
+using PageMaker = std::function<std::optional<std::string>(std::string_view path)>;
+
 class WebServer {
 public:
     WebServer(WebServerOptions options, WebServerListener& listener);
@@ -33,11 +53,16 @@ public:
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
 
-    // Binds 127.0.0.1 and starts serving on a thread of its own.
+    // Before Start: where generated pages come from.
+    void SetPageMaker(PageMaker maker);
+    // Binds 127.0.0.1 and starts serving on threads of its own.
     void Start();
     void Stop();
     std::uint16_t Port() const;
     const std::string& Secret() const;
+    // Changes every run: the validator of everything the server hands out,
+    // so the page keeps pictures for the run and never past it.
+    const std::string& RunId() const;
     std::string Url() const;
 
     // Queues a text message for the active page (dropped when none).

@@ -17,7 +17,7 @@ std::string OracleData::RenderReadingForm(const std::string& question) const {
     html += "<td style='text-align:left'><select name='layout'>";
     for (int i = 0; i < layoutCount; ++i) {
         const char* format = i == selectedLayout ? "<option selected value='%d'>%s</option>" : "<option value='%d'>%s</option>";
-        html += Format(format, i, layouts[static_cast<std::size_t>(i)].name.c_str());
+        html += Format(format, i, EscapeHtml(layouts[static_cast<std::size_t>(i)].name).c_str());
     }
     html += "</select></td></tr>";
     html += "<tr><td style='text-align:left;'><b>Deck:</b></td>";
@@ -27,7 +27,7 @@ std::string OracleData::RenderReadingForm(const std::string& question) const {
         const DeckRecord& deck = decks[static_cast<std::size_t>(i)];
         if (!deck.loaded) continue;
         const char* format = i == selectedDeck ? "<option value='%d' selected>%s</option>" : "<option value='%d'>%s</option>";
-        html += Format(format, i, deck.directory.c_str());
+        html += Format(format, i, EscapeHtml(deck.directory).c_str());
     }
     html += "</select>";
     html += "</td></tr><tr>";

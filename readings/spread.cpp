@@ -75,10 +75,13 @@ std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::
                 int roll = 0;
                 if (reversedAllowed) roll = Rand() % 4 == 0 ? 1 : 0;
                 const int shownReversed = roll == 1 && deck.cards[static_cast<std::size_t>(card)].hasReversedImage ? 1 : 0;
-                const std::string url = deck.CardImageUrl(card, roll);
+                // Names are text, never markup: a title holding an apostrophe
+                // must not cut the attribute short.
+                const std::string url = EscapeHtml(deck.CardImageUrl(card, roll));
+                const std::string shownTitle = EscapeHtml(title);
                 html += Format("<IMG class='card' pos='%d' reversed='%d' card='%d' src='%s'  border='0' alt='%s' ><br>"
                                "<div style='font-size:10pt;font-weight:bold;'>%d - %s</div>",
-                               p, shownReversed, card, url.c_str(), title.c_str(), p + 1, title.c_str());
+                               p, shownReversed, card, url.c_str(), shownTitle.c_str(), p + 1, shownTitle.c_str());
             }
             html += "</td>";
         }

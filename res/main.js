@@ -1,5 +1,10 @@
 // The page side of Sagewend: forwards clicks and keys to the program and
-// applies what its handlers send back. All decisions are made by the program.
+// applies what its handlers send back. All decisions are made by the
+// program; the messages both ways are described in platform/shell.h.
+//
+// The page stands in for a modal dialog window: while a notification is
+// open the rest of the page is inert (dimmed, unfocusable, deaf to clicks),
+// Tab stays inside the box and Enter presses the focused button.
 (() => {
   'use strict';
   const root = document.documentElement;
@@ -8,6 +13,8 @@
   const meaningWindow = document.getElementById('sw-meaning');
   const meaningFrame = document.getElementById('sw-meaning-frame');
   const endedNotice = document.getElementById('sw-ended');
+  const okButton = document.getElementById('sw-ok');
+  const cancelButton = document.getElementById('sw-cancel');
   const key = new URLSearchParams(location.search).get('key') || '';
 
   let socket = null;
@@ -17,6 +24,16 @@
   let finished = false;
   let retries = 0;
   let pendingMeaning = null;
+  let pageNumber = 0;  // the program's number of the fragment on show
+
+  // The address carries the run's secret; once the page has its cookie the
+  // address bar need not show it.
+  if (key) history.replaceState(null, '', '/');
+
+  // Nothing is shown until the program has written its first page, so the
+  // window never shows an empty frame first.
+  function ready() { root.classList.remove('sw-loading'); }
+  setTimeout(ready, 3000);
 
   // Fragments name pictures by relative file: URLs; here they are served
   // from the program's own routes.
@@ -67,31 +84,88 @@
   function showNotice(text) {
     document.getElementById('sw-ended-text').textContent = text;
     endedNotice.hidden = false;
-    overlay.hidden = true;
+    closeBox();
+    ready();
   }
 
-  // Notification dialog.
+  // ---- the notification dialog ---------------------------------------------
+
+  function setInert(inert) {
+    for (const child of document.body.children) {
+      if (child !== overlay && child.tagName !== 'SCRIPT') child.inert = inert;
+    }
+  }
+
   function showBox(message) {
     openBox = message.box;
     const icon = document.getElementById('sw-msgbox-icon');
     icon.className = 'sw-icon ' + (message.icon === 32514 ? 'question' : 'exclamation');
     document.getElementById('sw-msgbox-text').textContent = message.text;
     overlay.hidden = false;
-    document.getElementById('sw-ok').focus();
+    setInert(true);
+    ready();
+    okButton.focus();
+  }
+
+  function closeBox() {
+    openBox = null;
+    overlay.hidden = true;
+    setInert(false);
   }
 
   function answer(result) {
     if (openBox === null) return;
     const box = openBox;
-    openBox = null;
-    overlay.hidden = true;
+    closeBox();
     send({ type: 'answer', box, result });
   }
 
-  document.getElementById('sw-ok').addEventListener('click', () => answer(1));
-  document.getElementById('sw-cancel').addEventListener('click', () => answer(2));
+  okButton.addEventListener('click', () => answer(1));
+  cancelButton.addEventListener('click', () => answer(2));
 
-  // Card meaning window.
+  function boxKey(event) {
+    if (event.key === 'Escape') {
+      answer(2);
+    } else if (event.key === 'Enter' || event.key === ' ') {
+      // The focused button answers, as in a dialog window.
+      answer(document.activeElement === cancelButton ? 2 : 1);
+    } else if (event.key === 'Tab') {
+      (document.activeElement === okButton ? cancelButton : okButton).focus();
+    } else if (!['ArrowLeft', 'ArrowRight'].includes(event.key)) {
+      return;  // other keys do nothing, and nothing behind the box
+    } else {
+      (document.activeElement === okButton ? cancelButton : okButton).focus();
+    }
+  }
+
+  // ---- the card meaning window ----------------------------------------------
+
+  // Meanings and position descriptions are HTML written by a deck's author:
+  // only the markup a meaning needs survives, and pictures only from the
+  // program's own folders.
+  const meaningMarkup = {
+    ALLOWED_TAGS: ['a', 'b', 'big', 'blockquote', 'br', 'caption', 'center', 'col', 'colgroup', 'dd', 'del', 'div',
+      'dl', 'dt', 'em', 'font', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6', 'hr', 'i', 'img', 'ins', 'li', 'ol', 'p',
+      'pre', 's', 'small', 'span', 'strike', 'strong', 'sub', 'sup', 'table', 'tbody', 'td', 'tfoot', 'th',
+      'thead', 'tr', 'tt', 'u', 'ul'],
+    ALLOWED_ATTR: ['align', 'alt', 'border', 'card', 'cellpadding', 'cellspacing', 'class', 'color', 'colspan',
+      'face', 'height', 'rowspan', 'size', 'src', 'style', 'title', 'valign', 'width'],
+    ALLOW_DATA_ATTR: false,
+  };
+  if (window.DOMPurify) {
+    window.DOMPurify.addHook('afterSanitizeAttributes', (node) => {
+      if (node.hasAttribute('src') && !/^\/(?:decks|images)\//.test(node.getAttribute('src'))) {
+        node.removeAttribute('src');
+      }
+    });
+  }
+
+  function sanitize(html) {
+    // Without the sanitiser nothing of the author's markup is trusted.
+    if (!window.DOMPurify) return html.replace(/[&<>]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;' }[c]));
+    return window.DOMPurify.sanitize(html, meaningMarkup);
+  }
+
   function meaningDocument() {
     const doc = meaningFrame.contentDocument;
     return doc && doc.getElementById('fileList') ? doc : null;
@@ -103,7 +177,7 @@
       pendingMeaning = html;
       return;
     }
-    doc.getElementById('fileList').innerHTML = mapUrls(html);
+    doc.getElementById('fileList').innerHTML = sanitize(mapUrls(html));
     doc.scrollingElement.scrollTop = 0;
   }
 
@@ -141,62 +215,79 @@
     });
   })();
 
-  // What the program sends.
-  function apply(message) {
-    switch (message.type) {
+  // ---- what the program sends ----------------------------------------------
+
+  function applyOp(op) {
+    switch (op.op) {
       case 'write':
-        fileList.innerHTML = mapUrls(message.html);
+        fileList.innerHTML = mapUrls(op.html);
+        pageNumber = op.page;
+        ready();
         break;
       case 'setValue': {
-        const element = findOne(message.id);
-        if (element) element.value = message.value;
+        const element = findOne(op.id);
+        if (element) element.value = op.value;
         break;
       }
       case 'meaning':
-        writeMeaning(message.html);
+        writeMeaning(op.html);
         break;
       case 'meaningVisible':
-        meaningWindow.hidden = !message.visible;
+        meaningWindow.hidden = !op.visible;
         break;
       case 'messageBox':
-        showBox(message);
+        showBox(op);
         break;
       case 'cursor':
-        root.classList.toggle('sw-wait', Boolean(message.wait));
+        root.classList.toggle('sw-wait', Boolean(op.wait));
         break;
       case 'help':
-        window.open('/help/' + encodeURIComponent(message.topic), 'sagewend-help');
-        break;
-      case 'done':
-        root.dataset.done = String(message.seq);
+        window.open('/help/' + encodeURIComponent(op.topic), 'sagewend-help');
         break;
       case 'ended':
         finished = true;
         showNotice('Sagewend has ended. You can close this window.');
         setTimeout(() => window.close(), 1500);
         break;
-      case 'replaced':
-        finished = true;
-        showNotice('Sagewend is now shown in another window.');
-        break;
       default:
         break;
+    }
+  }
+
+  function apply(message) {
+    if (message.type === 'update') {
+      for (const op of message.ops || []) applyOp(op);
+      if (message.done) root.dataset.done = String(message.done);
+    } else if (message.type === 'replaced') {
+      finished = true;
+      showNotice('Sagewend is now shown in another window.');
     }
     applied += 1;
     root.dataset.applied = String(applied);
   }
 
-  // What the user does.
+  // ---- what the user does ----------------------------------------------------
+
   document.addEventListener('click', (event) => {
     if (openBox !== null || finished) return;
     let element = event.target;
     if (!(element instanceof Element) || inChrome(element)) return;
     if (element.tagName === 'OPTION') element = element.closest('select') || element;
-    send({ type: 'click', element: describe(element), document: snapshot() });
+    send({
+      type: 'click', element: describe(element), inFragment: fileList.contains(element), page: pageNumber,
+      document: snapshot(),
+    });
   }, true);
 
+  // Accelerators follow the key's label, as the window's virtual keys did:
+  // on a German keyboard the key labelled Y is Alt+Y. Keys whose label is no
+  // Latin letter (another script, or what Alt makes on a Mac) fall back to
+  // the key's position.
   function keyName(event) {
-    if (event.altKey && /^Key[A-Z]$/.test(event.code)) return 'Alt+' + event.code.slice(3);
+    if (event.altKey && !event.ctrlKey && !event.metaKey) {
+      if (/^[a-z]$/i.test(event.key)) return 'Alt+' + event.key.toUpperCase();
+      if (/^Key[A-Z]$/.test(event.code)) return 'Alt+' + event.code.slice(3);
+    }
     if (event.key === 'F1' || event.key === 'F5' || event.key === 'Escape') return event.key;
     return null;
   }
@@ -204,13 +295,9 @@
   document.addEventListener('keydown', (event) => {
     if (finished) return;
     if (openBox !== null) {
-      if (event.key === 'Enter') {
-        event.preventDefault();
-        answer(1);
-      } else if (event.key === 'Escape') {
-        event.preventDefault();
-        answer(2);
-      }
+      event.preventDefault();
+      event.stopPropagation();
+      boxKey(event);
       return;
     }
     if ((event.ctrlKey || event.metaKey) && (event.key === 'r' || event.key === 'R')) {

@@ -1,5 +1,7 @@
 #include "store/deck.h"
 
+#include <iostream>
+
 #include "app/msg_box.h"
 #include "core/text.h"
 #include "platform/host.h"
@@ -83,14 +85,19 @@ bool DeckRecord::LoadIndex(const std::string& folder) {
         ShowError("Error opening %s index file", folder);
         return false;
     }
+    // File names on Linux are UTF-8; a catalogue written on Windows names
+    // its folders in its code page.
+    const std::string path = "decks/" + ToUtf8(folder) + "/index.dat";
     EncodedTextFile file;
-    if (!file.Open(Format("decks/%s/index.dat", folder.c_str()), EncodedTextFile::modeRead)) {
+    if (!file.Open(path, EncodedTextFile::modeRead)) {
         ShowError("Error opening %s index file", folder);
         return false;
     }
-    const bool ok = ReadCardIndex(file, *this);
+    ReadProblem problem;
+    const bool ok = ReadCardIndex(file, *this, &problem);
     file.Close();
     if (!ok) {
+        std::clog << "sagewend: " << path << ':' << problem.line << ": " << problem.message << '\n';
         ShowError("Error reading %s index file", folder);
         return false;
     }
@@ -101,10 +108,13 @@ bool DeckRecord::LoadIndex(const std::string& folder) {
 std::string DeckRecord::CardImageUrl(int cardIndex, int orientation) const {
     if (cardIndex < 0 || static_cast<std::size_t>(cardIndex) >= cards.size()) return std::string();
     const CardRecord& card = cards[static_cast<std::size_t>(cardIndex)];
+    // The first two characters: two bytes of a Windows file, or two UTF-8
+    // characters, never half of one.
+    const std::string name(FirstCharacters(card.number, 2));
     if (card.hasReversedImage && orientation == 1)
-        return Format("file:decks/%s/%.2s%s.%s", directory.c_str(), card.number.c_str(),
-                      card.reversedImageSuffix.c_str(), card.imageExtension.c_str());
-    return Format("file:decks/%s/%.2s.%s", directory.c_str(), card.number.c_str(), card.imageExtension.c_str());
+        return Format("file:decks/%s/%s%s.%s", directory.c_str(), name.c_str(), card.reversedImageSuffix.c_str(),
+                      card.imageExtension.c_str());
+    return Format("file:decks/%s/%s.%s", directory.c_str(), name.c_str(), card.imageExtension.c_str());
 }
 
 bool IsSafeDeckDirectory(const std::string& directory) {

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,7 +73,10 @@ EncodedTextFile::~EncodedTextFile() {
 }
 
 void EncodedTextFile::CloseCopy() {
-    reader_.reset();
+    reading_ = false;
+    stored_.clear();
+    stored_.shrink_to_fit();
+    next_ = 0;
     writer_.reset();
     if (fd_ >= 0) {
         fs_.Close(fd_);
@@ -94,32 +99,76 @@ bool EncodedTextFile::Open(const std::string& path, unsigned openFlags) {
     lineNumber_ = 0;
     writeFailed_ = false;
     writing_ = (openFlags & (modeWrite | modeReadWrite)) != 0;
+    if (!writing_) return reading_ = LoadStored();
 
     // Decoding runs for the writer too; the copy is then truncated below.
     if (!DecodeFile(storedPath_, copyPath_)) {
         RemoveCopy();
         return false;
     }
-    int flags = writing_ ? O_WRONLY : O_RDONLY;
+    int flags = O_WRONLY;
     if (openFlags & modeCreate) flags |= O_CREAT | O_TRUNC;
     fd_ = fs_.Open(copyPath_, flags, 0600);
     if (fd_ < 0) {
         RemoveCopy();
         return false;
     }
-    if (writing_)
-        writer_ = std::make_unique<BufferedWriter>(fs_, fd_);
-    else
-        reader_ = std::make_unique<LineReader>(fs_, fd_);
+    writer_ = std::make_unique<BufferedWriter>(fs_, fd_);
+    return true;
+}
+
+bool EncodedTextFile::LoadStored() {
+    Descriptor in(fs_, fs_.Open(storedPath_, O_RDONLY, 0));
+    // Only a file that is not there reads as empty: one that exists but
+    // cannot be read must not be taken for an empty store and saved over.
+    bool sourceUsable = true;
+    if (in.valid()) {
+        std::printf("The source plaintext file, %s, is open. \n", storedPath_.c_str());
+    } else {
+        sourceUsable = errno == ENOENT;
+        ReportError("Error opening source plaintext file!");
+    }
+    // The copy a reader stands for could be made exactly when its folder is there.
+    struct stat folder {};
+    if (::stat(FolderOf(copyPath_).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+        std::printf("Destination file %s is open. \n", copyPath_.c_str());
+    } else {
+        ReportError("Error opening destination ciphertext file!");
+        return false;
+    }
+    if (!sourceUsable) return false;
+    if (!in.valid()) return true;  // a missing file reads as empty
+
+    struct stat info {};
+    if (::fstat(in.get(), &info) == 0 && info.st_size > 0) stored_.reserve(static_cast<std::size_t>(info.st_size) + 1);
+    constexpr std::size_t kChunk = 1 << 20;
+    for (;;) {
+        const std::size_t old = stored_.size();
+        const std::size_t room = std::max(kChunk, stored_.capacity() - old);
+        stored_.resize(old + room);
+        const ssize_t got = fs_.Read(in.get(), stored_.data() + old, room);
+        if (got < 0) {
+            stored_.clear();
+            return false;
+        }
+        stored_.resize(old + static_cast<std::size_t>(got));
+        if (got == 0) break;
+    }
     return true;
 }
 
 bool EncodedTextFile::ReadString(std::string& line) {
-    if (!reader_) {
+    if (!reading_ || next_ >= stored_.size()) {
         line.clear();
         return false;
     }
-    if (!reader_->ReadLine(line)) return false;
+    // A line ends at "\n" or "\r\n"; a last line may lack its line end, and
+    // a final "\r" cut off from its "\n" ends a line too.
+    const std::size_t end = stored_.find('\n', next_);
+    std::size_t stop = end == std::string::npos ? stored_.size() : end;
+    if (stop > next_ && stored_[stop - 1] == '\r') --stop;
+    StoredLineBytesInto(std::string_view(stored_).substr(next_, stop - next_), line);
+    next_ = end == std::string::npos ? stored_.size() : end + 1;
     ++lineNumber_;
     return true;
 }
@@ -179,7 +228,7 @@ bool EncodedTextFile::DecodeFile(const std::string& source, const std::string& d
         BufferedWriter writer(fs_, out.get());
         std::string line;
         while (reader.ReadLine(line)) {
-            writer.Write(DecodedLineText(line));
+            writer.Write(StoredLineBytes(line));
             writer.Write("\n");
         }
         ok = !reader.Failed() && writer.Flush();
@@ -221,7 +270,12 @@ bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& d
         fs_.Unlink(temporary);
         return false;
     }
-    return SyncFolder(fs_, FolderOf(destination));
+    // From the rename on, the new content is the stored content: a failed
+    // sync only means it might not survive a power cut, so it is logged.
+    if (!SyncFolder(fs_, FolderOf(destination)))
+        std::fprintf(stderr, "sagewend: %s was saved, but its folder could not be synced to disk: %s\n",
+                     destination.c_str(), std::strerror(errno));
+    return true;
 }
 
 void EncodedTextFile::ReportError(const std::string& message) {

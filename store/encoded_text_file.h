@@ -1,10 +1,14 @@
 #pragma once
 // A data file in the line encoding, read and written as plain text lines.
 //
-// Open decodes the stored file into a plain working copy beside it (the
-// stored path with "dec" appended) and opens that copy; readers take its
-// lines and Close; the writer writes lines and Commit encodes them over the
-// stored file. The working copy never outlives the object.
+// A reader's Open takes the whole stored file into memory and ReadString
+// decodes one line at a time from there: the working copy ("<path>dec") a
+// reader stands for is held in memory, with the same progress texts,
+// messages and failures as one on disk, since start-up reads every data
+// file and the disk round trip cost more than the decoding. The writer
+// keeps the copy on disk beside the stored file: Open makes it, WriteString
+// fills it, and Commit encodes it over the stored file through a temporary
+// file and a rename. No working copy outlives the object.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,11 +36,12 @@ public:
     // Decodes path into the working copy and opens the copy for reading
     // (modeRead) or, with modeCreate | modeWrite, empty for writing. A
     // missing stored file gives an empty copy. False when the copy could not
-    // be made or opened, or the stored file exists but cannot be read; no
-    // copy is then left.
+    // be made (its folder is missing) or opened, or the stored file exists
+    // but cannot be read; no copy is then left.
     bool Open(const std::string& path, unsigned openFlags);
 
-    // The next line of the copy without its line end; false at the end.
+    // The next line of the copy without its line end, its bytes as stored
+    // (up to a zero byte); false at the end.
     bool ReadString(std::string& line) override;
     int LineNumber() const override { return lineNumber_; }
     // Writes text and a line end. A failure shows in Commit's result.
@@ -45,8 +50,10 @@ public:
     // For readers: closes the copy and removes it.
     void Close();
     // For the writer: closes the copy, encodes it over the stored file and
-    // removes it. True only when the stored file now holds what was written;
-    // otherwise the stored file is as it was before.
+    // removes it. True when the stored file now holds what was written (also
+    // when only the folder's sync failed after the rename: the new content is
+    // in place, and the failure is logged); otherwise the stored file is as
+    // it was before.
     bool Commit();
 
     // Writes the decoded lines of source to destination. False when
@@ -56,8 +63,9 @@ public:
     // Replaces destination with the encoded lines of source: a temporary
     // file in the same folder, written in full, synced, renamed over
     // destination, then the folder synced. False on any failure, when
-    // destination is left as it was (except that a failed folder sync comes
-    // after the rename) and no temporary file remains.
+    // destination is left as it was and no temporary file remains. A failed
+    // folder sync after the rename is logged, not failed: the new content is
+    // the stored content from the rename on.
     bool EncodeFile(const std::string& source, const std::string& destination);
 
     // Shows message in the notification window with the exclamation icon.
@@ -69,6 +77,9 @@ public:
 private:
     void CloseCopy();
     void RemoveCopy();
+    // The reader's Open: the stored file into stored_, with the progress
+    // texts and messages a copy on disk would give.
+    bool LoadStored();
 
     FileSystem& fs_;
     std::string copyPath_;
@@ -78,7 +89,9 @@ private:
     bool copyOnDisk_ = false;
     bool writeFailed_ = false;
     int lineNumber_ = 0;
-    std::unique_ptr<LineReader> reader_;
+    std::string stored_;      // a reader's stored file
+    std::size_t next_ = 0;    // where its next line starts
+    bool reading_ = false;
     std::unique_ptr<BufferedWriter> writer_;
 };
 

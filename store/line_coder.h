@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
+
 namespace sw {
 
 // Base64 of the line's bytes; an empty line gives an empty result.
@@ -14,18 +16,17 @@ std::string EncodeLine(std::string_view text);
 // fourth place of a group, and all arithmetic is on 8-bit bytes. Returns
 // exactly the encoded bytes for any line EncodeLine produced.
 std::string DecodeLine(std::string_view text);
+// The same into out, reusing its storage (the loaders decode millions of lines).
+void DecodeLineInto(std::string_view text, std::string& out);
 
-// Whether text is well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool IsValidUtf8(std::string_view text);
+// The bytes a stored line holds for the program: its decoding up to the
+// first zero byte, kept as they are (a Windows file's text stays in its code
+// page until it is shown; see ToUtf8).
+std::string StoredLineBytes(std::string_view storedLine);
+void StoredLineBytesInto(std::string_view storedLine, std::string& bytes);
 
-// Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined
-// become the C1 control characters of the same value.
-std::string Windows1252ToUtf8(std::string_view text);
-
-// The text a decoded line stands for in the working copy: the bytes up to
-// the first zero byte, taken as Windows-1252 when they are not UTF-8 (files
-// written by the Windows program are in that code page).
+// The same as readable UTF-8 text, for people (the data tool): taken as
+// Windows-1252 when the bytes are not UTF-8.
 std::string DecodedLineText(std::string_view storedLine);
 
 }  // namespace sw

@@ -1,5 +1,6 @@
 // OracleData's construction and the reading and writing of its data files.
 #include <algorithm>
+#include <iostream>
 
 #include "app/msg_box.h"
 #include "core/text.h"
@@ -43,21 +44,29 @@ void OracleData::LoadDecks() {
     const int count = std::clamp(CAtoi(line), 0, kMaxDecks);
     decks.resize(static_cast<std::size_t>(count));
     deckCount = count;
+    int listed = 0;
     for (DeckRecord& deck : decks) {
         // Past the end of the list a folder line reads as empty.
-        file.ReadString(line);
+        if (file.ReadString(line)) ++listed;
         deck.LoadIndex(line);
     }
     file.Close();
+    if (listed < count)
+        std::clog << "sagewend: " << kDeckListPath << " is cut short: its count line says " << count
+                  << " decks, but it names only " << listed << '\n';
 }
 
 void OracleData::LoadLayouts() {
     EncodedTextFile file;
     if (!file.Open(kLayoutsPath, EncodedTextFile::modeRead)) Fatal("Error opening Layout files");
     std::vector<LayoutRecord> read;
-    const bool ok = ReadLayouts(file, read);
+    ReadProblem problem;
+    const bool ok = ReadLayouts(file, read, &problem);
     file.Close();
-    if (!ok) Fatal("Error in Layout files");
+    if (!ok) {
+        std::clog << "sagewend: " << kLayoutsPath << ':' << problem.line << ": " << problem.message << '\n';
+        Fatal("Error in Layout files");
+    }
     layouts = std::move(read);
     layoutCount = static_cast<int>(layouts.size());
 }

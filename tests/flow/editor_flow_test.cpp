@@ -315,14 +315,14 @@ TEST(EditorFlow, QuotedNameAndTextsSurviveRebuildsAndSave) {
     EXPECT_EQ(page.Value("name"), kQuotedName);
     EXPECT_EQ(page.Value("title"), "Say \"hi\"");
     EXPECT_EQ(page.Value("description"), "It's \"loud\" & <clear>");
-    // Option content is written as it is.
-    EXPECT_EQ(PositionListShown(page), ListOf("<option selected value='0'>1 - Say \"hi\"</option>"));
+    // Option content is text, escaped like the values.
+    EXPECT_EQ(PositionListShown(page), ListOf("<option selected value='0'>1 - Say &quot;hi&quot;</option>"));
     Place(page, 0, 1, 1);
     Resize(page, 2, 2);
     EXPECT_EQ(page.Value("name"), kQuotedName);
 
     page.Click("savelayout");
-    EXPECT_TRUE(Shows(page, "<option value='10'>Dad's \"big\" choice</option>"));
+    EXPECT_TRUE(Shows(page, "<option value='10'>Dad&#39;s &quot;big&quot; choice</option>"));
     const std::vector<std::string> saved = DecodeWithCoreutils(kLayouts);
     const std::vector<std::string> tail(saved.end() - 9, saved.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"1", "0", kQuotedName, "Say \"hi\"|It's \"loud\" & <clear>", "2", "2",

@@ -177,9 +177,11 @@ OracleData MakeStore() {
 
 // ---- list page -------------------------------------------------------------
 
-TEST(LayoutListPage, ListsEveryNameVerbatimInFileOrder) {
+TEST(LayoutListPage, ListsEveryNameAsTextInFileOrder) {
     OracleData data = MakeStore();
-    EXPECT_EQ(data.BuildLayoutListPage(), ExpectedListPage({"Empty one", kQuotedName, "<i>Markup</i> & more"}));
+    // Names are text: markup in one shows as typed and cannot leave its option.
+    EXPECT_EQ(data.BuildLayoutListPage(),
+              ExpectedListPage({"Empty one", "Dad&#39;s &quot;big&quot; choice", "&lt;i&gt;Markup&lt;/i&gt; &amp; more"}));
 }
 
 TEST(LayoutListPage, EmptyStoreGivesAnEmptySelect) {
@@ -217,7 +219,7 @@ TEST(LayoutEditorPage, NewLayoutStartsEmptyWithThePlaceholder) {
 TEST(LayoutEditorPage, ExistingLayoutShowsItsFirstPositionAndItsGridInUse) {
     OracleData data = MakeStore();
     const std::string list = ExpectedPositionList({
-        PositionOption(0, "Say \"hi\"", true),  // option content stays verbatim
+        PositionOption(0, "Say &quot;hi&quot;", true),
         PositionOption(1, "Present", false),
         PositionOption(2, "Lead", false),
     });
@@ -252,7 +254,7 @@ TEST(LayoutEditorPage, RebuildShowsTheWorkingCopyAsChanged) {
     data.editLayout.grid[0][1] = "4";
 
     const std::string list = ExpectedPositionList({
-        PositionOption(0, "Say \"hi\"", false),
+        PositionOption(0, "Say &quot;hi&quot;", false),
         PositionOption(1, "Present", true),
         PositionOption(2, "Lead", false),
         PositionOption(3, "x", false),
@@ -295,13 +297,13 @@ TEST(PositionList, MarksOnlyTheSelectedPosition) {
     data.editLayout.Assign(data.layouts[1]);
     data.selectedPosition = 2;
     EXPECT_EQ(data.BuildPositionList(), ExpectedPositionList({
-                                            PositionOption(0, "Say \"hi\"", false),
+                                            PositionOption(0, "Say &quot;hi&quot;", false),
                                             PositionOption(1, "Present", false),
                                             PositionOption(2, "Lead", true),
                                         }));
     data.selectedPosition = -1;
     EXPECT_EQ(data.BuildPositionList(), ExpectedPositionList({
-                                            PositionOption(0, "Say \"hi\"", false),
+                                            PositionOption(0, "Say &quot;hi&quot;", false),
                                             PositionOption(1, "Present", false),
                                             PositionOption(2, "Lead", false),
                                         }));

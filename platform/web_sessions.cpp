@@ -1,0 +1,167 @@
+// One HTTP connection and one WebSocket, on the server's I/O thread.
+#include "platform/web_server_impl.h"
+
+namespace sw::platform {
+
+namespace {
+
+Response Forbidden(const Request& request) {
+    Response response{http::status::forbidden, request.version()};
+    response.set(http::field::content_type, "text/plain");
+    response.body() = "Forbidden\n";
+    response.keep_alive(false);
+    response.prepare_payload();
+    return response;
+}
+
+}  // namespace
+
+// ---- WebSocket ------------------------------------------------------------
+
+void WsSession::Accept(Request request) {
+    ws_.read_message_max(server_.options.maxMessageBytes);
+    ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
+        if (error) return;
+        self->open_ = true;
+        self->server_.Attach(self);
+        self->Read();
+        self->WriteNext();
+    });
+}
+
+void WsSession::Queue(std::string text, bool counted) {
+    outbox_.push_back({std::move(text), counted});
+    if (open_ && outbox_.size() == 1) WriteNext();
+}
+
+void WsSession::CloseSoon() {
+    closing_ = true;
+    if (outbox_.empty()) DoClose();
+}
+
+void WsSession::Fail() {
+    if (closed_) return;
+    closed_ = true;
+    std::size_t counted = 0;
+    for (const auto& item : outbox_) counted += item.counted ? 1 : 0;
+    outbox_.clear();
+    server_.WriteDone(counted);
+    server_.Detach(this);
+}
+
+void WsSession::Read() {
+    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+        if (error == websocket::error::message_too_big) Log("dropped an oversized page message");
+        if (error) {
+            self->Fail();
+            return;
+        }
+        std::string text = beast::buffers_to_string(self->buffer_.data());
+        self->buffer_.consume(self->buffer_.size());
+        if (self == self->server_.active) self->server_.listener.OnPageMessage(text);
+        self->Read();
+    });
+}
+
+void WsSession::WriteNext() {
+    if (outbox_.empty() || writing_ || !open_ || closed_) {
+        if (outbox_.empty() && closing_) DoClose();
+        return;
+    }
+    writing_ = true;
+    ws_.text(true);
+    ws_.async_write(net::buffer(outbox_.front().text), [self = shared_from_this()](beast::error_code error, std::size_t) {
+        self->writing_ = false;
+        if (error) {
+            self->Fail();
+            return;
+        }
+        const bool counted = self->outbox_.front().counted;
+        self->outbox_.pop_front();
+        if (counted) self->server_.WriteDone(1);
+        self->WriteNext();
+    });
+}
+
+void WsSession::DoClose() {
+    if (closed_ || !open_) return;
+    ws_.async_close(websocket::close_code::normal, [self = shared_from_this()](beast::error_code) { self->Fail(); });
+}
+
+// ---- HTTP -----------------------------------------------------------------
+
+void HttpSession::Close() {
+    if (closed_) return;
+    closed_ = true;
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream_.socket().close(ignored);
+}
+
+void HttpSession::Read() {
+    parser_.emplace();
+    parser_->header_limit(16 * 1024);
+    parser_->body_limit(0);
+    // A connection that has not shown the secret gets a few seconds to do so.
+    stream_.expires_after(proven_ ? std::chrono::duration_cast<std::chrono::seconds>(kIdlePatience) : kUnprovenPatience);
+    http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](beast::error_code error, std::size_t) {
+        if (error) {
+            if (error != http::error::end_of_stream && error != net::error::operation_aborted &&
+                error != beast::error::timeout && error != net::error::bad_descriptor)
+                Log("dropped a malformed request: " + error.message());
+            self->Close();
+            return;
+        }
+        self->Handle(self->parser_->release());
+    });
+}
+
+void HttpSession::Handle(Request request) {
+    if (!server_.HostAllowed(request) || !server_.Authorised(request)) {
+        if (websocket::is_upgrade(request)) Log("refused a WebSocket without the secret");
+        Reply(Forbidden(request));
+        return;
+    }
+    if (!proven_) {
+        proven_ = true;
+        server_.Proven(this);
+    }
+    if (websocket::is_upgrade(request)) {
+        const std::string origin(request[http::field::origin]);
+        const std::string host(request[http::field::host]);
+        const std::string path(request.target().substr(0, request.target().find('?')));
+        if (path != "/ws" || !ConstantTimeEquals(origin, "http://" + host)) {
+            Log("refused a WebSocket from origin '" + origin + "'");
+            Reply(Forbidden(request));
+            return;
+        }
+        stream_.expires_never();
+        closed_ = true;  // the socket now belongs to the WebSocket
+        std::make_shared<WsSession>(stream_.release_socket(), server_)->Accept(std::move(request));
+        return;
+    }
+    if (auto response = server_.Respond(request)) {
+        Reply(std::move(*response));
+        return;
+    }
+    // Files and generated pages are made on a worker, then written here.
+    net::post(server_.workers, [self = shared_from_this(), request = std::move(request)] {
+        auto response = std::make_shared<Response>(self->server_.RespondSlowly(request));
+        net::post(self->stream_.get_executor(), [self, response] { self->Reply(std::move(*response)); });
+    });
+}
+
+void HttpSession::Reply(Response response) {
+    if (closed_) return;
+    auto shared = std::make_shared<Response>(std::move(response));
+    http::async_write(stream_, *shared, [self = shared_from_this(), shared](beast::error_code error, std::size_t) {
+        if (error || !shared->keep_alive()) {
+            self->Close();
+            return;
+        }
+        self->Read();
+    });
+}
+
+}  // namespace sw::platform
