@@ -61,6 +61,26 @@ TEST(HexagramTable, IsCompleteOneToOneAndNumberedTraditionally) {
     EXPECT_EQ(ordinals.size(), 64u);
 }
 
+TEST(HexagramTable, LineTextsCarryTheirOwnLabelAndTextsHoldNoOtherMarkup) {
+    HexagramTable table;
+    const char* const places[6] = {"at the beginning", "in the second place", "in the third place",
+                                   "in the fourth place", "in the fifth place", "at the top"};
+    for (const char* key : kKeys) {
+        const HexagramEntry& entry = *table.Find(key);
+        for (std::size_t line = 0; line < 6; ++line) {
+            // A solid line is a nine, a broken one a six.
+            const std::string label = std::string(key[line + 1] == '8' ? "Nine " : "Six ") + places[line] + ":<BR>";
+            EXPECT_EQ(entry[kFirstLine + line].rfind(label, 0), 0u) << key << " line " << line + 1;
+        }
+        // The page inserts the texts unescaped: "<BR>" is their only markup.
+        for (std::size_t field = kRomanisedName; field <= kAllMovingText; ++field) {
+            std::string text = entry[field];
+            for (std::size_t at = text.find("<BR>"); at != std::string::npos; at = text.find("<BR>")) text.erase(at, 4);
+            for (char c : text) EXPECT_TRUE(c >= ' ' && c <= '~' && c != '<' && c != '>' && c != '&') << key << " text " << field;
+        }
+    }
+}
+
 const char* const kSolid = "<tr><td width='40'><HR class='iching'></td><td width='40'><HR class='iching'></td><td width='40'><HR class='iching'></td></tr>";
 const char* const kBroken = "<tr><td width='40'><HR class='iching'></td><td width='40'></td><td width='40'><HR class='iching'></td></tr>";
 
