@@ -829,13 +829,23 @@ def major_chariot():
 
 
 def major_strength():
+    # A lion's head: a shaggy mane of tufts rather than rays, so that it is
+    # not taken for the Sun, with ears, a muzzle and a calm closed mouth.
+    tufts = "".join(circle(60 + 31 * math.cos(math.radians(a)), 108 + 31 * math.sin(math.radians(a)),
+                           10, "#b8702a", DARK, 0.6) for a in range(0, 360, 30))
+    ears = circle(45, 88, 6, "#e6c36a", DARK, 0.8) + circle(75, 88, 6, "#e6c36a", DARK, 0.8) \
+        + circle(45, 88, 3, "#c89a50") + circle(75, 88, 3, "#c89a50")
     return ("<path d='M60,42C54,34 44,34 44,42C44,50 54,50 60,42C66,34 76,34 76,42"
             "C76,50 66,50 60,42Z' fill='none' stroke='%s' stroke-width='2'/>" % GOLD
-            + star(60, 108, 38, 27, 18, "#cc8833", DARK)
-            + circle(60, 108, 22, "#e6c36a", DARK, 0.8)
-            + circle(52, 102, 2.6, DARK) + circle(68, 102, 2.6, DARK)
-            + "<path d='M56,110H64L60,116Z' fill='%s'/>" % DARK
-            + "<path d='M52,120Q60,126 68,120' fill='none' stroke='%s' stroke-width='1.2'/>" % DARK)
+            + tufts + circle(60, 108, 30, "#b8702a")
+            + ears
+            + "<ellipse cx='60' cy='110' rx='21' ry='23' fill='%s' stroke='%s' stroke-width='.8'/>" % ("#e6c36a", DARK)
+            + "<path d='M51,102Q53,99 56,102M64,102Q67,99 69,102' fill='none' stroke='%s' stroke-width='1.6' "
+              "stroke-linecap='round'/>" % DARK
+            + "<ellipse cx='60' cy='120' rx='11' ry='8' fill='%s'/>" % PALE
+            + "<path d='M55,112H65L60,118Z' fill='%s'/>" % "#663322"
+            + "<path d='M60,118V121M54,123Q60,127 66,123' fill='none' stroke='%s' stroke-width='1.1'/>" % DARK
+            + "".join(circle(x, y, 0.7, DARK) for x, y in ((52, 119), (54, 122), (68, 119), (66, 122))))
 
 
 def major_hermit():
