@@ -1068,6 +1068,10 @@ def all_cards():
 
 
 def main():
+    # An option such as --help would otherwise become a folder of 156 files.
+    if len(sys.argv) > 2 or (len(sys.argv) == 2 and sys.argv[1].startswith("-")):
+        print("Usage: make_cards.py [output-directory]", file=sys.stderr)
+        sys.exit(0 if sys.argv[1] in ("-h", "--help") else 2)
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         here, "..", "sample", "decks", "Classic Tarot")
