@@ -6,6 +6,15 @@ the same picture turned over.  <nn> is the card's two-character number:
 00..21 for the major arcana, and for the minors a suit letter (W, C, S, P)
 followed by 1..9, T (ten), P (page), N (knight), Q (queen) or K (king).
 
+The majors each show one emblem.  The pip cards 2 to 10 arrange their suit
+symbols into a figure that carries the card's meaning (a fan with a wreath for
+victory, cups tipped over for loss, a cage of swords), and the card texts in
+tools/sample-src describe those figures, so picture and text must change
+together; only the Three of Swords is drawn as its scene.  The court cards
+share one figure per rank, and each suit's court gets its own colour, emblem
+and ground so that, say, the Queen of Cups and the Queen of Swords differ at
+a glance.
+
 Standard library only.  Usage: make_cards.py [output-directory]
 """
 
@@ -156,37 +165,317 @@ PENTACLE = _pentacle()
 
 SYMBOLS = {"W": WAND, "C": CUP, "S": SWORD, "P": PENTACLE}
 
-# Pip positions for ranks 1 to 10, and the size the pips are drawn at.
-LEFT, RIGHT = 38, 82
-PIPS = {
-    2: [(CX, 62), (CX, 136)],
-    3: [(CX, 52), (CX, 99), (CX, 146)],
-    4: [(LEFT, 64), (RIGHT, 64), (LEFT, 134), (RIGHT, 134)],
-    5: [(LEFT, 60), (RIGHT, 60), (CX, 99), (LEFT, 138), (RIGHT, 138)],
-    6: [(LEFT, 56), (RIGHT, 56), (LEFT, 99), (RIGHT, 99), (LEFT, 142), (RIGHT, 142)],
-    7: [(LEFT, 56), (RIGHT, 56), (CX, 77), (LEFT, 99), (RIGHT, 99), (LEFT, 142),
-        (RIGHT, 142)],
-    8: [(LEFT, 56), (RIGHT, 56), (CX, 77), (LEFT, 99), (RIGHT, 99), (CX, 121),
-        (LEFT, 142), (RIGHT, 142)],
-    9: [(LEFT, 50), (RIGHT, 50), (LEFT, 83), (RIGHT, 83), (CX, 99), (LEFT, 115),
-        (RIGHT, 115), (LEFT, 148), (RIGHT, 148)],
-    10: [(LEFT, 50), (RIGHT, 50), (CX, 66), (LEFT, 83), (RIGHT, 83), (LEFT, 115),
-         (RIGHT, 115), (CX, 132), (LEFT, 148), (RIGHT, 148)],
-}
-PIP_SCALE = {2: 1.35, 3: 1.2, 4: 1.2, 5: 1.05, 6: 1.0, 7: 0.95, 8: 0.95, 9: 0.85, 10: 0.85}
+
+def sym(suit, x, y, scale=1.0, rotate=0.0):
+    return place(SYMBOLS[suit], x, y, scale, rotate)
 
 
-def pips(suit, rank):
-    symbol = SYMBOLS[suit]
-    if rank == 1:
-        return (circle(CX, CY, 40, "none", OLIVE, 0.8)
-                + rays(CX, CY, 30, 38, 24, OLIVE, 1.2, 7.5)
-                + place(symbol, CX, CY, 2.4))
-    return "".join(place(symbol, x, y, PIP_SCALE[rank]) for x, y in PIPS[rank])
+def wand(length, thick=3.6):
+    """A leafing wand of any length, centred on (0, 0) and standing upright;
+    its thickness does not grow with its length, so long wands stay slender."""
+    half = length / 2
+    body = ("<rect x='%s' y='%s' width='%s' height='%s' rx='%s' fill='%s' stroke='%s' "
+            "stroke-width='.6'/>" % (n(-thick / 2), n(-half), n(thick), n(length), n(thick / 2),
+                                     WOOD, DARK))
+    leaves = []
+    count = max(2, int(length // 13))
+    for k in range(count):
+        y = -half + 7 + k * (length - 14) / max(1, count - 1)
+        side = 1 if k % 2 == 0 else -1
+        x0 = side * thick / 2 * 0.8
+        leaves.append("M%s,%sq%s,-4 %s,-2q%s,3 %s,2" % (
+            n(x0), n(y), n(side * 4), n(side * 6), n(-side * 2), n(-side * 6)))
+    return body + "<path d='%s' fill='%s'/>" % ("".join(leaves), LEAF)
+
+
+def sword(blade):
+    """An upright sword whose blade is `blade` long, centred on the middle of
+    its whole length; like wand(), its width stays the same at any length."""
+    total = blade + 10.3
+    top = -total / 2
+    tip, guard = top, top + blade
+    body = ("<path d='M0,%sL2.2,%sV%sH-2.2V%sZ' fill='#eeeeee' stroke='%s' stroke-width='.6'/>"
+            % (n(tip), n(tip + 4), n(guard), n(tip + 4), DARK)
+            + "<path d='M0,%sV%s' stroke='#aaaaaa' stroke-width='.5'/>" % (n(tip + 5), n(guard - 1))
+            + rect(-6.5, guard, 13, 2.4, GOLD, DARK, 0.4, 1.2)
+            + rect(-1.1, guard + 2.4, 2.2, 5, WOOD)
+            + circle(0, guard + 8.6, 1.7, GOLD))
+    return body
+
+
+def coin(dull=False):
+    """A pentacle; a dull one has lost its gold, for the coins of hard times."""
+    if not dull:
+        return PENTACLE
+    return PENTACLE.replace(GOLD, "#77773a").replace(PALE, "#aaa888")
+
+
+def towards(x1, y1, x2, y2):
+    """The rotation that turns an upright shape at (x1, y1) to point at (x2, y2)."""
+    return math.degrees(math.atan2(x2 - x1, y1 - y2))
+
+
+def wreath(cx, cy, r, colour=LEAF):
+    parts = []
+    for side in (-1, 1):
+        parts.append("<path d='M%s,%sA%s,%s 0 0 %d %s,%s' fill='none' stroke='%s' stroke-width='1'/>" % (
+            n(cx), n(cy + r), n(r), n(r), 1 if side > 0 else 0, n(cx), n(cy - r), colour))
+        for k in range(5):
+            a = math.radians(90 - side * (25 + 32 * k))
+            x, y = cx + r * math.cos(a), cy + r * math.sin(a)
+            parts.append("<ellipse cx='%s' cy='%s' rx='1.6' ry='3.4' fill='%s' "
+                         "transform='rotate(%s %s %s)'/>" % (n(x), n(y), colour,
+                                                              n(math.degrees(a) + 90 + side * 30), n(x), n(y)))
+    return "".join(parts)
+
+
+def waves(y, colour=WATER, rows=3, gap=6):
+    parts = []
+    for k in range(rows):
+        yy = y + k * gap
+        d = "M11,%s" % n(yy) + "".join("q5,-3 10,0t10,0" for _ in range(5))
+        parts.append("<path d='%s' fill='none' stroke='%s' stroke-width='1.4'/>" % (d, colour))
+    return "".join(parts)
+
+
+def cloud(cx, cy, scale=1.0, fill="#dddddd"):
+    body = ("<ellipse cx='-8' cy='2' rx='9' ry='5'/><ellipse cx='2' cy='-2' rx='9' ry='7'/>"
+            "<ellipse cx='10' cy='3' rx='8' ry='4.5'/>")
+    return place("<g fill='%s'>%s</g>" % (fill, body), cx, cy, scale)
 
 
 # ---------------------------------------------------------------------------
-# Court figures
+# Pip cards: each arranges its suit symbols so that the arrangement itself
+# says what the card means; the card texts describe these arrangements.
+
+def pips_wands(rank):
+    if rank == 2:
+        return place(wand(104, 4.4), 60, 99, rotate=-30) + place(wand(104, 4.4), 60, 99, rotate=30)
+    if rank == 3:
+        return (rect(16, 150, 88, 3, OLIVE)
+                + "".join(place(wand(100, 4.4), x, 99) for x in (34, 60, 86)))
+    if rank == 4:
+        return (place(wand(112, 4.6), 28, 100) + place(wand(112, 4.6), 92, 100)
+                + place(wand(76, 4.6), 60, 50, rotate=90) + place(wand(76, 4.6), 60, 150, rotate=90)
+                + "<path d='M28,54Q60,92 92,54' fill='none' stroke='%s' stroke-width='2.6'/>" % LEAF
+                + "".join(circle(x, y, 2.4, c, DARK, 0.4) for x, y, c in
+                          ((38, 64, RED), (49, 70, PALE), (60, 73, RED), (71, 70, PALE), (82, 64, RED))))
+    if rank == 5:
+        spots = ((-52, 56, 96), (-20, 66, 104), (8, 54, 100), (36, 64, 96), (70, 60, 102))
+        return "".join(place(wand(104, 4.2), x, y, rotate=a) for a, x, y in spots)
+    if rank == 6:
+        base_x, base_y, length = 60, 168, 98
+        parts = []
+        for k in range(6):
+            a = -27 + 10.8 * k
+            c, s = math.sin(math.radians(a)), math.cos(math.radians(a))
+            parts.append(place(wand(length, 4.2), base_x + c * length / 2, base_y - s * length / 2, rotate=a))
+        return "".join(parts) + wreath(60, 46, 11)
+    if rank == 7:
+        parts = ["<path d='M34,92Q60,78 86,92Z' fill='%s'/>" % DEEP,
+                 place(wand(60, 5), 60, 60)]
+        for x, tip_x in ((18, 40), (32, 46), (46, 53), (74, 67), (88, 74), (102, 80)):
+            tip_y = 98 + abs(tip_x - 60) * 0.3
+            base_y = 168
+            a = towards(x, base_y, tip_x, tip_y)
+            length = math.hypot(x - tip_x, base_y - tip_y) - 4
+            mx, my = (x + tip_x) / 2, (base_y + tip_y) / 2
+            parts.append(place(wand(length, 3.6), mx, my, rotate=a))
+        return "".join(parts)
+    if rank == 8:
+        parts = []
+        for x, y in ((42, 50), (78, 58), (38, 82), (74, 90), (42, 114), (78, 122), (38, 146), (74, 154)):
+            parts.append(line(x - 18, y + 14, x - 26, y + 20, OLIVE, 0.8))
+            parts.append(place(wand(44, 3.6), x, y, rotate=55))
+        return "".join(parts)
+    if rank == 9:
+        fence = "".join(place(wand(58, 3.2), 21.5 + 11 * k, 68) for k in range(8))
+        return (fence + rect(12, 90, 96, 3, OLIVE)
+                + place(wand(86, 6), 60, 126))
+    # Ten: one heavy bundle, tied in the middle.
+    bundle = "".join(place(wand(120, 3.4), -11 + 2.45 * k, 0, rotate=-6 + 1.3 * k) for k in range(10))
+    band = rect(-14, -6, 28, 8, RED, DARK, 0.6, 1.5)
+    return place(bundle + band, 60, 99, rotate=18)
+
+
+def pips_cups(rank):
+    if rank == 2:
+        return sym("C", 43, 104, 2.1, 14) + sym("C", 77, 104, 2.1, -14)
+    if rank == 3:
+        return sym("C", 60, 66, 1.8) + sym("C", 37, 128, 1.8, 10) + sym("C", 83, 128, 1.8, -10)
+    if rank == 4:
+        return ("<circle cx='60' cy='58' r='20' fill='%s' opacity='.25'/>" % PALE
+                + cloud(42, 44, 0.9, "#bbbbbb") + sym("C", 60, 58, 1.4)
+                + "".join(sym("C", x, 140, 1.35) for x in (32, 60, 88)))
+    if rank == 5:
+        spill = "".join("<ellipse cx='%s' cy='156' rx='6' ry='2.2' fill='%s'/>" % (n(x + 17), WATER)
+                        for x in (20, 50, 80))
+        fallen = "".join(sym("C", x, 150, 1.0, 90) for x in (20, 50, 80))
+        return sym("C", 40, 80, 1.7) + sym("C", 80, 80, 1.7) + spill + fallen
+    if rank == 6:
+        parts = []
+        for row, y in enumerate((76, 134)):
+            for col, x in enumerate((34, 60, 86)):
+                colour = RED if (row + col) % 2 == 0 else PALE
+                parts.append(line(x, y - 14, x, y - 22, LEAF, 1))
+                parts.append(star(x, y - 24, 4.2, 2.2, 5, colour, DARK))
+                parts.append(circle(x, y - 24, 1.3, GOLD))
+                parts.append(sym("C", x, y, 1.3))
+        return "".join(parts)
+    if rank == 7:
+        spots = ((32, 60, RED), (62, 50, WATER), (90, 66, WHITE), (46, 102, LEAF),
+                 (80, 108, "#cc66cc"), (28, 146, "#ff9933"), (68, 150, PALE))
+        parts = [cloud(x + 2, y + 10, 0.8, "#3d6e3d") for x, y, _ in spots]
+        for x, y, colour in spots:
+            parts.append(sym("C", x, y, 1.15))
+            parts.append(star(x, y - 18, 5, 1.8, 4, colour, DARK))
+        return "".join(parts)
+    if rank == 8:
+        moon = circle(84, 50, 11, PALE) + circle(89, 46, 10, PANEL)
+        wall = "".join(sym("C", x, y, 1.15) for x, y in
+                       ((32, 154), (60, 154), (88, 154), (46, 129), (74, 129), (32, 104), (60, 104), (88, 104)))
+        return moon + wall
+    if rank == 9:
+        parts = []
+        for y in (64, 106, 148):
+            parts.append(rect(16, y + 12, 88, 3, WOOD, DARK, 0.4))
+            parts.extend(sym("C", x, y, 1.2) for x in (34, 60, 86))
+        return "".join(parts)
+    # Ten: an arch of cups over a rainbow.
+    parts = []
+    for k, colour in enumerate((RED, "#ff9933", PALE, LEAF, WATER)):
+        r = 36 - 3 * k
+        parts.append("<path d='M%s,142A%s,%s 0 0 1 %s,142' fill='none' stroke='%s' stroke-width='3'/>"
+                     % (n(60 - r), n(r), n(r), n(60 + r), colour))
+    for k in range(10):
+        a = math.radians(180 + 180 * k / 9)
+        parts.append(sym("C", 60 + 40 * math.cos(a), 136 + 84 * math.sin(a), 1.0))
+    return "".join(parts) + rect(16, 152, 88, 2, OLIVE)
+
+
+def pips_swords(rank):
+    if rank == 2:
+        return place(sword(96), 60, 99, rotate=-32) + place(sword(96), 60, 99, rotate=32)
+    if rank == 3:
+        # The one pip card drawn as its scene: a heart pierced under the rain.
+        rain = "".join(line(x, y, x - 3, y + 8, WATER, 1) for x, y in
+                       ((24, 56), (36, 64), (50, 58), (66, 62), (80, 56), (94, 64), (30, 76), (88, 78)))
+        swords = (place(sword(84), 60, 98, rotate=180) + place(sword(84), 60, 100, rotate=145)
+                  + place(sword(84), 60, 100, rotate=215))
+        return (cloud(36, 40, 1.3, "#888888") + cloud(80, 42, 1.2, "#999999") + rain
+                + swords + heart(60, 112, 2.7, RED))
+    if rank == 4:
+        return ("".join(place(sword(72), 60, y, rotate=90) for y in (58, 80, 102))
+                + rect(22, 138, 76, 20, DEEP, OLIVE, 0.8, 2)
+                + place(sword(72), 60, 148, rotate=90))
+    if rank == 5:
+        held = "".join(place(sword(82), 60 + 46 * math.sin(math.radians(a)), 142 - 46 * math.cos(math.radians(a)),
+                             rotate=a) for a in (-16, 0, 16))
+        dropped = place(sword(46), 42, 159, rotate=-84) + place(sword(46), 78, 165, rotate=96)
+        return held + dropped
+    if rank == 6:
+        return (waves(142) + "".join(place(sword(62), x, 96, rotate=10) for x in (20, 34, 48, 62, 76, 90))
+                + rect(14, 130, 92, 5, WOOD, DARK, 0.4, 2))
+    if rank == 7:
+        bundle = "".join(place(sword(78), 66 + 5 * k, 100, rotate=14 + 2 * k) for k in range(5))
+        left = place(sword(70), 22, 104) + place(sword(70), 36, 104)
+        return left + bundle
+    if rank == 8:
+        # Seen from the front: a ring of bars, the back ones higher, open
+        # towards the viewer.
+        parts = ["<ellipse cx='60' cy='130' rx='44' ry='16' fill='%s'/>" % DEEP]
+        spots = []
+        for k in range(8):
+            a = math.radians(150 + 240 * k / 7)
+            spots.append((60 + 38 * math.cos(a), 100 + 26 * math.sin(a)))
+        for x, y in sorted(spots, key=lambda spot: spot[1]):
+            parts.append(place(sword(58), x, y, rotate=180))
+        return "".join(parts)
+    if rank == 9:
+        return "".join(place(sword(74), 60, 36 + 15.6 * k, rotate=90) for k in range(9))
+    # Ten: all the swords point down to one spot, where the dawn breaks.
+    dawn = ("<path d='M11,172V160Q60,150 109,160V172Z' fill='%s'/>" % "#cc8833"
+            + "<path d='M44,160A16,10 0 0 1 76,160Z' fill='%s'/>" % PALE)
+    parts = [dawn]
+    for k in range(10):
+        a = -24 + 48 * k / 9
+        r = 52
+        parts.append(place(sword(86), 60 + r * math.sin(math.radians(a)), 152 - r * math.cos(math.radians(a)),
+                           rotate=a + 180))
+    return "".join(parts)
+
+
+def pips_pentacles(rank):
+    if rank == 2:
+        loop = ("<path d='M60,99C96,72 96,34 60,38C24,34 24,72 60,99C96,126 96,164 60,160"
+                "C24,164 24,126 60,99Z' fill='none' stroke='%s' stroke-width='3'/>" % LEAF)
+        return loop + place(coin(), 60, 64, 1.8) + place(coin(), 60, 134, 1.8)
+    if rank == 3:
+        arch = ("<path d='M22,166V96Q22,50 60,34Q98,50 98,96V166' fill='none' stroke='%s' "
+                "stroke-width='3'/>" % "#aaaa88")
+        return arch + place(coin(), 60, 80, 1.5) + place(coin(), 41, 120, 1.5) + place(coin(), 79, 120, 1.5)
+    if rank == 4:
+        return (rect(30, 69, 60, 60, DEEP, "#aaaa88", 3, 3)
+                + "".join(place(coin(), x, y, 1.25) for x, y in ((47, 86), (73, 86), (47, 112), (73, 112))))
+    if rank == 5:
+        window = (rect(44, 36, 32, 40, "#ffcc55", DARK, 1, 0)
+                  + "<path d='M44,48Q60,24 76,48' fill='#ffcc55' stroke='%s'/>" % DARK
+                  + "<path d='M60,34V76M44,56H76' stroke='%s' stroke-width='1.5'/>" % DARK)
+        snow = "".join(circle(x, y, 1, WHITE) for x, y in
+                       ((20, 40), (96, 44), (30, 90), (90, 86), (58, 96), (18, 128), (100, 118), (66, 168)))
+        dull = "".join(place(coin(dull=True), x, y, 1.2) for x, y in
+                       ((26, 112), (86, 106), (52, 128), (30, 154), (84, 150)))
+        return window + snow + dull
+    if rank == 6:
+        pan = "<path d='M-15,0H15Q15,8 0,8Q-15,8 -15,0Z' fill='%s' stroke='%s' stroke-width='.6'/>" % (GOLD, DARK)
+        pile = place(coin(), -7.5, -7, 0.72) + place(coin(), 7.5, -7, 0.72) + place(coin(), 0, -19, 0.72)
+        return (rect(58, 46, 4, 106, WOOD, DARK, 0.5) + rect(44, 150, 32, 6, WOOD, DARK, 0.5, 2)
+                + rect(20, 54, 80, 4, GOLD, DARK, 0.5, 2) + circle(60, 52, 4, PALE, DARK, 0.6)
+                + "<path d='M24,58L14,118M24,58L34,118M96,58L86,118M96,58L106,118' stroke='%s' "
+                  "stroke-width='.8'/>" % PALE
+                + place(pan + pile, 24, 118) + place(pan + pile, 96, 118))
+    if rank == 7:
+        vine = ("<path d='M60,172C44,152 76,132 60,112C44,92 76,72 60,52C54,44 56,36 62,30' fill='none' "
+                "stroke='%s' stroke-width='3'/>" % "#669933")
+        fruit = ((40, 154), (80, 134), (40, 112), (80, 92), (40, 70), (80, 50), (40, 38))
+        stems = "".join(line(60 + (x - 60) * 0.3, y - 6, x, y, "#669933", 1.2) for x, y in fruit)
+        leaves = "".join("<ellipse cx='%s' cy='%s' rx='5' ry='2.4' fill='%s' transform='rotate(%s %s %s)'/>" % (
+            n(x), n(y), LEAF, a, n(x), n(y)) for x, y, a in
+            ((68, 152, 30), (52, 130, -30), (68, 110, 30), (52, 88, -30), (68, 66, 30), (52, 46, -30)))
+        return vine + stems + leaves + "".join(place(coin(), x, y, 1.1) for x, y in fruit)
+    if rank == 8:
+        # Each coin sits on its own step, one step higher than the last.
+        steps = "M11,172V158" + "".join("H%sV%s" % (n(15 + 11 * k), n(158 - 16 * k)) for k in range(1, 8)) \
+            + "H109V172Z"
+        return ("<path d='%s' fill='%s' stroke='%s' stroke-width='.8'/>" % (steps, DEEP, OLIVE)
+                + "".join(place(coin(), 21 + 11 * k, 150 - 16 * k, 0.8) for k in range(8)))
+    if rank == 9:
+        return "".join(place(coin(), x, y, 1.15) for y in (58, 99, 140) for x in (34, 60, 86))
+    # Ten: a branching tree of coins, from the crown to the root.
+    nodes = [(60, 38), (86, 56), (34, 56), (86, 88), (34, 88), (60, 104), (86, 120), (34, 120),
+             (60, 136), (60, 162)]
+    edges = [(0, 1), (0, 2), (1, 2), (1, 3), (2, 4), (3, 4), (3, 5), (4, 5), (1, 5), (2, 5),
+             (3, 6), (4, 7), (5, 6), (5, 7), (6, 7), (6, 8), (7, 8), (5, 8), (8, 9), (0, 5)]
+    lines_ = "".join(line(nodes[a][0], nodes[a][1], nodes[b][0], nodes[b][1], "#aaaa88", 1.2) for a, b in edges)
+    return lines_ + "".join(place(coin(), x, y, 0.95) for x, y in nodes)
+
+
+PIP_ART = {"W": pips_wands, "C": pips_cups, "S": pips_swords, "P": pips_pentacles}
+
+
+def pips(suit, rank):
+    if rank == 1:
+        return (circle(CX, CY, 40, "none", OLIVE, 0.8)
+                + rays(CX, CY, 30, 38, 24, OLIVE, 1.2, 7.5)
+                + place(SYMBOLS[suit], CX, CY, 2.4))
+    return PIP_ART[suit](rank)
+
+
+# ---------------------------------------------------------------------------
+# Court cards: each suit's court shares a colour, an emblem and a ground, so
+# that two courts of one rank differ at a glance: Wands red with a flame over
+# dry hills, Cups blue with a fish over the sea, Swords pale steel with a
+# butterfly under wind and cloud, Pentacles brown with grapes over a field.
 
 def crown(cx, top, width, height, points, fill=GOLD):
     """A crown whose band sits at top + height, with the given number of points."""
@@ -203,51 +492,215 @@ def crown(cx, top, width, height, points, fill=GOLD):
     return body + gems
 
 
-def court(suit, rank):
+
+def flame():
+    return ("<path d='M0,-9C4,-4 7,0 6,4C5,8 2,9 0,9C-3,9 -6,7 -6,3C-6,-1 -3,-2 -2,-6"
+            "C-1,-3 0,-2 1,-3C2,-5 1,-7 0,-9Z' fill='#ff8833' stroke='%s' stroke-width='.5'/>"
+            "<path d='M0,0C2,2 3,4 2,6C1,8 -1,8 -2,6C-3,4 -1,3 0,0Z' fill='%s'/>" % (DARK, PALE))
+
+
+def fish():
+    return ("<path d='M-8,0Q-1,-7 5,0Q-1,7 -8,0ZM4,0L9,-5V5Z' fill='%s' stroke='%s' stroke-width='.5'/>"
+            % (WATER, DARK) + circle(-4.5, -0.8, 0.9, DARK)
+            + "<path d='M-1,-3Q1,0 -1,3' fill='none' stroke='%s' stroke-width='.5'/>" % DARK)
+
+
+def butterfly():
+    wings = ("<ellipse cx='-4.5' cy='-3' rx='4.5' ry='4' fill='%s' stroke='%s' stroke-width='.5'/>"
+             "<ellipse cx='4.5' cy='-3' rx='4.5' ry='4' fill='%s' stroke='%s' stroke-width='.5'/>"
+             "<ellipse cx='-3.5' cy='3.5' rx='3.2' ry='3' fill='%s' stroke='%s' stroke-width='.5'/>"
+             "<ellipse cx='3.5' cy='3.5' rx='3.2' ry='3' fill='%s' stroke='%s' stroke-width='.5'/>"
+             % ((WHITE, DARK) * 2 + (WATER, DARK) * 2))
+    return (wings + line(0, -5, 0, 6, DARK, 1.2)
+            + "<path d='M0,-5L-2,-9M0,-5L2,-9' stroke='%s' stroke-width='.5'/>" % DARK)
+
+
+def grapes():
+    berries = "".join(circle(x, y, 2.3, "#7744aa", DARK, 0.4) for x, y in
+                      ((-4, -2), (0, -2), (4, -2), (-2, 2), (2, 2), (0, 6)))
+    return ("<path d='M0,-4L1,-8' stroke='%s' stroke-width='1'/>" % WOOD
+            + "<path d='M1,-7Q7,-11 9,-6Q5,-5 1,-7Z' fill='%s'/>" % "#669933" + berries)
+
+
+THEMES = {
+    # robe, its darker shade, the knight's horse, emblem, ground
+    "W": ("#c4502a", "#7a2c14", "#b0652e", flame),
+    "C": ("#3f74bb", "#1f3f70", "#eeeeee", fish),
+    "S": ("#d4d9e4", "#5d6a88", "#8f8f99", butterfly),
+    "P": ("#8e5e2c", "#4e3317", "#6e4826", grapes),
+}
+
+
+def ground(suit):
+    if suit == "W":
+        return ("<path d='M11,172V150Q30,136 50,148Q74,132 109,146V172Z' fill='%s'/>" % "#7a4a22"
+                + "<path d='M11,160Q40,150 70,160T109,156' fill='none' stroke='%s' stroke-width='1'/>" % "#a0662e")
+    if suit == "C":
+        return (rect(11, 132, 98, 22, "#2a5580") + waves(137, WATER, 3, 5.5)
+                + "<path d='M11,172V152Q60,146 109,152V172Z' fill='%s'/>" % "#b8a070")
+    if suit == "S":
+        wind = "".join("<path d='M%s,%sq8,-4 16,0t16,0' fill='none' stroke='%s' stroke-width='.8'/>"
+                       % (n(x), n(y), "#aabbcc") for x, y in ((14, 62), (78, 70), (16, 134), (80, 128)))
+        return cloud(26, 38, 1.1) + cloud(94, 46, 0.9) + wind + rect(11, 158, 98, 14, "#4a5a4a")
+    furrows = "".join(line(11, y, 109, y, "#6b4421", 1) for y in (158, 164, 170))
+    sprouts = "".join("<path d='M%s,152l-2,-4M%s,152l2,-4' stroke='%s' stroke-width='1'/>" % (x, x, LEAF)
+                      for x in (18, 34, 88, 102))
+    return rect(11, 152, 98, 20, "#8a6236") + furrows + sprouts
+
+
+def person_head(cx, cy, beard=False, long_hair=False, hair="#6b4421"):
     parts = []
-    head_y = 70
-    robes = {"P": OLIVE, "N": "#aaaaaa", "Q": "#88aa88", "K": GOLD}
-    if rank in ("Q", "K"):
-        # A throne behind the seated figure.
-        parts.append(rect(30, 50, 60, 112, DEEP, OLIVE, 1, 4))
-        parts.append(rect(26, 120, 68, 10, DEEP, OLIVE, 1, 2))
-    gown = ("M50,84L70,84L%s,156L%s,156Z" % ("86", "34")) if rank == "Q" else \
-        "M50,84L70,84L78,156L42,156Z"
-    parts.append("<path d='%s' fill='%s' stroke='%s' stroke-width='.8'/>" % (gown, robes[rank], DARK))
-    parts.append(line(60, 86, 60, 154, DARK, 0.6))
-    if rank == "N":
-        # Armour bands and a shield.
-        parts.append(line(51, 100, 69, 100, DARK, 0.8) + line(50, 116, 70, 116, DARK, 0.8))
-        parts.append("<path d='M30,96H46V112Q46,122 38,126Q30,122 30,112Z' fill='%s' "
-                     "stroke='%s' stroke-width='.8'/>" % (GOLD, DARK))
-        parts.append(place(SYMBOLS[suit], 38, 110, 0.42))
-    if rank == "K":
-        parts.append(circle(42, 112, 4, GOLD, DARK, 0.6) + line(42, 108, 42, 102, GOLD, 1.5))
-    # The arm reaching to the suit symbol on the figure's left.
-    parts.append(line(66, 90, 80, 104, robes[rank], 4))
-    parts.append(circle(81, 105, 2.6, SKIN))
-    parts.append(place(SYMBOLS[suit], 84, 98, 0.9))
-    # Head and headgear.
-    parts.append(circle(60, head_y, 9, SKIN, DARK, 0.6))
-    if rank == "P":
-        parts.append("<path d='M50,66Q60,54 70,66Z' fill='%s' stroke='%s' stroke-width='.6'/>"
-                     % (RED, DARK))
-        parts.append("<path d='M66,60Q76,50 80,56Q74,56 68,62Z' fill='%s'/>" % PALE)
-    elif rank == "N":
-        parts.append("<path d='M50.5,72V66Q51,58 60,58Q69,58 69.5,66V72Z' fill='#cccccc' "
-                     "stroke='%s' stroke-width='.6'/>" % DARK)
-        parts.append(rect(53, 68, 14, 2.2, DARK))
-        parts.append("<path d='M60,58Q56,46 66,44Q62,50 64,58Z' fill='%s'/>" % RED)
-    elif rank == "Q":
-        parts.append("<path d='M51,66Q48,84 44,90L50,86Q52,76 53,68Z' fill='%s'/>" % PALE)
-        parts.append("<path d='M69,66Q72,84 76,90L70,86Q68,76 67,68Z' fill='%s'/>" % PALE)
-        parts.append(crown(60, 53, 18, 9, 3))
-    else:
-        parts.append("<path d='M53,74Q60,90 67,74Q60,78 53,74Z' fill='#dddddd' stroke='%s' "
-                     "stroke-width='.4'/>" % DARK)
-        parts.append(crown(60, 50, 20, 12, 5))
-    parts.append(circle(57, head_y - 1, 0.9, DARK) + circle(63, head_y - 1, 0.9, DARK))
+    if long_hair:
+        parts.append("<path d='M%s,%sQ%s,%s %s,%sL%s,%sQ%s,%s %s,%sZ' fill='%s'/>" % (
+            n(cx - 9), n(cy - 3), n(cx - 11), n(cy + 14), n(cx - 12), n(cy + 20), n(cx + 12), n(cy + 20),
+            n(cx + 11), n(cy + 14), n(cx + 9), n(cy - 3), hair))
+    parts.append(rect(cx - 3, cy + 5, 6, 9, SKIN))
+    parts.append(circle(cx, cy, 8.5, SKIN, DARK, 0.6))
+    parts.append("<path d='M%s,%sQ%s,%s %s,%sQ%s,%s %s,%sZ' fill='%s'/>" % (
+        n(cx - 8.5), n(cy - 1), n(cx), n(cy - 14), n(cx + 8.5), n(cy - 1), n(cx), n(cy - 6), n(cx - 8.5),
+        n(cy - 1), hair))
+    if beard:
+        parts.append("<path d='M%s,%sQ%s,%s %s,%sQ%s,%s %s,%sQ%s,%s %s,%sZ' fill='%s' stroke='%s' "
+                     "stroke-width='.4'/>" % (n(cx - 8), n(cy + 1), n(cx - 6), n(cy + 14), n(cx), n(cy + 17),
+                                              n(cx + 6), n(cy + 14), n(cx + 8), n(cy + 1), n(cx), n(cy + 6),
+                                              n(cx - 8), n(cy + 1), "#dddddd", DARK))
+    parts.append(circle(cx - 3, cy, 0.9, DARK) + circle(cx + 3, cy, 0.9, DARK))
     return "".join(parts)
+
+
+def throne(suit, dark):
+    emblem = THEMES[suit][3]
+    return (rect(29, 32, 62, 120, dark, GOLD, 1, 8)
+            + circle(60, 43, 9.5, PANEL, GOLD, 1) + place(emblem(), 60, 43, 0.95)
+            + rect(20, 114, 18, 7, dark, GOLD, 0.8, 2) + rect(82, 114, 18, 7, dark, GOLD, 0.8, 2)
+            + rect(22, 121, 6, 34, dark, GOLD, 0.6) + rect(92, 121, 6, 34, dark, GOLD, 0.6)
+            + rect(36, 158, 48, 7, dark, GOLD, 0.6, 1))
+
+
+def held(suit, x, y):
+    """The suit's symbol held up in a hand at (x, y), drawn larger than a pip
+    so that it reads at card size."""
+    if suit == "W":
+        return place(wand(56, 4.2), x + 1, y - 22)
+    if suit == "S":
+        return place(sword(42), x, y - 19)
+    if suit == "C":
+        return place(CUP, x + 1, y - 15, 1.25)
+    return place(PENTACLE, x + 1, y - 12, 1.15)
+
+
+def seated(suit, rank):
+    robe, dark = THEMES[suit][0], THEMES[suit][1]
+    king = rank == "K"
+    parts = [throne(suit, dark)]
+    # Gown from the shoulders to the footstool, a mantle over the shoulders.
+    parts.append("<path d='M47,88H73L76,112L86,158H34L44,112Z' fill='%s' stroke='%s' stroke-width='.8'/>"
+                 % (robe, DARK))
+    parts.append("<path d='M44,112Q60,120 76,112' fill='none' stroke='%s' stroke-width='2'/>" % GOLD)
+    parts.append("<path d='M47,88Q44,100 42,114L47,112L50,92ZM73,88Q76,100 78,114L73,112L70,92Z' "
+                 "fill='%s'/>" % dark)
+    parts.append("<path d='M52,88Q60,96 68,88' fill='none' stroke='%s' stroke-width='1.6'/>" % GOLD)
+    parts.append(rect(42, 156, 10, 4, DARK, rx=2) + rect(68, 156, 10, 4, DARK, rx=2))
+    # One hand rests on the lap, the other holds the suit's symbol up.
+    parts.append(circle(52, 118, 2.8, SKIN, DARK, 0.4))
+    parts.append(line(72, 92, 80, 110, robe, 5) + line(72, 92, 80, 110, DARK, 0.5))
+    parts.append(held(suit, 82, 110))
+    parts.append(circle(81, 110, 2.8, SKIN, DARK, 0.4))
+    parts.append(person_head(60, 74, beard=king, long_hair=not king,
+                             hair="#aaaaaa" if king else "#d8a040"))
+    if king:
+        parts.append(crown(60, 53, 22, 12, 5))
+    else:
+        parts.append(crown(60, 56, 18, 9, 3))
+    return "".join(parts)
+
+
+def page_figure(suit):
+    robe, dark = THEMES[suit][0], THEMES[suit][1]
+    emblem = THEMES[suit][3]
+    return (ground(suit)
+            + "<path d='M53,132L52,158M67,132L68,158' stroke='%s' stroke-width='5' stroke-linecap='round'/>" % dark
+            + rect(46, 156, 10, 4, DARK, rx=2) + rect(64, 156, 10, 4, DARK, rx=2)
+            + "<path d='M48,84H72L76,134H44Z' fill='%s' stroke='%s' stroke-width='.8'/>" % (robe, DARK)
+            + rect(45, 108, 30, 3, GOLD)
+            + place(emblem(), 60, 98, 0.7)
+            + line(49, 88, 40, 112, robe, 5) + circle(40, 114, 2.8, SKIN, DARK, 0.4)
+            + line(71, 88, 82, 80, robe, 5)
+            + held(suit, 84, 82)
+            + circle(83, 80, 2.8, SKIN, DARK, 0.4)
+            + person_head(60, 72)
+            + "<path d='M50,68Q52,56 62,56Q72,58 71,68Z' fill='%s' stroke='%s' stroke-width='.6'/>" % (dark, DARK)
+            + "<path d='M66,58Q76,48 82,52Q74,54 68,61Z' fill='%s'/>" % robe)
+
+
+def horse(colour, mane, galloping):
+    """A horse in profile facing right, about 94 wide, its hooves on y=80."""
+    if galloping:
+        legs = [((71, 44), (84, 56), (96, 56)), ((65, 46), (74, 60), (67, 70)),
+                ((33, 44), (20, 58), (8, 62)), ((27, 44), (31, 62), (22, 76))]
+    else:
+        legs = [((71, 44), (72, 62), (73, 80)), ((64, 46), (63, 63), (61, 80)),
+                ((34, 44), (37, 62), (35, 80)), ((27, 42), (23, 62), (25, 80))]
+
+    def leg_paths(colour_, width):
+        return "".join("<path d='M%s,%sL%s,%sL%s,%s' fill='none' stroke='%s' stroke-width='%s' "
+                       "stroke-linecap='round' stroke-linejoin='round'/>" % (
+                           n(a[0]), n(a[1]), n(b[0]), n(b[1]), n(c[0]), n(c[1]), colour_, n(width))
+                       for a, b, c in legs)
+    hooves = "".join(circle(c[0], c[1], 2.4, DARK) for _, _, c in legs)
+    body = ("<path d='M26,24Q46,30 62,22C68,18 74,8 84,2L85,-4L88,1L99,13Q102,19 96,20L89,18"
+            "Q84,17 82,21C79,27 79,33 78,38Q77,48 68,50L36,50Q22,50 20,38Q20,28 26,24Z' "
+            "fill='%s' stroke='%s' stroke-width='.9' stroke-linejoin='round'/>" % (colour, DARK))
+    tail = ("<path d='M23,28C12,30 8,44 %s' fill='none' stroke='%s' stroke-width='4.4' "
+            "stroke-linecap='round'/>" % ("4,52" if galloping else "12,62", mane))
+    crest = ("<path d='M60,22C67,17 74,8 83,2' fill='none' stroke='%s' stroke-width='3.4' "
+             "stroke-linecap='round'/>" % mane)
+    face = (circle(89, 8, 1.1, DARK) + circle(98, 16, 0.7, DARK)
+            + "<path d='M86,4L96,16M88,18L94,12' stroke='%s' stroke-width='.7'/>" % DARK)
+    return leg_paths(DARK, 6.4) + leg_paths(colour, 4.8) + hooves + tail + body + crest + face
+
+
+def knight_figure(suit):
+    robe, dark, coat, emblem = THEMES[suit]
+    galloping = suit in ("W", "S")
+    mane = {"#eeeeee": "#bbbbbb", "#8f8f99": "#eeeeee"}.get(coat, "#3a2412")
+    armour = "#b8b8b8"
+    rider = []
+    # Saddle cloth with the suit's emblem, then the rider sitting on it.
+    rider.append("<path d='M40,20H64L62,42Q52,46 42,42Z' fill='%s' stroke='%s' stroke-width='.7'/>" % (robe, DARK))
+    rider.append(place(emblem(), 50, 33, 0.7))
+    rider.append("<path d='M50,18L59,28L55,40' fill='none' stroke='%s' stroke-width='4.4' "
+                 "stroke-linecap='round' stroke-linejoin='round'/>" % armour)
+    rider.append(rect(52, 39, 8, 3, DARK, rx=1))
+    rider.append("<path d='M45,-6H59L61,20H43Z' fill='%s' stroke='%s' stroke-width='.7'/>" % (armour, DARK))
+    rider.append("<path d='M44,4H60L61,20H43Z' fill='%s' stroke='%s' stroke-width='.6'/>" % (robe, DARK))
+    # Reins from the hand to the horse's mouth.
+    rider.append(line(60, 10, 94, 16, DARK, 0.7))
+    # The other arm reaches forward and up with the symbol.
+    rider.append(line(57, -2, 68, 4, armour, 4.4))
+    if suit == "S":
+        rider.append(place(sword(38), 78, -14, rotate=38))
+    elif suit == "W":
+        rider.append(place(wand(52, 3.4), 72, -10, rotate=14))
+    elif suit == "C":
+        rider.append(place(CUP, 73, -4, 0.95))
+    else:
+        rider.append(place(PENTACLE, 73, -4, 0.9))
+    rider.append(circle(69, 5, 2.5, armour, DARK, 0.4))
+    # Helmet with its plume in the suit's colour.
+    rider.append(circle(52, -14, 8, "#d0d0d0", DARK, 0.6))
+    rider.append(rect(52, -16, 8.5, 2.2, DARK))
+    rider.append("<path d='M48,-20Q38,-34 29,-24Q38,-28 46,-16Z' fill='%s' stroke='%s' stroke-width='.4'/>"
+                 % (robe, DARK))
+    return ground(suit) + place(horse(coat, mane, galloping) + "".join(rider), 13, 84, 0.92)
+
+
+def court(suit, rank):
+    if rank == "P":
+        return page_figure(suit)
+    if rank == "N":
+        return knight_figure(suit)
+    return ground(suit) + seated(suit, rank)
 
 
 # ---------------------------------------------------------------------------
@@ -376,13 +829,23 @@ def major_chariot():
 
 
 def major_strength():
+    # A lion's head: a shaggy mane of tufts rather than rays, so that it is
+    # not taken for the Sun, with ears, a muzzle and a calm closed mouth.
+    tufts = "".join(circle(60 + 31 * math.cos(math.radians(a)), 108 + 31 * math.sin(math.radians(a)),
+                           10, "#b8702a", DARK, 0.6) for a in range(0, 360, 30))
+    ears = circle(45, 88, 6, "#e6c36a", DARK, 0.8) + circle(75, 88, 6, "#e6c36a", DARK, 0.8) \
+        + circle(45, 88, 3, "#c89a50") + circle(75, 88, 3, "#c89a50")
     return ("<path d='M60,42C54,34 44,34 44,42C44,50 54,50 60,42C66,34 76,34 76,42"
             "C76,50 66,50 60,42Z' fill='none' stroke='%s' stroke-width='2'/>" % GOLD
-            + star(60, 108, 38, 27, 18, "#cc8833", DARK)
-            + circle(60, 108, 22, "#e6c36a", DARK, 0.8)
-            + circle(52, 102, 2.6, DARK) + circle(68, 102, 2.6, DARK)
-            + "<path d='M56,110H64L60,116Z' fill='%s'/>" % DARK
-            + "<path d='M52,120Q60,126 68,120' fill='none' stroke='%s' stroke-width='1.2'/>" % DARK)
+            + tufts + circle(60, 108, 30, "#b8702a")
+            + ears
+            + "<ellipse cx='60' cy='110' rx='21' ry='23' fill='%s' stroke='%s' stroke-width='.8'/>" % ("#e6c36a", DARK)
+            + "<path d='M51,102Q53,99 56,102M64,102Q67,99 69,102' fill='none' stroke='%s' stroke-width='1.6' "
+              "stroke-linecap='round'/>" % DARK
+            + "<ellipse cx='60' cy='120' rx='11' ry='8' fill='%s'/>" % PALE
+            + "<path d='M55,112H65L60,118Z' fill='%s'/>" % "#663322"
+            + "<path d='M60,118V121M54,123Q60,127 66,123' fill='none' stroke='%s' stroke-width='1.1'/>" % DARK
+            + "".join(circle(x, y, 0.7, DARK) for x, y in ((52, 119), (54, 122), (68, 119), (66, 122))))
 
 
 def major_hermit():
@@ -605,6 +1068,10 @@ def all_cards():
 
 
 def main():
+    # An option such as --help would otherwise become a folder of 156 files.
+    if len(sys.argv) > 2 or (len(sys.argv) == 2 and sys.argv[1].startswith("-")):
+        print("Usage: make_cards.py [output-directory]", file=sys.stderr)
+        sys.exit(0 if sys.argv[1] in ("-h", "--help") else 2)
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         here, "..", "sample", "decks", "Classic Tarot")
