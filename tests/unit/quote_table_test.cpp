@@ -82,6 +82,22 @@ TEST(QuoteTable, AttributionsRepeatButStayVaried) {
     EXPECT_GE(attributions.size(), 50u);
 }
 
+// One author, one name: "Emerson" beside "Ralph Waldo Emerson", or
+// "Shakespeare, Hamlet" beside "William Shakespeare", splits an author in two.
+TEST(QuoteTable, EachAuthorIsCreditedInOneForm) {
+    std::set<std::string_view> attributions;
+    for (const sw::Quote& quote : sw::QuoteTable) attributions.insert(quote.attribution);
+    for (std::string_view shorter : attributions) {
+        for (std::string_view longer : attributions) {
+            if (shorter == longer) continue;
+            const std::string asSurname = " " + std::string(shorter);
+            const std::string withTitle = std::string(shorter) + ", ";
+            EXPECT_FALSE(longer.ends_with(asSurname)) << shorter << " / " << longer;
+            EXPECT_FALSE(longer.starts_with(withTitle)) << shorter << " / " << longer;
+        }
+    }
+}
+
 // A malformed checker would pass everything; make sure it rejects what it should.
 TEST(QuoteTable, MarkupCheckRejectsOtherTags) {
     EXPECT_TRUE(OnlyLineBreakMarkup("one<BR>two <BR> three"));

@@ -1,0 +1,221 @@
+#include "app/help_index.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "core/text.h"
+
+// Names and titles are escaped; card meanings and hexagram texts are HTML as
+// authored (with "<BR>" breaks) and go in as they stand, as they do on the
+// reading pages. The pages carry no script and no inline style: every look
+// comes from help.css.
+
+namespace sw {
+
+namespace {
+
+std::string PageStart(const char* title) {
+    std::string html;
+    html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+    html += title;
+    html += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"help.css\">\n</head>\n<body>\n";
+    html += "<p class=\"back\" id=\"top\"><a href=\"index.htm\">Back to Sagewend Help</a></p>\n";
+    html += "<h1>";
+    html += title;
+    html += "</h1>\n";
+    return html;
+}
+
+std::string PageEnd() {
+    return "<hr>\n<p><a href=\"#top\">Back to the top</a> &middot; <a href=\"index.htm\">Back to Sagewend Help</a></p>\n"
+           "</body>\n</html>\n";
+}
+
+std::string Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool IsUnreserved(unsigned char ch) {
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+           ch == '.' || ch == '_' || ch == '~';
+}
+
+std::string EncodeSegment(std::string_view segment) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char ch : segment) {
+        if (IsUnreserved(ch)) {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += kHex[ch >> 4];
+            out += kHex[ch & 15];
+        }
+    }
+    return out;
+}
+
+// A meaning or text that is empty still says so, rather than leaving a gap
+// under its label.
+std::string TextOrNote(const std::string& html, const char* note) {
+    return html.empty() ? std::string("<p class=\"none\">") + note + "</p>" : html;
+}
+
+// ---- Cards ----------------------------------------------------------------
+
+std::string CardAnchor(std::size_t deck, std::size_t card) {
+    return "deck-" + std::to_string(deck + 1) + "-card-" + std::to_string(card + 1);
+}
+
+void AppendDeck(std::string& html, const DeckRecord& deck, std::size_t deckIndex) {
+    const std::string deckName = EscapeHtml(deck.directory);
+    html += "<h2 id=\"deck-" + std::to_string(deckIndex + 1) + "\">" + deckName + "</h2>\n";
+    if (deck.cards.empty()) {
+        html += "<p class=\"none\">This deck has no cards.</p>\n";
+        return;
+    }
+    html += "<p class=\"jump\">";
+    for (std::size_t i = 0; i < deck.cards.size(); ++i) {
+        if (i > 0) html += " &middot; ";
+        html += "<a href=\"#" + CardAnchor(deckIndex, i) + "\">" + EscapeHtml(deck.cards[i].name) + "</a>";
+    }
+    html += "</p>\n";
+
+    for (std::size_t i = 0; i < deck.cards.size(); ++i) {
+        const CardRecord& card = deck.cards[i];
+        const std::string name = EscapeHtml(card.name);
+        html += "<section class=\"card\" id=\"" + CardAnchor(deckIndex, i) + "\">\n";
+        html += "<img class=\"card-picture\" width=\"100\" src=\"" +
+                EscapeHtml(ServedPictureUrl(deck.CardImageUrl(static_cast<int>(i), 0))) + "\" alt=\"" + name + "\">\n";
+        html += "<div class=\"card-text\">\n<h3>" + name + "</h3>\n";
+        html += "<h4>Upright</h4>\n<div class=\"meaning\">" +
+                TextOrNote(card.meaning, "No upright meaning is given for this card.") + "</div>\n";
+        if (card.hasReversedImage) {
+            html += "<h4>Reversed</h4>\n<div class=\"meaning\">" +
+                    TextOrNote(card.reversedMeaning, "No reversed meaning is given for this card.") + "</div>\n";
+        } else {
+            // The spread never turns such a card over, so its reversed text is never read.
+            html += "<p class=\"none\">This card has no reversed form: it is always read upright.</p>\n";
+        }
+        html += "</div>\n</section>\n";
+    }
+}
+
+// ---- Hexagrams --------------------------------------------------------------
+
+// The key holds '8' for a solid line and '7' for a broken one, bottom line
+// first; the figure is drawn top line first, as a reading draws it. Borders
+// rather than backgrounds draw the lines, so they stay visible in forced colours.
+std::string Figure(const std::string& key, const std::string& ordinal) {
+    std::string lines;
+    std::string label = "Hexagram " + EscapeHtml(ordinal) + ", lines from the top:";
+    for (std::size_t line = std::min<std::size_t>(key.size(), 7); line-- > 1;) {
+        const bool solid = key[line] == '8';
+        lines += solid ? "<span class=\"line solid\"></span>"
+                       : "<span class=\"line broken\"><span></span><span></span></span>";
+        label += solid ? " solid" : " broken";
+        if (line > 1) label += ",";
+    }
+    return "<div class=\"figure\" role=\"img\" aria-label=\"" + label + "\">" + lines + "</div>";
+}
+
+// A trigram text is its romanised name padded to seven characters, then its
+// English name and image: "K'un   The Receptive, Earth".
+std::string Trigram(const std::string& text) {
+    if (text.size() > 7) {
+        const std::string romanised = Trim(std::string_view(text).substr(0, 7));
+        const std::string rest = Trim(std::string_view(text).substr(7));
+        if (!romanised.empty() && !rest.empty() && romanised.find(' ') == std::string::npos)
+            return "<b>" + EscapeHtml(romanised) + "</b> " + EscapeHtml(rest);
+    }
+    return EscapeHtml(Trim(text));
+}
+
+void AppendHexagram(std::string& html, const std::string& key, const HexagramEntry& entry) {
+    const std::string ordinal = EscapeHtml(entry[kOrdinal]);
+    html += "<section class=\"hexagram\" id=\"hexagram-" + std::to_string(CAtoi(entry[kOrdinal])) + "\">\n";
+    html += "<h2><span class=\"number\">" + ordinal + "</span>. <span class=\"romanised\">" +
+            EscapeHtml(entry[kRomanisedName]) + "</span> &ndash; <span class=\"english\">" +
+            EscapeHtml(entry[kEnglishName]) + "</span></h2>\n";
+    html += "<div class=\"hexagram-head\">" + Figure(key, entry[kOrdinal]) + "\n";
+    html += "<p class=\"trigrams\">Upper trigram: " + Trigram(entry[kUpperTrigram]) + "<br>Lower trigram: " +
+            Trigram(entry[kLowerTrigram]) + "</p></div>\n";
+    html += "<h3>The Judgement</h3>\n<div class=\"text\">" +
+            TextOrNote(entry[kJudgement], "No judgement is given for this hexagram.") + "</div>\n";
+    html += "<h3>The Image</h3>\n<div class=\"text\">" +
+            TextOrNote(entry[kImage], "No image is given for this hexagram.") + "</div>\n";
+    html += "</section>\n";
+}
+
+}  // namespace
+
+std::string ServedPictureUrl(const std::string& fileUrl) {
+    std::string_view path = fileUrl;
+    if (path.starts_with("file:")) path.remove_prefix(5);
+    while (path.starts_with("./")) path.remove_prefix(2);
+    std::string url;
+    for (;;) {
+        const auto slash = path.find('/');
+        url += '/';
+        url += EncodeSegment(path.substr(0, slash));
+        if (slash == std::string_view::npos) break;
+        path.remove_prefix(slash + 1);
+    }
+    return url;
+}
+
+std::string BuildCardIndexPage(const OracleData& data) {
+    std::string html = PageStart("Sagewend Card Index");
+    html += "<p>Every card of every deck, in the order of the deck, with its picture and its "
+            "meanings: the <b>upright</b> meaning, and the <b>reversed</b> meaning that a reading gives when the "
+            "card comes up upside down. How to read the cards together is told in "
+            "<a href=\"index.htm#tarot\">Tarot basics</a>.</p>\n";
+
+    std::vector<std::size_t> shown;
+    for (std::size_t d = 0; d < data.decks.size(); ++d)
+        if (data.decks[d].loaded) shown.push_back(d);
+    if (shown.empty()) {
+        html += "<p class=\"none\">No deck is loaded, so there are no cards to list.</p>\n";
+        return html + PageEnd();
+    }
+
+    html += "<p class=\"jump\">Decks: ";
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (i > 0) html += " &middot; ";
+        html += "<a href=\"#deck-" + std::to_string(shown[i] + 1) + "\">" + EscapeHtml(data.decks[shown[i]].directory) +
+                "</a>";
+    }
+    html += "</p>\n";
+    for (std::size_t d : shown) AppendDeck(html, data.decks[d], d);
+    return html + PageEnd();
+}
+
+std::string BuildHexagramIndexPage(const HexagramTable& table) {
+    std::vector<std::pair<int, const std::pair<const std::string, HexagramEntry>*>> order;
+    for (const auto& item : table.Entries()) order.emplace_back(CAtoi(item.second[kOrdinal]), &item);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    std::string html = PageStart("Sagewend Hexagram Index");
+    html += "<p>The 64 hexagrams of the I Ching in their traditional order. Each figure is drawn "
+            "as a reading draws it: the top line first, the first line cast at the bottom; a solid line is yang, "
+            "a broken line yin. With each hexagram come its two trigrams (the upper three lines and the lower "
+            "three), its judgement and its image. How to read a cast is told in "
+            "<a href=\"index.htm#iching-basics\">I Ching basics</a>.</p>\n";
+
+    html += "<nav class=\"jump numbers\" aria-label=\"Hexagrams by number\">";
+    for (const auto& [number, item] : order) {
+        html += "<a href=\"#hexagram-" + std::to_string(number) + "\" title=\"" +
+                EscapeHtml(item->second[kRomanisedName] + " - " + item->second[kEnglishName]) + "\">" +
+                std::to_string(number) + "</a>";
+    }
+    html += "</nav>\n";
+    for (const auto& [number, item] : order) AppendHexagram(html, item->first, item->second);
+    return html + PageEnd();
+}
+
+}  // namespace sw

@@ -1,0 +1,28 @@
+#pragma once
+// The help's card and hexagram index: two pages built on request from the
+// very tables a reading uses (the loaded decks and the hexagram table), so the
+// index cannot drift from what the program shows. Both builders only read;
+// the decks never change once start-up has loaded them, so the server may call
+// these from its own thread.
+#include <string>
+
+#include "iching/hexagram_table.h"
+#include "store/oracle_data.h"
+
+namespace sw {
+
+// A complete HTML help page listing every card of every loaded deck: per deck a heading, then per card an
+// anchor, its name, its upright picture and its upright and reversed meanings.
+std::string BuildCardIndexPage(const OracleData& data);
+
+// A complete HTML help page listing the 64 hexagrams in their traditional order: per hexagram an anchor
+// ("hexagram-N"), number, romanised and English name, its figure (six lines, top first, drawn with HTML/CSS,
+// not pictures), its two trigrams, the judgement and the image.
+std::string BuildHexagramIndexPage(const HexagramTable& table);
+
+// The address at which the program's own server serves a card picture named by a
+// "file:decks/<deck>/<file>" URL: "/decks/<deck>/<file>", each path segment
+// percent-encoded so spaces, '#', '?', '%' and non-ASCII bytes survive.
+std::string ServedPictureUrl(const std::string& fileUrl);
+
+}  // namespace sw
