@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "app/help_index.h"
 #include "app/msg_box.h"
 #include "app/sagewend_dlg.h"
 #include "app/work_folder.h"
@@ -154,6 +155,17 @@ std::optional<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::
     return dialog;
 }
 
+// The help's card and hexagram index are made from the loaded tables when
+// asked for (on a server thread: the decks and the hexagram table never
+// change once loaded).
+void ServeHelpIndex(sw::platform::Shell& shell, const sw::CSagewendDlg& dialog) {
+    shell.SetPageMaker([&dialog](std::string_view path) -> std::optional<std::string> {
+        if (path == "help/cards.htm") return sw::BuildCardIndexPage(dialog.Data());
+        if (path == "help/hexagrams.htm") return sw::BuildHexagramIndexPage(dialog.Hexagrams());
+        return std::nullopt;
+    });
+}
+
 bool Listen(sw::platform::Shell& shell, std::uint16_t port) {
     try {
         shell.Start();
@@ -183,7 +195,9 @@ int main(int argc, char** argv) {
     sw::CMsgBox::SetPresenter([&shell](const std::string& message, int icon) { return shell.ShowMessage(message, icon); });
 
     auto dialog = LoadData(shell, folder);
-    if (!dialog || !Listen(shell, options.port)) return 1;
+    if (!dialog) return 1;
+    ServeHelpIndex(shell, *dialog);
+    if (!Listen(shell, options.port)) return 1;
 
     std::optional<sw::platform::PageWindow> window;
     std::thread watcher;

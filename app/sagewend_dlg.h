@@ -81,6 +81,8 @@ public:
     void OnCancel();
 
     OracleData& Data() { return data_; }
+    const OracleData& Data() const { return data_; }
+    const HexagramTable& Hexagrams() const { return hexagrams; }
     const std::string& Question() const { return question; }
     int CurrentDeck() const { return currentDeck; }
     int CurrentLayout() const { return currentLayout; }
