@@ -209,6 +209,8 @@ int CSagewendDlg::OnReading(const Element&) {
     currentDeck = deck;
     currentLayout = layout;
     WritePage(html);
+    host_.DescribeCards(OracleData::CardLabels(data_.layouts[static_cast<std::size_t>(layout)], *data_.DeckAt(deck),
+                                               data_.lastDeal));
     return 0;
 }
 
@@ -223,7 +225,9 @@ int CSagewendDlg::OnCardClick(const Element& element) {
         CMsgBox().Show("This card no longer belongs to a stored layout and deck", platform::kIconExclamation);
         return 0;
     }
-    cardMeaning->ShowMeaning(*data_.DeckAt(currentDeck), card, data_.PositionText(currentLayout, pos), reversed);
+    const DeckRecord& deck = *data_.DeckAt(currentDeck);
+    cardMeaning->ShowMeaning(deck, card, data_.PositionText(currentLayout, pos), reversed);
+    host_.DescribeMeaning(deck.cards[static_cast<std::size_t>(card)].name + (reversed == 1 ? ", reversed" : ", upright"));
     cardMeaning->Show();
     return 0;
 }

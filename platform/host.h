@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/element.h"
 
@@ -38,6 +39,13 @@ public:
     virtual void PostCommand(int command) = 0;
     // Ends the main dialog: the program shuts down.
     virtual void EndDialog() = 0;
+
+    // Beside a fragment, for people who cannot see it: the accessible names
+    // of the cards just written, in the order of their pictures ("The Tower,
+    // reversed, position 1, The Present"), and of the meaning window ("The
+    // Tower, reversed"). The fragments themselves stay as they are.
+    virtual void DescribeCards(const std::vector<std::string>& labels) { (void)labels; }
+    virtual void DescribeMeaning(const std::string& label) { (void)label; }
 };
 
 // Receives what the page does; implemented by the main dialog.

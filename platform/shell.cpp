@@ -233,7 +233,9 @@ void Shell::HandleConnection(const Event& event) {
 
 void Shell::Replay() {
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
+    if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
+    if (!meaningLabel_.empty()) Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}});
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
     Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
@@ -333,6 +335,7 @@ void Shell::Flush(long long done) {
 
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
+    cardLabels_.clear();
     ++pageNumber_;
     Queue(json{{"op", "write"}, {"html", html}, {"page", pageNumber_}});
 }
@@ -414,5 +417,15 @@ void Shell::ShowHelp(const std::string& topic) {
 void Shell::PostCommand(int command) { posted_.push_back(command); }
 
 void Shell::EndDialog() { ended_ = true; }
+
+void Shell::DescribeCards(const std::vector<std::string>& labels) {
+    cardLabels_ = labels;
+    Queue(json{{"op", "cardLabels"}, {"labels", labels}});
+}
+
+void Shell::DescribeMeaning(const std::string& label) {
+    meaningLabel_ = label;
+    Queue(json{{"op", "meaningLabel"}, {"label", label}});
+}
 
 }  // namespace sw::platform

@@ -32,7 +32,9 @@
 // with ops, applied in order:
 //   {"op":"write","html":..,"page":g}    replaces the fileList DIV; g numbers the fragment
 //   {"op":"setValue","id":..,"value":..} sets an input's value
+//   {"op":"cardLabels","labels":[..]}    accessible names of the cards just written
 //   {"op":"meaning","html":..}           the card meaning window's document
+//   {"op":"meaningLabel","label":..}     the meaning window's accessible name
 //   {"op":"meaningVisible","visible":b}
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
@@ -121,6 +123,8 @@ public:
     void ShowHelp(const std::string& topic) override;
     void PostCommand(int command) override;
     void EndDialog() override;
+    void DescribeCards(const std::vector<std::string>& labels) override;
+    void DescribeMeaning(const std::string& label) override;
 
 private:
     struct Event {
@@ -178,7 +182,9 @@ private:
     std::vector<std::string> earlyMessages_;  // shown when the page first connects
     long long pageNumber_ = 0;                // the fragment on show
     std::optional<std::string> lastPage_;
+    std::vector<std::string> cardLabels_;  // of the fragment on show
     std::optional<std::string> meaningPage_;
+    std::string meaningLabel_;
     bool meaningVisible_ = false;
     bool waitCursor_ = false;
 };

@@ -60,28 +60,49 @@ std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::
     selectedLayout = layoutIndex;
     const DeckRecord& deck = decks[static_cast<std::size_t>(deckIndex)];
     const LayoutRecord& layout = layouts[static_cast<std::size_t>(layoutIndex)];
+    lastDeal = Deal(layout, deck, reversedAllowed);
+    return RenderDealtSpread(layout, deck, question, lastDeal);
+}
 
+std::vector<DealtCard> OracleData::Deal(const LayoutRecord& layout, const DeckRecord& deck, bool allowed) {
+    std::vector<DealtCard> dealt;
+    for (int r = 0; r < layout.rows; ++r) {
+        for (int c = 0; c < layout.columns; ++c) {
+            const std::string& cell = layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            if (cell == " ") continue;
+            DealtCard card;
+            card.row = r;
+            card.column = c;
+            card.card = DrawCard();
+            card.position = CAtoi(cell) - 1;
+            if (allowed) card.roll = Rand() % 4 == 0 ? 1 : 0;
+            card.reversed = card.roll == 1 && deck.cards[static_cast<std::size_t>(card.card)].hasReversedImage ? 1 : 0;
+            dealt.push_back(card);
+        }
+    }
+    return dealt;
+}
+
+std::string OracleData::RenderDealtSpread(const LayoutRecord& layout, const DeckRecord& deck, const std::string& question,
+                                          const std::vector<DealtCard>& dealt) {
     std::string html = Format("<h3><center>%s</center></h3><TABLE align='center' cellspacing=10>",
                               EscapeHtml(question).c_str());
+    auto next = dealt.begin();
     for (int r = 0; r < layout.rows; ++r) {
         html += "<tr>";
         for (int c = 0; c < layout.columns; ++c) {
             html += "<td align=center valign=top>";
-            const std::string& cell = layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-            if (cell != " ") {
-                const int card = DrawCard();
-                const int p = CAtoi(cell) - 1;
-                const std::string title = PositionTitle(layout.positions[static_cast<std::size_t>(p)]);
-                int roll = 0;
-                if (reversedAllowed) roll = Rand() % 4 == 0 ? 1 : 0;
-                const int shownReversed = roll == 1 && deck.cards[static_cast<std::size_t>(card)].hasReversedImage ? 1 : 0;
+            if (next != dealt.end() && next->row == r && next->column == c) {
+                const DealtCard& card = *next++;
+                const std::string title = PositionTitle(layout.positions[static_cast<std::size_t>(card.position)]);
                 // Names are text, never markup: a title holding an apostrophe
                 // must not cut the attribute short.
-                const std::string url = EscapeHtml(deck.CardImageUrl(card, roll));
+                const std::string url = EscapeHtml(deck.CardImageUrl(card.card, card.roll));
                 const std::string shownTitle = EscapeHtml(title);
                 html += Format("<IMG class='card' pos='%d' reversed='%d' card='%d' src='%s'  border='0' alt='%s' ><br>"
                                "<div style='font-size:10pt;font-weight:bold;'>%d - %s</div>",
-                               p, shownReversed, card, url.c_str(), shownTitle.c_str(), p + 1, shownTitle.c_str());
+                               card.position, card.reversed, card.card, url.c_str(), shownTitle.c_str(),
+                               card.position + 1, shownTitle.c_str());
             }
             html += "</td>";
         }
@@ -89,6 +110,17 @@ std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::
     }
     html += "</TABLE><br><br>";
     return html;
+}
+
+std::vector<std::string> OracleData::CardLabels(const LayoutRecord& layout, const DeckRecord& deck,
+                                                const std::vector<DealtCard>& dealt) {
+    std::vector<std::string> labels;
+    for (const DealtCard& card : dealt) {
+        const std::string title = PositionTitle(layout.positions[static_cast<std::size_t>(card.position)]);
+        labels.push_back(Format("%s, %s, position %d, %s", deck.cards[static_cast<std::size_t>(card.card)].name.c_str(),
+                                card.reversed ? "reversed" : "upright", card.position + 1, title.c_str()));
+    }
+    return labels;
 }
 
 }  // namespace sw

@@ -15,6 +15,17 @@ namespace platform {
 class Host;
 }
 
+// One card of a deal: where it lies and how. The deal is kept apart from
+// its page so that a kept reading can be shown again without a new draw.
+struct DealtCard {
+    int row = 0;
+    int column = 0;
+    int position = 0;  // 0-based, from the cell's number
+    int card = 0;      // index in the deck
+    int roll = 0;      // 1 when the reversal roll came up
+    int reversed = 0;  // 1 when shown reversed (rolled, and the card has a reversed picture)
+};
+
 // A start-up data error after which the program cannot go on; the message
 // has already been shown. main() ends the process with a non-zero status.
 class FatalDataError : public std::runtime_error {
@@ -34,6 +45,7 @@ public:
     int selectedLayout = 0;
     LayoutRecord editLayout;
     int selectedPosition = 0;
+    std::vector<DealtCard> lastDeal;  // the spread on show
 
     // Reads data/decks.dat, every deck's index and data/layouts.dat from the
     // working directory. Throws FatalDataError after showing "Error opening
@@ -60,9 +72,19 @@ public:
     std::string RenderReadingForm(const std::string& question) const;
     void ClearDrawn();
     int DrawCard();
-    // Empty when the spread cannot be dealt; then problem says why.
+    // Empty when the spread cannot be dealt; then problem says why. The
+    // cards dealt are kept in lastDeal.
     std::string RenderSpread(int layoutIndex, int deckIndex, const std::string& question, bool reversed,
                              std::string* problem = nullptr);
+    // Draws one card for every filled cell, in grid order, with the random
+    // numbers of each cell in the deal's order (the draw, then the roll).
+    std::vector<DealtCard> Deal(const LayoutRecord& layout, const DeckRecord& deck, bool reversedAllowed);
+    // The spread's page for cards already dealt.
+    static std::string RenderDealtSpread(const LayoutRecord& layout, const DeckRecord& deck, const std::string& question,
+                                         const std::vector<DealtCard>& dealt);
+    // "The Tower, reversed, position 1, The Present" for each dealt card.
+    static std::vector<std::string> CardLabels(const LayoutRecord& layout, const DeckRecord& deck,
+                                               const std::vector<DealtCard>& dealt);
     // Why a deal of this layout from this deck cannot be made, or "".
     std::string CheckSpread(int layoutIndex, int deckIndex) const;
 
