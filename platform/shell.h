@@ -65,6 +65,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/page_message.h"
 #include "platform/web_server.h"
 
 namespace sw::platform {
@@ -75,23 +76,6 @@ struct ShellOptions {
     // How long the program waits for a page to come back before it ends.
     std::chrono::milliseconds reconnectGrace{5000};
 };
-
-// A page message turned into an event, or why it was dropped.
-struct PageEvent {
-    enum class Kind { Click, Key, Answer } kind = Kind::Click;
-    Element element;
-    Document document;
-    bool inFragment = false;
-    long long page = 0;
-    std::string key;
-    int box = 0;
-    int result = 0;
-    long long seq = 0;
-};
-// Reads one message; nothing (with the reason in *why) when it is malformed:
-// not JSON, nested too deep, of an unknown type, or with a field of the
-// wrong type or out of range.
-std::optional<PageEvent> ParsePageMessage(const std::string& text, std::string* why);
 
 class Shell final : public Host, private WebServerListener {
 public:
