@@ -1,6 +1,6 @@
 // The journal: entries kept and read back, search, notes and deletion;
 // journals that cannot be used left exactly as they were; a writer killed
-// mid-loop losing nothing it reported kept.
+// mid-loop losing nothing it reported kept; the Markdown export.
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sqlite3.h>
@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "iching/hexagram_table.h"
+#include "journal/journal_markdown.h"
 #include "journal/journal_store.h"
 #include "store_test_support.h"
 
@@ -363,6 +365,83 @@ TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
     }
     EXPECT_GT(reportedInAll, 100u);
     RecordProperty("reported", static_cast<int>(reportedInAll));
+}
+
+// ---- Markdown ---------------------------------------------------------------
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+TEST(JournalMarkdown, EachKindShowsWhatAReaderNeeds) {
+    const HexagramTable hexagrams;
+    JournalEntry reading = Entry(Oracle::Reading, "# Will the *move* go well?", "2026-12-07T14:03:11+01:00",
+                                 "Line one\nLine two\n\n1. not a list");
+    reading.result = R"({"layout": {"name": "Three in a row", "rows": 1, "columns": 3,
+        "grid": [["3", " ", "1"]], "positions": ["Past|What has led here", "Present|Where things stand",
+        "|Future|Where things lead"]},
+      "deck": {"directory": "Alpha", "cards": {
+        "0": {"number": "00", "name": "First Card", "meaning": "Upright text", "reversedMeaning":
+              "Reversed &amp; <B>bold</B>,<BR>second line.", "imageExtension": "jpg", "reversedImageSuffix": "r",
+              "hasReversedImage": true},
+        "1": {"number": "01", "name": "Second Card", "meaning": "Second &lt;meaning&gt;", "reversedMeaning": "",
+              "imageExtension": "jpg", "reversedImageSuffix": "", "hasReversedImage": false}}},
+      "dealt": [{"row": 0, "column": 0, "position": 2, "card": 1, "roll": 1, "reversed": 0},
+                {"row": 0, "column": 2, "position": 0, "card": 0, "roll": 1, "reversed": 1}],
+      "reversedAllowed": true})";
+    const std::string md = EntryMarkdown(reading, hexagrams);
+    EXPECT_TRUE(HasLine(md, "# 2026-12-07 14:03 \xE2\x80\x94 Card reading")) << md;
+    EXPECT_TRUE(HasLine(md, "> \\# Will the \\*move\\* go well?")) << md;
+    EXPECT_TRUE(HasLine(md, "**Layout:** Three in a row  ")) << md;
+    EXPECT_TRUE(HasLine(md, "**Deck:** Alpha")) << md;
+    EXPECT_TRUE(HasLine(md, "## 1. Past: First Card (reversed)")) << md;
+    EXPECT_TRUE(HasLine(md, "*What has led here*")) << md;
+    EXPECT_TRUE(HasLine(md, "Reversed & bold,  ")) << md;
+    EXPECT_TRUE(HasLine(md, "second line.")) << md;
+    EXPECT_TRUE(HasLine(md, "## 3. Future: Second Card")) << md;
+    EXPECT_TRUE(HasLine(md, "*Where things lead*")) << md;
+    EXPECT_TRUE(HasLine(md, "Second \\<meaning\\>")) << md;
+    EXPECT_EQ(md.find("Upright text"), std::string::npos) << md;  // the card lies reversed
+    EXPECT_LT(md.find("1. Past"), md.find("3. Future")) << md;
+    EXPECT_TRUE(HasLine(md, "## Notes")) << md;
+    EXPECT_TRUE(HasLine(md, "Line one  ")) << md;
+    EXPECT_TRUE(HasLine(md, "1\\. not a list")) << md;
+
+    // Line 1 moves: The Creative changes into hexagram 44.
+    JournalEntry cast = Entry(Oracle::IChing, "And the cast?", "2026-12-07T15:00:00+01:00");
+    cast.result = R"({"draws": [3, 2, 2, 2, 2, 2]})";
+    const std::string castMd = EntryMarkdown(cast, hexagrams);
+    EXPECT_TRUE(HasLine(castMd, "## Present hexagram: 1 Ch'ien \xE2\x80\x94 The Creative")) << castMd;
+    EXPECT_TRUE(HasLine(castMd, "## Moving lines")) << castMd;
+    EXPECT_TRUE(HasLine(castMd, "Nine at the beginning:  ")) << castMd;
+    EXPECT_NE(castMd.find("The dragon still lies deep under the water"), std::string::npos) << castMd;
+    EXPECT_EQ(castMd.find("Nine in the second place"), std::string::npos) << castMd;
+    const HexagramEntry& changed = *hexagrams.Find("_788888");
+    EXPECT_TRUE(HasLine(castMd, "## Changed hexagram: 44 " + changed[kRomanisedName] + " \xE2\x80\x94 " +
+                                    changed[kEnglishName]))
+        << castMd;
+    EXPECT_EQ(castMd.find("<BR>"), std::string::npos) << castMd;
+
+    JournalEntry answer = Entry(Oracle::YesNo, "", "2026-12-07T16:00:00+01:00");
+    answer.result = R"({"answer": 9, "text": "Maybe the question is not the right one?"})";
+    const std::string answerMd = EntryMarkdown(answer, hexagrams);
+    EXPECT_TRUE(HasLine(answerMd, "*No question was asked.*")) << answerMd;
+    EXPECT_TRUE(HasLine(answerMd, "**Answer:** Maybe the question is not the right one?")) << answerMd;
+
+    JournalEntry broken = Entry(Oracle::IChing, "Broken", "2026-12-07T17:00:00+01:00");
+    broken.result = R"({"draws": [1, 2, 7]})";
+    EXPECT_NE(EntryMarkdown(broken, hexagrams).find("The stored result could not be read."), std::string::npos);
+
+    // The whole journal: a title, then the entries newest first.
+    const std::string all = JournalMarkdown({reading, answer, cast}, hexagrams);
+    EXPECT_EQ(all.rfind("# Sagewend journal\n", 0), 0u) << all;
+    const auto readingAt = all.find("\n## 2026-12-07 14:03 \xE2\x80\x94 Card reading\n");
+    const auto castAt = all.find("\n## 2026-12-07 15:00 \xE2\x80\x94 I Ching\n");
+    const auto answerAt = all.find("\n## 2026-12-07 16:00 \xE2\x80\x94 Yes/No\n");
+    ASSERT_NE(readingAt, std::string::npos) << all;
+    EXPECT_LT(answerAt, castAt);
+    EXPECT_LT(castAt, readingAt);
+    EXPECT_TRUE(HasLine(all, "### 1. Past: First Card (reversed)")) << all;
 }
 
 }  // namespace
