@@ -12,7 +12,7 @@ as_root() {
 # clang only recommends libclang-rt-14-dev, which holds the fuzzer runtime.
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config coreutils
-    libboost-dev nlohmann-json3-dev libgumbo-dev
+    libboost-dev nlohmann-json3-dev libgumbo-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     chromium
 )
