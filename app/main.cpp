@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -67,6 +68,24 @@ bool ParseNumber(const char* text, long long low, long long high, long long& out
     if (errno || end == text || *end || value < low || value > high) return false;
     out = value;
     return true;
+}
+
+// A large catalogue is mostly fresh heap, and with 4 KB pages its first
+// touches cost more than decoding it (a page fault for every 4 KB). glibc
+// asks for transparent huge pages for its heap only when told at process
+// start, so the program starts itself again once with that tunable. A
+// tunable the user set, to any value, is left alone.
+void RestartWithHugePages(char** argv) {
+    const char* tunables = std::getenv("GLIBC_TUNABLES");
+    if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb")) return;
+    const std::string value =
+        std::string(tunables && *tunables ? std::string(tunables) + ":" : "") + "glibc.malloc.hugetlb=1";
+    // The program's own path, not /proc/self/exe: the process keeps its name.
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || ::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
+    ::execv(self.c_str(), argv);
+    // Could not restart: go on with normal pages.
 }
 
 // Fills options; an exit status when the program should end here (help,
@@ -180,6 +199,7 @@ bool Listen(sw::platform::Shell& shell, std::uint16_t port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RestartWithHugePages(argv);
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
     sw::platform::StopSignals signals;  // before any thread starts

@@ -1,8 +1,13 @@
-// Loading a large catalogue, and the speed of the line decoder.
+// Loading a large catalogue, and the speed of the line decoder. Each
+// throughput is reported twice: from CPU time, and (the ".../real_time"
+// rows) from wall time.
 //
 //   store_bench [benchmark flags]
 //   store_bench --write-decode-input FILE   writes the encoded lines the
 //                                           decoding benchmarks use
+//   store_bench --write-catalogue DIR DECKS CARDS MEANING_BYTES
+//                                           writes a data folder of DECKS
+//                                           decks (bench/speed.sh uses it)
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -65,33 +70,38 @@ private:
     int saved_;
 };
 
-// A data folder of kDecks decks of kCards cards with 2 KB meanings each way.
+// A data folder of decks of cards with meanings of the given size each way.
+void WriteCatalogue(const std::filesystem::path& root, int decks, int cards, std::size_t meaningBytes) {
+    std::mt19937 random(42);
+    std::vector<std::string> deckList = {Format("%d", decks)};
+    for (int d = 0; d < decks; ++d) {
+        const std::string folder = Format("Deck %04d", d);
+        deckList.push_back(folder);
+        std::vector<std::string> index = {Format("%d", cards)};
+        for (int c = 0; c < cards; ++c) {
+            index.insert(index.end(), {"######CARD######", Format("Card %d", c), "1", "jpg", "r", Format("%02d", c % 100),
+                                       "~~~~~~Meaning~~~~~~"});
+            for (std::size_t n = 0; n < meaningBytes; n += kMeaningLine) index.push_back(Text(random, kMeaningLine));
+            index.push_back("~~~~~~Reverse~~~~~~");
+            for (std::size_t n = 0; n < meaningBytes; n += kMeaningLine) index.push_back(Text(random, kMeaningLine));
+            index.push_back("######END######");
+        }
+        WriteEncodedFile(root / "decks" / folder / "index.dat", index);
+    }
+    WriteEncodedFile(root / "data/decks.dat", deckList);
+    WriteEncodedFile(root / "data/layouts.dat", {"1", "3", "0", "Three in a row", "Past|a", "Present|b", "Future|c", "3",
+                                                 "1", "1#2#3", "#######LAYOUT#######"});
+    std::filesystem::create_directories(root / "images");
+}
+
+// kDecks decks of kCards cards with 2 KB meanings each way, made once.
 class Catalogue {
 public:
     Catalogue() {
         std::string pattern = (std::filesystem::temp_directory_path() / "sagewend-bench-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::abort();
         root_ = pattern;
-        std::mt19937 random(42);
-        std::vector<std::string> deckList = {Format("%d", kDecks)};
-        for (int d = 0; d < kDecks; ++d) {
-            const std::string folder = Format("Deck %03d", d);
-            deckList.push_back(folder);
-            std::vector<std::string> index = {Format("%d", kCards)};
-            for (int c = 0; c < kCards; ++c) {
-                index.insert(index.end(), {"######CARD######", Format("Card %d", c), "1", "jpg", "r",
-                                           Format("%02d", c % 100), "~~~~~~Meaning~~~~~~"});
-                for (std::size_t n = 0; n < kMeaningBytes; n += kMeaningLine) index.push_back(Text(random, kMeaningLine));
-                index.push_back("~~~~~~Reverse~~~~~~");
-                for (std::size_t n = 0; n < kMeaningBytes; n += kMeaningLine) index.push_back(Text(random, kMeaningLine));
-                index.push_back("######END######");
-            }
-            WriteEncodedFile(root_ / "decks" / folder / "index.dat", index);
-        }
-        WriteEncodedFile(root_ / "data/decks.dat", deckList);
-        WriteEncodedFile(root_ / "data/layouts.dat",
-                         {"1", "3", "0", "Three in a row", "Past|a", "Present|b", "Future|c", "3", "1", "1#2#3",
-                          "#######LAYOUT#######"});
+        WriteCatalogue(root_, kDecks, kCards, kMeaningBytes);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root_))
             if (entry.is_regular_file()) storedBytes_ += entry.file_size();
     }
@@ -126,6 +136,8 @@ void BM_LoadCatalogue(benchmark::State& state) {
     state.counters["stored_MB"] = static_cast<double>(catalogue.storedBytes()) / 1e6;
 }
 BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadCatalogue)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 
 // Stored lines for the decoding benchmarks: 2049 bytes of text each (a
 // multiple of three, so no padding and `base64 -d` reads the file whole).
@@ -169,6 +181,7 @@ void BM_DecodeLines(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * DecodeInputBytes());
 }
 BENCHMARK(BM_DecodeLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeLines)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same bytes from a file to /dev/null through the working-copy path,
 // as `base64 -d FILE > /dev/null` does.
@@ -187,10 +200,15 @@ void BM_DecodeFile(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * DecodeInputBytes());
 }
 BENCHMARK(BM_DecodeFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 6 && std::strcmp(argv[1], "--write-catalogue") == 0) {
+        WriteCatalogue(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), static_cast<std::size_t>(std::atol(argv[5])));
+        return 0;
+    }
     if (argc == 3 && std::strcmp(argv[1], "--write-decode-input") == 0) {
         std::ofstream out(argv[2], std::ios::binary);
         for (const auto& line : DecodeInput()) out << line << '\n';

@@ -27,7 +27,7 @@ bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardI
     deck.cards.clear();
     deck.cardCount = 0;
 
-    std::string line;
+    std::string line, text;
     in.ReadString(line);
     if (lines) lines->countLine = in.LineNumber();
     const int count = CAtoi(line);
@@ -58,21 +58,26 @@ bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardI
             return fail(Format("card %d: expected the line \"%s\"", number, kMeaningMarker));
         if (lines) lines->meaningLines.push_back(in.LineNumber());
 
-        card.meaning.clear();
+        // Each meaning is gathered in a reused buffer and then copied once at
+        // its size: appending line by line to the card's own string would
+        // reallocate it several times for every meaning of the catalogue.
+        text.clear();
         for (;;) {
             if (!in.ReadString(line))
                 return fail(Format("card %d: the file ends before the line \"%s\"", number, kReverseMarker));
             if (line == kReverseMarker) break;
-            card.meaning += line;
+            text += line;
         }
+        card.meaning = text;
         if (lines) lines->reverseLines.push_back(in.LineNumber());
-        card.reversedMeaning.clear();
+        text.clear();
         for (;;) {
             if (!in.ReadString(line))
                 return fail(Format("card %d: the file ends before the line \"%s\"", number, kEndMarker));
             if (line == kEndMarker) break;
-            card.reversedMeaning += line;
+            text += line;
         }
+        card.reversedMeaning = text;
         if (lines) lines->endLines.push_back(in.LineNumber());
     }
     return true;

@@ -74,8 +74,7 @@ EncodedTextFile::~EncodedTextFile() {
 
 void EncodedTextFile::CloseCopy() {
     reading_ = false;
-    stored_.clear();
-    stored_.shrink_to_fit();
+    stored_.Release();
     next_ = 0;
     writer_.reset();
     if (fd_ >= 0) {
@@ -139,36 +138,22 @@ bool EncodedTextFile::LoadStored() {
     if (!sourceUsable) return false;
     if (!in.valid()) return true;  // a missing file reads as empty
 
-    struct stat info {};
-    if (::fstat(in.get(), &info) == 0 && info.st_size > 0) stored_.reserve(static_cast<std::size_t>(info.st_size) + 1);
-    constexpr std::size_t kChunk = 1 << 20;
-    for (;;) {
-        const std::size_t old = stored_.size();
-        const std::size_t room = std::max(kChunk, stored_.capacity() - old);
-        stored_.resize(old + room);
-        const ssize_t got = fs_.Read(in.get(), stored_.data() + old, room);
-        if (got < 0) {
-            stored_.clear();
-            return false;
-        }
-        stored_.resize(old + static_cast<std::size_t>(got));
-        if (got == 0) break;
-    }
-    return true;
+    return stored_.Load(fs_, in.get());
 }
 
 bool EncodedTextFile::ReadString(std::string& line) {
-    if (!reading_ || next_ >= stored_.size()) {
+    const std::string_view stored = stored_.View();
+    if (!reading_ || next_ >= stored.size()) {
         line.clear();
         return false;
     }
     // A line ends at "\n" or "\r\n"; a last line may lack its line end, and
     // a final "\r" cut off from its "\n" ends a line too.
-    const std::size_t end = stored_.find('\n', next_);
-    std::size_t stop = end == std::string::npos ? stored_.size() : end;
-    if (stop > next_ && stored_[stop - 1] == '\r') --stop;
-    StoredLineBytesInto(std::string_view(stored_).substr(next_, stop - next_), line);
-    next_ = end == std::string::npos ? stored_.size() : end + 1;
+    const std::size_t end = stored.find('\n', next_);
+    std::size_t stop = end == std::string_view::npos ? stored.size() : end;
+    if (stop > next_ && stored[stop - 1] == '\r') --stop;
+    StoredLineBytesInto(stored.substr(next_, stop - next_), line);
+    next_ = end == std::string_view::npos ? stored.size() : end + 1;
     ++lineNumber_;
     return true;
 }

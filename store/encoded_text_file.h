@@ -89,7 +89,7 @@ private:
     bool copyOnDisk_ = false;
     bool writeFailed_ = false;
     int lineNumber_ = 0;
-    std::string stored_;      // a reader's stored file
+    FileBytes stored_;        // a reader's stored file
     std::size_t next_ = 0;    // where its next line starts
     bool reading_ = false;
     std::unique_ptr<BufferedWriter> writer_;

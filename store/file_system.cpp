@@ -3,6 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
 #include <unistd.h>
 
 namespace sw {
@@ -45,6 +49,66 @@ int FileSystem::Rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str());
 }
 int FileSystem::Unlink(const std::string& path) { return ::unlink(path.c_str()); }
+
+namespace {
+
+// The largest buffer given back, kept for the next file: loading is one
+// file after another on one thread (the deck list stays open meanwhile, so
+// two buffers may be in use at once; the other is simply allocated).
+struct Spare {
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity = 0;
+};
+thread_local Spare spare;
+
+}  // namespace
+
+bool FileBytes::Load(FileSystem& fileSystem, int fd) {
+    Release();
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    // Read whole, growing as needed: the size may be unknown or change.
+    const std::size_t wanted = std::max<std::size_t>(known && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 0, kChunk);
+    if (spare.capacity >= wanted) {
+        buffer_ = std::move(spare.buffer);
+        capacity_ = spare.capacity;
+        spare.capacity = 0;
+    } else {
+        buffer_.reset(new char[wanted]);  // no fill: every byte kept is read
+        capacity_ = wanted;
+    }
+    for (;;) {
+        if (size_ == capacity_) {
+            std::unique_ptr<char[]> bigger(new char[capacity_ * 2]);
+            std::memcpy(bigger.get(), buffer_.get(), size_);
+            buffer_ = std::move(bigger);
+            capacity_ *= 2;
+        }
+        const ssize_t got = fileSystem.Read(fd, buffer_.get() + size_, capacity_ - size_);
+        if (got < 0) {
+            Release();
+            return false;
+        }
+        if (got == 0) return true;
+        size_ += static_cast<std::size_t>(got);
+    }
+}
+
+void FileBytes::Release() {
+    if (buffer_ && capacity_ > spare.capacity) {
+        spare.buffer = std::move(buffer_);
+        spare.capacity = capacity_;
+    }
+    buffer_.reset();
+    capacity_ = 0;
+    size_ = 0;
+}
+
+std::string_view FileBytes::View() const { return {buffer_.get(), size_}; }
 
 FileSystem& RealFileSystem() {
     static FileSystem real;

@@ -2,6 +2,7 @@
 // The few POSIX file operations the data files go through. Tests replace
 // them to make any single step fail; the program uses the real ones.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -19,6 +20,28 @@ public:
     virtual int Close(int fd);
     virtual int Rename(const std::string& from, const std::string& to);
     virtual int Unlink(const std::string& path);
+};
+
+// A whole file's bytes for reading, in a buffer that is reused from one
+// file to the next: start-up reads every deck's file in turn, and a fresh
+// buffer (or a mapping) for each would cost more in the kernel, mapping
+// and unmapping memory, than reading the bytes.
+class FileBytes {
+public:
+    FileBytes() = default;
+    ~FileBytes() { Release(); }
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    // False on a read error; an empty file gives empty bytes.
+    bool Load(FileSystem& fileSystem, int fd);
+    void Release();
+    std::string_view View() const;
+
+private:
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
 };
 
 // The real operations.

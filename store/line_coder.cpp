@@ -52,8 +52,9 @@ std::string EncodeLine(std::string_view text) {
 
 void DecodeLineInto(std::string_view text, std::string& out) {
     const std::size_t n = text.size();
-    // resize_and_overwrite would save the zero fill; GCC 12 has no C++23 library.
-    out.resize((n + 3) / 4 * 3);
+    // Grown only when too short (a reused string mostly is not), so the fill
+    // that resize does costs nothing in the loaders' loops.
+    if (out.size() < (n + 3) / 4 * 3) out.resize((n + 3) / 4 * 3);
     char* o = out.data();
     std::size_t i = 0;
     // Whole groups with no "=" in them first.

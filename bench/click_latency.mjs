@@ -1,0 +1,93 @@
+// Click latency in headless Chromium: from a click until the page marks it
+// handled (data-done), measured inside the page, so the browser's own
+// remote control adds nothing. Prints one JSON object: the p95 in ms of
+// each kind of click, and the program's resident memory after all of them.
+//
+//   node bench/click_latency.mjs PROGRAM DATA_FOLDER [CLICKS_PER_KIND]
+import { spawn } from 'node:child_process';
+import { readFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const require = createRequire(join(here, '..', 'tests', 'e2e', 'package.json'));
+const { chromium } = require('playwright-core');
+
+const [program, folder, perKind = '200'] = process.argv.slice(2);
+const clicks = Number(perKind);
+
+function start() {
+  const child = spawn(resolve(program), ['--no-browser', '--seed', '1', '-C', resolve(folder)], {
+    stdio: ['ignore', 'pipe', 'ignore'],
+  });
+  return new Promise((resolveUrl, reject) => {
+    let out = '';
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const match = out.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
+      if (match) resolveUrl({ child, url: match[1] });
+    });
+    child.on('exit', (code) => reject(new Error(`the program ended with ${code}`)));
+  });
+}
+
+function residentKb(pid) {
+  const status = readFileSync(`/proc/${pid}/status`, 'utf8');
+  return Number(status.match(/^VmRSS:\s+(\d+)/m)[1]);
+}
+
+// Clicks the element selector names, inside the page, and resolves with
+// the milliseconds until the program's acknowledgement arrived.
+async function timedClick(page, selector) {
+  return page.evaluate((target) => new Promise((done) => {
+    const root = document.documentElement;
+    const element = document.querySelector(target);
+    const before = Number(root.dataset.done || 0);
+    const startedAt = performance.now();
+    const observer = new MutationObserver(() => {
+      if (Number(root.dataset.done || 0) > before) {
+        observer.disconnect();
+        done(performance.now() - startedAt);
+      }
+    });
+    observer.observe(root, { attributes: true, attributeFilter: ['data-done'] });
+    element.click();
+  }), selector);
+}
+
+function p95(samples) {
+  const sorted = [...samples].sort((a, b) => a - b);
+  return sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * 0.95) - 1)];
+}
+
+const { child, url } = await start();
+const browser = await chromium.launch({
+  executablePath: process.env.CHROMIUM_PATH || '/usr/bin/chromium',
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+    '--disable-component-update', '--disable-sync'],
+});
+try {
+  const page = await (await browser.newContext({ viewport: { width: 1280, height: 900 } })).newPage();
+  await page.goto(url);
+  await page.waitForFunction(() => document.getElementById('fileList').innerHTML.length > 0);
+
+  const results = { noop: [], deal: [], meaning: [], editor: [] };
+  // A click nothing answers but the acknowledgement: the floor.
+  for (let i = 0; i < clicks; i += 1) results.noop.push(await timedClick(page, '#Disclaimer div'));
+  await timedClick(page, '#tarotbtn');
+  await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  for (let i = 0; i < clicks; i += 1) {
+    results.deal.push(await timedClick(page, '#reading'));
+    results.meaning.push(await timedClick(page, 'img.card'));
+    await timedClick(page, '#tarotbtn');
+  }
+  for (let i = 0; i < clicks; i += 1) results.editor.push(await timedClick(page, 'a#editor'));
+
+  const report = { clicks: clicks * 5, residentKb: residentKb(child.pid) };
+  for (const [kind, samples] of Object.entries(results)) report[kind] = Number(p95(samples).toFixed(2));
+  console.log(JSON.stringify(report));
+} finally {
+  await browser.close();
+  child.kill('SIGKILL');
+}
