@@ -68,7 +68,10 @@ const CSagewendDlg::EventMapEntry* CSagewendDlg::GetDHtmlEventMap() { return kEv
 CSagewendDlg::CSagewendDlg(platform::Host& host) : CSagewendDlg(host, OracleData()) {}
 
 CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
-    : host_(host), data_(std::move(data)), cardMeaning(std::make_unique<CCardMeaning>(host)) {}
+    : host_(host),
+      data_(std::move(data)),
+      cardMeaning(std::make_unique<CCardMeaning>(host)),
+      journal_(std::make_unique<JournalView>(host, data_, hexagrams)) {}
 
 bool CSagewendDlg::Route(const Element& source) {
     const std::string id = source.Id();
@@ -81,7 +84,8 @@ bool CSagewendDlg::Route(const Element& source) {
             return true;
         }
     }
-    return false;
+    // The journal's and the card library's elements, beside the map.
+    return journal_->Route(source);
 }
 
 void CSagewendDlg::OnDocumentComplete() { ShowHomePage(); }
@@ -91,6 +95,8 @@ void CSagewendDlg::OnClick(const Element& source) { Route(source); }
 void CSagewendDlg::OnKey(std::string_view key) {
     if (int command = TranslateAccelerator(key)) {
         OnCommand(command);
+    } else if (journal_->OnKey(key)) {
+        return;
     } else if (key == "Escape") {
         OnCommand(platform::kIdCancel);
     } else if (key == "Enter") {
@@ -174,7 +180,9 @@ int CSagewendDlg::OnIChing(const Element& element) {
     cardMeaning->Hide();
     const int session = CAtoi(element.Text("session"));
     if (session != 0) question = ElementValue("Question");
-    WritePage(hexagrams.RenderIChing(session, question, host_));
+    std::array<int, 6> draws{};
+    WritePage(hexagrams.RenderIChing(session, question, host_, &draws));
+    if (session != 0) journal_->Offer(Oracle::IChing, question, CastResult(draws));
     return 0;
 }
 
@@ -182,7 +190,9 @@ int CSagewendDlg::OnYesNo(const Element& element) {
     cardMeaning->Hide();
     const int asked = CAtoi(element.Text("session"));
     if (asked != 0) question = ElementValue("Question");
-    WritePage(yesNo.RenderYesNoPage(asked, question, host_));
+    int answer = -1;
+    WritePage(yesNo.RenderYesNoPage(asked, question, host_, &answer));
+    if (answer >= 0) journal_->Offer(Oracle::YesNo, question, AnswerResult(answer));
     return 0;
 }
 
@@ -209,8 +219,9 @@ int CSagewendDlg::OnReading(const Element&) {
     currentDeck = deck;
     currentLayout = layout;
     WritePage(html);
-    host_.DescribeCards(OracleData::CardLabels(data_.layouts[static_cast<std::size_t>(layout)], *data_.DeckAt(deck),
-                                               data_.lastDeal));
+    const LayoutRecord& dealtLayout = data_.layouts[static_cast<std::size_t>(layout)];
+    host_.DescribeCards(OracleData::CardLabels(dealtLayout, *data_.DeckAt(deck), data_.lastDeal));
+    journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, *data_.DeckAt(deck), data_.lastDeal, reversed));
     return 0;
 }
 
@@ -218,6 +229,15 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     const int pos = CAtoi(element.Text("pos"));
     const int card = CAtoi(element.Text("card"));
     const int reversed = CAtoi(element.Text("reversed"));
+    if (const KeptReading* kept = journal_->ShownReading()) {
+        // A kept reading on show: its cards as they were kept.
+        if (pos < 0 || pos >= kept->layout.positionCount || card < 0 || card >= kept->deck.cardCount) return 0;
+        cardMeaning->ShowMeaning(kept->deck, card, kept->layout.positions[static_cast<std::size_t>(pos)], reversed);
+        host_.DescribeMeaning(kept->deck.cards[static_cast<std::size_t>(card)].name +
+                              (reversed == 1 ? ", reversed" : ", upright"));
+        cardMeaning->Show();
+        return 0;
+    }
     const bool valid = data_.IsLayoutIndex(currentLayout) && data_.IsDeckIndex(currentDeck) && pos >= 0 &&
                        pos < data_.layouts[static_cast<std::size_t>(currentLayout)].positionCount && card >= 0 &&
                        card < data_.DeckAt(currentDeck)->cardCount;

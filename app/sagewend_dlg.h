@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/journal_view.h"
 #include "iching/hexagram_table.h"
 #include "platform/host.h"
 #include "readings/card_meaning.h"
@@ -88,7 +89,11 @@ public:
     int CurrentLayout() const { return currentLayout; }
 
 private:
-    void WritePage(const std::string& html) { host_.WritePage(html); }
+    // Every page the dialog writes replaces whatever the journal offered or showed.
+    void WritePage(const std::string& html) {
+        journal_->PageReplaced();
+        host_.WritePage(html);
+    }
     // The value of a page element, "" when it is missing or ambiguous.
     std::string ElementValue(std::string_view id, std::string_view attribute = "value");
     void RedrawLayoutEditor();
@@ -102,6 +107,7 @@ private:
     YesNoOracle yesNo;
     HexagramTable hexagrams;
     std::unique_ptr<CCardMeaning> cardMeaning;
+    std::unique_ptr<JournalView> journal_;  // beside the dialog's own pages
     int currentDeck = -1;
     int currentLayout = -1;
     std::string question;

@@ -42,7 +42,8 @@ const HexagramEntry* HexagramTable::Find(const std::string& key) const {
     return found == entries_.end() ? nullptr : &found->second;
 }
 
-std::string HexagramTable::RenderIChing(int session, const std::string& question, platform::Host& host) const {
+std::string HexagramTable::RenderIChing(int session, const std::string& question, platform::Host& host,
+                                        std::array<int, 6>* drawn) const {
     if (session == 0) {
         std::string html;
         html += "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
@@ -60,6 +61,7 @@ std::string HexagramTable::RenderIChing(int session, const std::string& question
     host.Pause(1000);
     std::array<int, 6> draws{};
     for (auto& draw : draws) draw = Rand() % 4;
+    if (drawn) *drawn = draws;
     std::string html = RenderCast(draws, question);
     host.SetWaitCursor(false);
     return html;

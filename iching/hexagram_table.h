@@ -32,8 +32,10 @@ public:
     std::size_t Size() const { return entries_.size(); }
     const std::map<std::string, HexagramEntry>& Entries() const { return entries_; }
 
-    // The question page (session 0) or a cast and its reading.
-    std::string RenderIChing(int session, const std::string& question, platform::Host& host) const;
+    // The question page (session 0) or a cast and its reading; the cast's
+    // draws go to *draws when given (for the journal).
+    std::string RenderIChing(int session, const std::string& question, platform::Host& host,
+                             std::array<int, 6>* draws = nullptr) const;
     // The reading for six draws of rand() % 4, bottom line first.
     std::string RenderCast(const std::array<int, 6>& draws, const std::string& question) const;
 

@@ -46,6 +46,17 @@ public:
     // Tower, reversed"). The fragments themselves stay as they are.
     virtual void DescribeCards(const std::vector<std::string>& labels) { (void)labels; }
     virtual void DescribeMeaning(const std::string& label) { (void)label; }
+
+    // The journal's and the card library's page services, beside the
+    // fragments: the "Keep in journal" control of the page's own frame
+    // (hidden again by every page write), HTML written by a deck's author
+    // put into an element of the fragment just written (the page sanitises
+    // it), a text handed to the user as a file, and the browser's print.
+    enum class Keep { Hidden, Offered, Kept };
+    virtual void SetKeepControl(Keep state) { (void)state; }
+    virtual void FillHtml(const std::string& id, const std::string& html) { (void)id, (void)html; }
+    virtual void Download(const std::string& name, const std::string& text) { (void)name, (void)text; }
+    virtual void Print() {}
 };
 
 // Receives what the page does; implemented by the main dialog.

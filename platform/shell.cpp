@@ -112,6 +112,8 @@ void Shell::HandleConnection(const Event& event) {
 void Shell::Replay() {
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
     if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
+    for (const auto& [id, html] : fills_) Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
+    if (keep_ != Keep::Hidden) SetKeepControl(keep_);
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
     if (!meaningLabel_.empty()) Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}});
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
@@ -214,6 +216,8 @@ void Shell::Flush(long long done) {
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
     cardLabels_.clear();
+    fills_.clear();
+    keep_ = Keep::Hidden;
     ++pageNumber_;
     Queue(json{{"op", "write"}, {"html", html}, {"page", pageNumber_}});
 }
@@ -300,6 +304,23 @@ void Shell::DescribeCards(const std::vector<std::string>& labels) {
     cardLabels_ = labels;
     Queue(json{{"op", "cardLabels"}, {"labels", labels}});
 }
+
+void Shell::SetKeepControl(Keep state) {
+    keep_ = state;
+    const char* name = state == Keep::Offered ? "offered" : state == Keep::Kept ? "kept" : "hidden";
+    Queue(json{{"op", "keep"}, {"state", name}});
+}
+
+void Shell::FillHtml(const std::string& id, const std::string& html) {
+    fills_.emplace_back(id, html);
+    Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
+}
+
+void Shell::Download(const std::string& name, const std::string& text) {
+    Queue(json{{"op", "download"}, {"name", name}, {"text", text}});
+}
+
+void Shell::Print() { Queue(json{{"op", "print"}}); }
 
 void Shell::DescribeMeaning(const std::string& label) {
     meaningLabel_ = label;

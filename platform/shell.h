@@ -39,6 +39,10 @@
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
 //   {"op":"messageBox","box":id,"text":..,"icon":32514|32515}
+//   {"op":"keep","state":"hidden"|"offered"|"kept"}  the "Keep in journal" control
+//   {"op":"fill","id":..,"html":..}      author's HTML into an element of the fragment, sanitised
+//   {"op":"download","name":..,"text":..} a text handed to the user as a file
+//   {"op":"print"}                       the browser's print of the page
 //   {"op":"ended"}                       the program has ended
 // "done" names the last click or key the program has finished with
 // (handled, or dropped); browser tests wait on it. A handler that blocks (a
@@ -109,6 +113,10 @@ public:
     void EndDialog() override;
     void DescribeCards(const std::vector<std::string>& labels) override;
     void DescribeMeaning(const std::string& label) override;
+    void SetKeepControl(Keep state) override;
+    void FillHtml(const std::string& id, const std::string& html) override;
+    void Download(const std::string& name, const std::string& text) override;
+    void Print() override;
 
 private:
     struct Event {
@@ -167,6 +175,8 @@ private:
     long long pageNumber_ = 0;                // the fragment on show
     std::optional<std::string> lastPage_;
     std::vector<std::string> cardLabels_;  // of the fragment on show
+    std::vector<std::pair<std::string, std::string>> fills_;  // likewise
+    Keep keep_ = Keep::Hidden;                               // likewise
     std::optional<std::string> meaningPage_;
     std::string meaningLabel_;
     bool meaningVisible_ = false;

@@ -31,24 +31,34 @@ const std::array<const char*, 23> YesNoAnswers = {
     "No.",
 };
 
-std::string YesNoOracle::RenderYesNoPage(int asked, const std::string& question, platform::Host& host) const {
+std::string YesNoOracle::RenderYesNoPage(int asked, const std::string& question, platform::Host& host,
+                                         int* answer) const {
     host.SetWaitCursor(true);
     const int n = Rand();  // drawn on every call, answer shown or not
-    std::string html = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
-    html += "<BR><BR><img src='file:images/yesno.gif' border='0'><BR><BR><BR><BR>";
+    int shown = -1;
     if (asked != 0) {
         host.Pause(1000);
-        html += Format("<h3>%s</h3><BR>", YesNoAnswers[static_cast<std::size_t>(n % 23)]);
-    } else {
-        html += "<h3>Without a question there can be no answer</h3><BR>";
+        shown = n % 23;
+        if (answer) *answer = shown;
     }
+    std::string html = RenderAnswerPage(shown, question);
+    host.SetWaitCursor(false);
+    return html;
+}
+
+std::string YesNoOracle::RenderAnswerPage(int answer, const std::string& question) {
+    std::string html = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
+    html += "<BR><BR><img src='file:images/yesno.gif' border='0'><BR><BR><BR><BR>";
+    if (answer >= 0 && answer < static_cast<int>(YesNoAnswers.size()))
+        html += Format("<h3>%s</h3><BR>", YesNoAnswers[static_cast<std::size_t>(answer)]);
+    else
+        html += "<h3>Without a question there can be no answer</h3><BR>";
     html += "<input id='question' name='question' type='text' value='";
     html += EscapeHtml(question);
     html += "' size=60><BR><BR>";
     html += "<INPUT session='1' id='yesno' TYPE='image' src='file:images/ask.gif' border='0' name='submit' "
             "value='Ask the Oracle'>";
     html += "</td></tr></table>";
-    host.SetWaitCursor(false);
     return html;
 }
 

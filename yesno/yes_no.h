@@ -11,7 +11,13 @@ extern const std::array<const char*, 23> YesNoAnswers;
 
 class YesNoOracle {
 public:
-    std::string RenderYesNoPage(int asked, const std::string& question, platform::Host& host) const;
+    // The page; when asked, the answer's index goes to *answer when given
+    // (for the journal).
+    std::string RenderYesNoPage(int asked, const std::string& question, platform::Host& host,
+                                int* answer = nullptr) const;
+    // The page of an answer already drawn (index into YesNoAnswers; -1 for
+    // the page that asks for a question).
+    static std::string RenderAnswerPage(int answer, const std::string& question);
 };
 
 }  // namespace sw

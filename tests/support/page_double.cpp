@@ -80,7 +80,7 @@ void PageDouble::Parse() {
             auto* attribute = static_cast<const GumboAttribute*>(element.attributes.data[i]);
             entry.attributes.emplace_back(attribute->name, attribute->value);
         }
-        if (entry.tag == "OPTION") entry.text = TextOf(node);
+        if (entry.tag == "OPTION" || entry.tag == "TEXTAREA") entry.text = TextOf(node);
         std::size_t index = nodes_.size();
         const bool isSlot = entry.tag == "DIV" && Attr(entry.attributes, "id") == "fileList";
         nodes_.push_back(entry);
@@ -117,7 +117,8 @@ std::optional<Element> PageDouble::ElementAt(std::size_t i) const {
     if (!hasId && !hasName) return std::nullopt;
     Element element(node.tag);
     for (const auto& [key, value] : node.attributes) element.SetAttribute(key, Variant(value));
-    if (node.tag == "INPUT" || node.tag == "SELECT") element.SetAttribute("value", Variant(Value(std::to_string(i) + "#")));
+    if (node.tag == "INPUT" || node.tag == "SELECT" || node.tag == "TEXTAREA")
+        element.SetAttribute("value", Variant(Value(std::to_string(i) + "#")));
     if (node.tag == "INPUT") {
         const std::string type = Attr(node.attributes, "type");
         if (EqualsNoCase(type, "checkbox") || EqualsNoCase(type, "radio")) {
@@ -149,6 +150,7 @@ std::string PageDouble::Value(const std::string& name) const {
     if (!index) return {};
     if (auto typed = values_.find(*index); typed != values_.end()) return typed->second;
     const Node& node = nodes_[*index];
+    if (node.tag == "TEXTAREA") return node.text;
     if (node.tag != "SELECT") return Attr(node.attributes, "value");
     // A select shows its last option marked selected, else its first one
     // (a list box shows none).
@@ -267,6 +269,8 @@ void PageDouble::Load() {
 void PageDouble::WritePage(const std::string& html) {
     fragment_ = html;
     ++writes_;
+    keep_ = Keep::Hidden;  // as the page hides the control with every write
+    fills_.clear();
     Parse();
 }
 

@@ -69,6 +69,15 @@ public:
     void ShowHelp(const std::string& topic) override;
     void PostCommand(int command) override;
     void EndDialog() override;
+    void SetKeepControl(Keep state) override { keep_ = state; }
+    void FillHtml(const std::string& id, const std::string& html) override { fills_.emplace_back(id, html); }
+    void Download(const std::string& name, const std::string& text) override { downloads_.emplace_back(name, text); }
+    void Print() override { ++prints_; }
+
+    Keep KeepState() const { return keep_; }
+    const std::vector<std::pair<std::string, std::string>>& Fills() const { return fills_; }
+    const std::vector<std::pair<std::string, std::string>>& Downloads() const { return downloads_; }
+    int Prints() const { return prints_; }
 
 private:
     void Parse();
@@ -104,6 +113,10 @@ private:
     int writes_ = 0;
     bool waitCursor_ = false;
     int waitCursorChanges_ = 0;
+    Keep keep_ = Keep::Hidden;
+    std::vector<std::pair<std::string, std::string>> fills_;
+    std::vector<std::pair<std::string, std::string>> downloads_;
+    int prints_ = 0;
     const platform::Document* current_ = nullptr;
     platform::Document snapshot_;
 };

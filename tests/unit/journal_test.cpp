@@ -343,13 +343,16 @@ TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
             }
         }
         ::close(report[1]);
+        // Killed at a random moment once it is writing, however slow the
+        // disk is today.
+        std::vector<std::int64_t> reported;
+        std::int64_t id = 0;
+        if (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
         ::usleep(static_cast<useconds_t>(random() % 30000));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the writer ended with " << status;
-        std::vector<std::int64_t> reported;
-        std::int64_t id = 0;
         while (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
         ::close(report[0]);
         reportedInAll += reported.size();
@@ -363,7 +366,7 @@ TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
             EXPECT_EQ(entry.question, "round " + std::to_string(round));
         }
     }
-    EXPECT_GT(reportedInAll, 100u);
+    EXPECT_GE(reportedInAll, 100u);
     RecordProperty("reported", static_cast<int>(reportedInAll));
 }
 
