@@ -6,7 +6,7 @@
 namespace sw {
 
 std::string RenderHomePage(int index) {
-    const Quote& quote = QuoteTable[static_cast<std::size_t>(index)];
+    const Quote& quote = QuoteTable[index];
     std::string html;
     html += "<TABLE align='center' width='400' border='0' height='100%'>";
     html += "<TR><TD align=center style='font-size : 12pt;' valign='top'>";

@@ -342,17 +342,17 @@ void JournalView::PrintAll() {
 
 void JournalView::ShowLibrary(int deck) {
     // The chosen deck, or the first loaded one.
-    if (!data_.IsDeckIndex(deck) || !data_.decks[static_cast<std::size_t>(deck)].loaded) {
+    if (!data_.IsDeckIndex(deck) || !data_.DeckAt(deck).loaded) {
         deck = -1;
         for (int i = 0; i < data_.deckCount && deck < 0; ++i)
-            if (data_.decks[static_cast<std::size_t>(i)].loaded) deck = i;
+            if (data_.DeckAt(i).loaded) deck = i;
     }
     libraryDeck_ = deck;
     std::string html = kPageStart;
     html += "<BR><BR><h3>Cards</h3><table cellpadding='5'><tr><td><label for='cardsdeck'><b>Deck:</b></label></td>"
             "<td><select id='cardsdeck' name='cardsdeck'>";
     for (int i = 0; i < data_.deckCount; ++i) {
-        const DeckRecord& record = data_.decks[static_cast<std::size_t>(i)];
+        const DeckRecord& record = data_.DeckAt(i);
         if (!record.loaded) continue;
         html += Format("<option value='%d'%s>%s</option>", i, i == deck ? " selected" : "",
                        EscapeHtml(record.directory).c_str());
@@ -361,10 +361,10 @@ void JournalView::ShowLibrary(int deck) {
     if (deck < 0) {
         html += "<p>No deck could be loaded.</p>";
     } else {
-        const DeckRecord& record = data_.decks[static_cast<std::size_t>(deck)];
+        const DeckRecord& record = data_.DeckAt(deck);
         html += "<div class='sw-library'>";
         for (int card = 0; card < record.cardCount; ++card) {
-            const std::string name = EscapeHtml(record.cards[static_cast<std::size_t>(card)].name);
+            const std::string name = EscapeHtml(record.CardAt(card).name);
             html += Format("<figure class='sw-librarycard'><img class='sw-librarycard' id='librarycard' deck='%d' "
                            "card='%d' tabindex='0' role='button' src='%s' alt='%s'><figcaption>%s</figcaption></figure>",
                            deck, card, EscapeHtml(record.CardImageUrl(card, 0)).c_str(), name.c_str(), name.c_str());
@@ -376,12 +376,12 @@ void JournalView::ShowLibrary(int deck) {
 }
 
 void JournalView::ShowLibraryCard(int deck, int card) {
-    if (!data_.IsDeckIndex(deck) || card < 0 || card >= data_.decks[static_cast<std::size_t>(deck)].cardCount) {
+    if (!data_.IsDeckIndex(deck) || card < 0 || card >= data_.DeckAt(deck).cardCount) {
         ShowLibrary(libraryDeck_);
         return;
     }
-    const DeckRecord& record = data_.decks[static_cast<std::size_t>(deck)];
-    const CardRecord& entry = record.cards[static_cast<std::size_t>(card)];
+    const DeckRecord& record = data_.DeckAt(deck);
+    const CardRecord& entry = record.CardAt(card);
     const std::string name = EscapeHtml(entry.name);
     std::string html = kPageStart;
     html += "<BR><BR><h3>" + name + "</h3><table cellspacing='20'><tr>";

@@ -219,7 +219,7 @@ int CSagewendDlg::OnReading(const Element&) {
     currentDeck = deck;
     currentLayout = layout;
     WritePage(html);
-    const LayoutRecord& dealtLayout = data_.layouts[static_cast<std::size_t>(layout)];
+    const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
     host_.DescribeCards(OracleData::CardLabels(dealtLayout, *data_.DeckAt(deck), data_.lastDeal));
     journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, *data_.DeckAt(deck), data_.lastDeal, reversed));
     return 0;
@@ -232,14 +232,14 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     if (const KeptReading* kept = journal_->ShownReading()) {
         // A kept reading on show: its cards as they were kept.
         if (pos < 0 || pos >= kept->layout.positionCount || card < 0 || card >= kept->deck.cardCount) return 0;
-        cardMeaning->ShowMeaning(kept->deck, card, kept->layout.positions[static_cast<std::size_t>(pos)], reversed);
-        host_.DescribeMeaning(kept->deck.cards[static_cast<std::size_t>(card)].name +
+        cardMeaning->ShowMeaning(kept->deck, card, kept->layout.PositionText(pos), reversed);
+        host_.DescribeMeaning(kept->deck.CardAt(card).name +
                               (reversed == 1 ? ", reversed" : ", upright"));
         cardMeaning->Show();
         return 0;
     }
     const bool valid = data_.IsLayoutIndex(currentLayout) && data_.IsDeckIndex(currentDeck) && pos >= 0 &&
-                       pos < data_.layouts[static_cast<std::size_t>(currentLayout)].positionCount && card >= 0 &&
+                       pos < data_.LayoutAt(currentLayout).positionCount && card >= 0 &&
                        card < data_.DeckAt(currentDeck)->cardCount;
     if (!valid) {
         CMsgBox().Show("This card no longer belongs to a stored layout and deck", platform::kIconExclamation);
@@ -247,7 +247,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     }
     const DeckRecord& deck = *data_.DeckAt(currentDeck);
     cardMeaning->ShowMeaning(deck, card, data_.PositionText(currentLayout, pos), reversed);
-    host_.DescribeMeaning(deck.cards[static_cast<std::size_t>(card)].name + (reversed == 1 ? ", reversed" : ", upright"));
+    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
     cardMeaning->Show();
     return 0;
 }
@@ -304,7 +304,7 @@ int CSagewendDlg::OnGrid(const Element& element) {
     const int column = CAtoi(element.Text("col"));
     const int row = CAtoi(element.Text("row"));
     if (!CellInRange(row, column) || chosen < 0 || chosen >= data_.editLayout.positionCount) return 0;
-    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::to_string(chosen + 1);
+    data_.editLayout.Cell(row, column) = std::to_string(chosen + 1);
     RedrawLayoutEditor();
     return 0;
 }
@@ -313,7 +313,7 @@ int CSagewendDlg::OnGridFilled(const Element& element) {
     const int column = CAtoi(element.Text("col"));
     const int row = CAtoi(element.Text("row"));
     if (!CellInRange(row, column)) return 0;
-    data_.editLayout.grid[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)].assign(1, ' ');
+    data_.editLayout.Cell(row, column).assign(1, ' ');
     RedrawLayoutEditor();
     return 0;
 }
@@ -327,7 +327,7 @@ int CSagewendDlg::OnDescList(const Element& element) {
     const int index = CAtoi(element.Text("value"));
     if (index == -1) return 0;
     if (index < 0 || index >= data_.editLayout.positionCount) return 0;
-    const std::string& text = data_.editLayout.positions[static_cast<std::size_t>(index)];
+    const std::string& text = data_.editLayout.PositionText(index);
     host_.SetElementValue("title", PositionTitle(text));
     host_.SetElementValue("description", PositionDescription(text));
     data_.selectedPosition = index;

@@ -159,7 +159,7 @@ std::int64_t DecodeInputBytes() {
 
 void BM_DecodeLine(benchmark::State& state) {
     std::mt19937 random(3);
-    const std::string line = EncodeLine(Text(random, static_cast<std::size_t>(state.range(0))));
+    const std::string line = EncodeLine(Text(random, state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(DecodeLine(line));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(line.size()));
 }
@@ -167,7 +167,7 @@ BENCHMARK(BM_DecodeLine)->Arg(57)->Arg(2049)->Arg(65535);
 
 void BM_EncodeLine(benchmark::State& state) {
     std::mt19937 random(3);
-    const std::string text = Text(random, static_cast<std::size_t>(state.range(0)));
+    const std::string text = Text(random, state.range(0));
     for (auto _ : state) benchmark::DoNotOptimize(EncodeLine(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
@@ -206,7 +206,7 @@ BENCHMARK(BM_DecodeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[1], "--write-catalogue") == 0) {
-        WriteCatalogue(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), static_cast<std::size_t>(std::atol(argv[5])));
+        WriteCatalogue(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atol(argv[5]));
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--write-decode-input") == 0) {

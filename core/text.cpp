@@ -112,9 +112,9 @@ std::string Format(const char* format, ...) {
     va_end(copy);
     std::string result;
     if (length > 0) {
-        result.resize(static_cast<std::size_t>(length) + 1);
+        result.resize(length + 1);
         std::vsnprintf(result.data(), result.size(), format, args);
-        result.resize(static_cast<std::size_t>(length));
+        result.resize(length);
     }
     va_end(args);
     return result;

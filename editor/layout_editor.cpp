@@ -1,3 +1,5 @@
+// The layout editor's pages and its changes to the working copy:
+// OracleData's operations declared in store/oracle_data.h.
 #include "app/msg_box.h"
 #include "core/text.h"
 #include "store/oracle_data.h"
@@ -21,7 +23,7 @@ std::string OracleData::BuildLayoutListPage() const {
     html += "<tr><td><b>Layouts:</b></td>";
     html += "<td style='vertical-align:top; text-align:left'><select name='layout'>";
     for (int i = 0; i < layoutCount; ++i)
-        html += Format("<option value='%d'>%s</option>", i, EscapeHtml(layouts[static_cast<std::size_t>(i)].name).c_str());
+        html += Format("<option value='%d'>%s</option>", i, EscapeHtml(LayoutAt(i).name).c_str());
     html += "</select></td></tr>";
     html += "<td style='text-align:center;' colspan=2><a class='btn' id='editlayout'>Edit</a><a class='btn' "
             "id='addlayout'>Add</a></td></tr>";
@@ -34,7 +36,7 @@ std::string OracleData::BuildPositionList() const {
     for (int i = 0; i < editLayout.positionCount; ++i) {
         const char* format =
             i == selectedPosition ? "<option selected value='%d'>%d - %s</option>" : "<option  value='%d'>%d - %s</option>";
-        html += Format(format, i, i + 1, EscapeHtml(PositionTitle(editLayout.positions[static_cast<std::size_t>(i)])).c_str());
+        html += Format(format, i, i + 1, EscapeHtml(PositionTitle(editLayout.PositionText(i))).c_str());
     }
     html += "</select>";
     return html;
@@ -48,7 +50,7 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
     html += Format("<input name='layout' type='hidden' value='%d'>", mode);
     if (mode >= 0) {
         selectedLayout = mode;
-        editLayout.Assign(layouts[static_cast<std::size_t>(mode)]);
+        editLayout.Assign(LayoutAt(mode));
         selectedPosition = editLayout.positionCount > 0 ? 0 : -1;
     } else if (mode == -1) {
         selectedLayout = -1;
@@ -57,7 +59,7 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
     }
     const bool hasSelection = selectedPosition >= 0 && selectedPosition < editLayout.positionCount;
     const std::string positionText =
-        hasSelection ? editLayout.positions[static_cast<std::size_t>(selectedPosition)] : std::string();
+        hasSelection ? editLayout.PositionText(selectedPosition) : std::string();
     html += "<input name='position' type='hidden' value='-1'>";
     html += Format("<tr><td style='font-weight:bold;font-size:10pt' >Name:</td><td><input name='name' type='text' "
                    "value=\"%s\" SIZE='40'></td></tr>",
@@ -100,7 +102,7 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
     for (int r = 0; r < editLayout.rows; ++r) {
         html += "<tr>";
         for (int c = 0; c < editLayout.columns; ++c) {
-            const std::string& cell = editLayout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            const std::string& cell = editLayout.Cell(r, c);
             if (cell != " ") {
                 html += Format("<td row='%d' col='%d' id='gridfilled' class='gridfilled'>", r, c);
                 html += EscapeHtml(cell);
@@ -133,7 +135,7 @@ bool OracleData::SaveEditedLayout(const std::string& name) {
         layouts.push_back(std::move(added));
         layoutCount = static_cast<int>(layouts.size());
     } else {
-        layouts[static_cast<std::size_t>(selectedLayout)].Assign(editLayout);
+        LayoutAt(selectedLayout).Assign(editLayout);
     }
     if (!SaveLayouts()) {
         layouts = std::move(previous);
@@ -151,7 +153,7 @@ void OracleData::AddPosition(const std::string& title, const std::string& descri
 }
 
 void OracleData::UpdatePosition(int index, const std::string& title, const std::string& description) {
-    editLayout.positions[static_cast<std::size_t>(index)] = JoinPosition(title, description);
+    editLayout.positions[index] = JoinPosition(title, description);
 }
 
 void OracleData::DeletePosition(int index) {

@@ -26,7 +26,7 @@ const char* const kBrokenLine =
 
 std::string Drawing(const std::string& key) {
     std::string rows;
-    for (int line = 6; line >= 1; --line) rows += key[static_cast<std::size_t>(line)] == '8' ? kSolidLine : kBrokenLine;
+    for (int line = 6; line >= 1; --line) rows += key[line] == '8' ? kSolidLine : kBrokenLine;
     return rows;
 }
 

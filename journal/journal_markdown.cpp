@@ -278,8 +278,8 @@ void AppendReading(std::string& out, const json& result, int level) {
         std::string positionText;
         if (positions.is_array() && dealtCard.position >= 0 &&
             static_cast<std::uint64_t>(dealtCard.position) < positions.size() &&
-            positions[static_cast<std::size_t>(dealtCard.position)].is_string())
-            positionText = positions[static_cast<std::size_t>(dealtCard.position)].get<std::string>();
+            positions[dealtCard.position].is_string())
+            positionText = positions[dealtCard.position].get<std::string>();
         const std::string title = HtmlToText(PositionTitle(positionText));
         const std::string description = HtmlToText(PositionDescription(positionText));
         const json& card = Member(deckCards, std::to_string(dealtCard.card).c_str());
@@ -344,8 +344,8 @@ void AppendCast(std::string& out, const json& result, const HexagramTable& hexag
 void AppendAnswer(std::string& out, const json& result) {
     std::string text = Str(result, "text");
     const std::int64_t answer = Int(result, "answer", -1);
-    if (text.empty() && answer >= 0 && static_cast<std::size_t>(answer) < YesNoAnswers.size())
-        text = YesNoAnswers[static_cast<std::size_t>(answer)];
+    if (text.empty() && answer >= 0 && answer < static_cast<int>(YesNoAnswers.size()))
+        text = YesNoAnswers[answer];
     if (text.empty()) {
         out += kUnreadable;
         return;

@@ -16,7 +16,7 @@ std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, co
     for (int r = 0; r < layout.rows; ++r) {
         json row = json::array();
         for (int c = 0; c < layout.columns; ++c)
-            row.push_back(ToUtf8(layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+            row.push_back(ToUtf8(layout.Cell(r, c)));
         grid.push_back(std::move(row));
     }
     json positions = json::array();
@@ -24,7 +24,7 @@ std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, co
     json cards = json::object();
     json kept = json::array();
     for (const DealtCard& card : dealt) {
-        const CardRecord& record = deck.cards[static_cast<std::size_t>(card.card)];
+        const CardRecord& record = deck.CardAt(card.card);
         cards[std::to_string(card.card)] = {
             {"number", ToUtf8(record.number)},           {"name", ToUtf8(record.name)},
             {"meaning", ToUtf8(record.meaning)},         {"reversedMeaning", ToUtf8(record.reversedMeaning)},
@@ -45,7 +45,7 @@ std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, co
 std::string CastResult(const std::array<int, 6>& draws) { return json{{"draws", draws}}.dump(); }
 
 std::string AnswerResult(int answer) {
-    return json{{"answer", answer}, {"text", YesNoAnswers[static_cast<std::size_t>(answer)]}}.dump();
+    return json{{"answer", answer}, {"text", YesNoAnswers[answer]}}.dump();
 }
 
 namespace {
@@ -83,10 +83,10 @@ bool ReadLayout(const json& value, LayoutRecord* layout) {
     }
     layout->positionCount = static_cast<int>(layout->positions.size());
     const auto grid = value.find("grid");
-    if (grid == value.end() || !grid->is_array() || grid->size() != static_cast<std::size_t>(layout->rows)) return false;
+    if (grid == value.end() || !grid->is_array() || static_cast<int>(grid->size()) != layout->rows) return false;
     for (std::size_t r = 0; r < grid->size(); ++r) {
         const json& row = (*grid)[r];
-        if (!row.is_array() || row.size() != static_cast<std::size_t>(layout->columns)) return false;
+        if (!row.is_array() || static_cast<int>(row.size()) != layout->columns) return false;
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (!row[c].is_string() || row[c].get_ref<const std::string&>().empty()) return false;
             layout->grid[r][c] = row[c].get<std::string>();
@@ -106,7 +106,7 @@ bool ReadDeck(const json& value, DeckRecord* deck, std::vector<bool>* kept) {
     for (const auto& [index, card] : cards->items()) {
         const int at = CAtoi(index);
         if (std::to_string(at) != index || at < 0 || at >= kMaxDeckCards || !card.is_object()) return false;
-        CardRecord& record = deck->cards[static_cast<std::size_t>(at)];
+        CardRecord& record = deck->CardAt(at);
         const auto reversed = card.find("hasReversedImage");
         if (!Text(card, "number", &record.number) || !Text(card, "name", &record.name) ||
             !Text(card, "meaning", &record.meaning) || !Text(card, "reversedMeaning", &record.reversedMeaning) ||
@@ -115,7 +115,7 @@ bool ReadDeck(const json& value, DeckRecord* deck, std::vector<bool>* kept) {
             !reversed->is_boolean())
             return false;
         record.hasReversedImage = reversed->get<bool>();
-        (*kept)[static_cast<std::size_t>(at)] = true;
+        (*kept)[at] = true;
     }
     return true;
 }
@@ -144,9 +144,9 @@ bool ReadReading(const std::string& result, KeptReading* reading, std::string* e
             !Number(item, "reversed", 0, 1, &card.reversed))
             return Fail(err, "its cards are damaged");
         const int place = card.row * kGridSize + card.column;
-        const std::string& cell = reading->layout.grid[static_cast<std::size_t>(card.row)][static_cast<std::size_t>(card.column)];
+        const std::string& cell = reading->layout.Cell(card.row, card.column);
         if (place <= last || cell == " " || CAtoi(cell) - 1 != card.position ||
-            !kept[static_cast<std::size_t>(card.card)])
+            !kept[card.card])
             return Fail(err, "its cards are damaged");
         last = place;
         reading->dealt.push_back(card);

@@ -94,9 +94,8 @@ Response NotFound(const Request& request) { return MakeResponse(request, http::s
 // when the target is malformed.
 std::optional<std::string> RequestPath(const Request& request) {
     const std::string target(request.target());
-    bool ok = false;
-    std::string path = PercentDecode(target.substr(0, target.find('?')), &ok);
-    if (!ok || path.empty() || path[0] != '/') return std::nullopt;
+    std::string path;
+    if (!PercentDecode(target.substr(0, target.find('?')), &path) || path.empty() || path[0] != '/') return std::nullopt;
     return path.substr(1);
 }
 
@@ -120,32 +119,27 @@ bool ConstantTimeEquals(const std::string& a, const std::string& b) {
     return difference == 0 && !a.empty();
 }
 
-std::string PercentDecode(const std::string& text, bool* ok) {
-    std::string out;
-    *ok = true;
+bool PercentDecode(const std::string& text, std::string* out) {
     auto hex = [](char h) -> int {
         if (h >= '0' && h <= '9') return h - '0';
         if (h >= 'a' && h <= 'f') return h - 'a' + 10;
         if (h >= 'A' && h <= 'F') return h - 'A' + 10;
         return -1;
     };
+    out->clear();
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c != '%') {
-            out += c;
+            *out += c;
             continue;
         }
         const int high = i + 2 < text.size() ? hex(text[i + 1]) : -1;
         const int low = i + 2 < text.size() ? hex(text[i + 2]) : -1;
-        if (high < 0 || low < 0) {
-            *ok = false;
-            return {};
-        }
-        out += static_cast<char>(high * 16 + low);
+        if (high < 0 || low < 0) return false;
+        *out += static_cast<char>(high * 16 + low);
         i += 2;
     }
-    if (out.find('\0') != std::string::npos) *ok = false;
-    return out;
+    return out->find('\0') == std::string::npos;
 }
 
 std::string ContentTypeFor(const std::string& path) {

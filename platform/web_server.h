@@ -78,7 +78,9 @@ private:
 
 // Helpers exposed for tests.
 bool ConstantTimeEquals(const std::string& a, const std::string& b);
-std::string PercentDecode(const std::string& text, bool* ok);
+// The text with its %XX escapes decoded into *out; false for a broken
+// escape or a zero byte.
+bool PercentDecode(const std::string& text, std::string* out);
 // Maps a request path under images/ or decks/ to a picture file inside
 // workDir; empty when it names nothing servable.
 std::filesystem::path ResolvePicture(const std::filesystem::path& workDir, const std::string& decodedPath);

@@ -7,7 +7,7 @@ namespace sw {
 
 std::string CCardMeaning::ComposeMeaning(const DeckRecord& deck, int cardIndex, const std::string& positionText,
                                          int reversed) {
-    const CardRecord& card = deck.cards[static_cast<std::size_t>(cardIndex)];
+    const CardRecord& card = deck.CardAt(cardIndex);
     const std::string title = PositionTitle(positionText);
     const std::string description = PositionDescription(positionText);
     std::string html;

@@ -1,3 +1,5 @@
+// The reading form's page: OracleData::RenderReadingForm, declared in
+// store/oracle_data.h.
 #include "core/text.h"
 #include "store/oracle_data.h"
 
@@ -17,14 +19,14 @@ std::string OracleData::RenderReadingForm(const std::string& question) const {
     html += "<td style='text-align:left'><select name='layout'>";
     for (int i = 0; i < layoutCount; ++i) {
         const char* format = i == selectedLayout ? "<option selected value='%d'>%s</option>" : "<option value='%d'>%s</option>";
-        html += Format(format, i, EscapeHtml(layouts[static_cast<std::size_t>(i)].name).c_str());
+        html += Format(format, i, EscapeHtml(LayoutAt(i).name).c_str());
     }
     html += "</select></td></tr>";
     html += "<tr><td style='text-align:left;'><b>Deck:</b></td>";
     html += "<td style='text-align:left;'>";
     html += "<select name='deck'>";
     for (int i = 0; i < deckCount; ++i) {
-        const DeckRecord& deck = decks[static_cast<std::size_t>(i)];
+        const DeckRecord& deck = DeckAt(i);
         if (!deck.loaded) continue;
         const char* format = i == selectedDeck ? "<option value='%d' selected>%s</option>" : "<option value='%d'>%s</option>";
         html += Format(format, i, EscapeHtml(deck.directory).c_str());

@@ -35,10 +35,10 @@ bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardI
         return fail(Format("the index declares %d cards; a deck holds at most %d", count, kMaxDeckCards));
     if (count < 1) return true;
     deck.cardCount = count;
-    deck.cards.resize(static_cast<std::size_t>(count));
+    deck.cards.resize(count);
 
     for (int i = 0; i < count; ++i) {
-        CardRecord& card = deck.cards[static_cast<std::size_t>(i)];
+        CardRecord& card = deck.CardAt(i);
         const int number = i + 1;
         if (!in.ReadString(line)) return fail(Format("the file ends where card %d should begin", number));
         if (line != kCardMarker)
@@ -83,7 +83,9 @@ bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardI
     return true;
 }
 
-bool DeckRecord::LoadIndex(const std::string& folder) {
+bool DeckRecord::LoadIndex(const std::string& folder) { return LoadIndex(folder, RealFileSystem()); }
+
+bool DeckRecord::LoadIndex(const std::string& folder, FileSystem& fileSystem) {
     if (loaded) return true;
     directory = folder;
     if (!IsSafeDeckDirectory(folder)) {
@@ -93,7 +95,7 @@ bool DeckRecord::LoadIndex(const std::string& folder) {
     // File names on Linux are UTF-8; a catalogue written on Windows names
     // its folders in its code page.
     const std::string path = "decks/" + ToUtf8(folder) + "/index.dat";
-    EncodedTextFile file;
+    EncodedTextFile file(fileSystem);
     if (!file.Open(path, EncodedTextFile::modeRead)) {
         ShowError("Error opening %s index file", folder);
         return false;
@@ -111,8 +113,8 @@ bool DeckRecord::LoadIndex(const std::string& folder) {
 }
 
 std::string DeckRecord::CardImageUrl(int cardIndex, int orientation) const {
-    if (cardIndex < 0 || static_cast<std::size_t>(cardIndex) >= cards.size()) return std::string();
-    const CardRecord& card = cards[static_cast<std::size_t>(cardIndex)];
+    if (cardIndex < 0 || cardIndex >= static_cast<int>(cards.size())) return std::string();
+    const CardRecord& card = CardAt(cardIndex);
     // The first two characters: two bytes of a Windows file, or two UTF-8
     // characters, never half of one.
     const std::string name(FirstCharacters(card.number, 2));

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "store/file_system.h"
+
 namespace sw {
 
 inline constexpr int kMaxDeckCards = 120;
@@ -30,9 +32,13 @@ struct DeckRecord {
     // True when the deck is (or already was) completely loaded; false after an
     // error that has been shown.
     bool LoadIndex(const std::string& directory);
+    bool LoadIndex(const std::string& directory, FileSystem& fileSystem);
     // "file:decks/<dir>/<nn><suffix>.<ext>" for a reversed card with a
     // reversed picture (orientation 1), otherwise the upright picture.
     std::string CardImageUrl(int cardIndex, int orientation) const;
+    // Card cardIndex; no bounds check.
+    const CardRecord& CardAt(int cardIndex) const { return cards[cardIndex]; }
+    CardRecord& CardAt(int cardIndex) { return cards[cardIndex]; }
 };
 
 // Whether a deck folder name stays inside decks/ (not absolute, no "..").

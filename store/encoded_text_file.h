@@ -27,7 +27,7 @@ public:
     static constexpr unsigned modeCreate = 0x1000;
     static constexpr unsigned typeText = 0x4000;
 
-    explicit EncodedTextFile(FileSystem& fileSystem = CurrentFileSystem());
+    explicit EncodedTextFile(FileSystem& fileSystem = RealFileSystem());
     // Closes the copy if still open and removes it from disk.
     ~EncodedTextFile() override;
     EncodedTextFile(const EncodedTextFile&) = delete;

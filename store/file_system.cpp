@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-FileSystem*& Installed() {
-    static FileSystem* installed = nullptr;
-    return installed;
-}
-
 }  // namespace
 
 int FileSystem::Open(const std::string& path, int flags, mode_t mode) {
@@ -72,7 +67,7 @@ bool FileBytes::Load(FileSystem& fileSystem, int fd) {
         return false;
     }
     // Read whole, growing as needed: the size may be unknown or change.
-    const std::size_t wanted = std::max<std::size_t>(known && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 0, kChunk);
+    const std::size_t wanted = std::max<std::size_t>(known && info.st_size > 0 ? info.st_size + 1 : 0, kChunk);
     if (spare.capacity >= wanted) {
         buffer_ = std::move(spare.buffer);
         capacity_ = spare.capacity;
@@ -94,7 +89,7 @@ bool FileBytes::Load(FileSystem& fileSystem, int fd) {
             return false;
         }
         if (got == 0) return true;
-        size_ += static_cast<std::size_t>(got);
+        size_ += got;
     }
 }
 
@@ -115,17 +110,6 @@ FileSystem& RealFileSystem() {
     return real;
 }
 
-FileSystem& CurrentFileSystem() {
-    FileSystem* installed = Installed();
-    return installed ? *installed : RealFileSystem();
-}
-
-ScopedFileSystem::ScopedFileSystem(FileSystem& fileSystem) : previous_(Installed()) {
-    Installed() = &fileSystem;
-}
-
-ScopedFileSystem::~ScopedFileSystem() { Installed() = previous_; }
-
 bool LineReader::Fill() {
     if (eof_ || failed_) return false;
     if (start_ > 0) {
@@ -141,7 +125,7 @@ bool LineReader::Fill() {
         eof_ = true;
         return false;
     }
-    buffer_.resize(old + static_cast<std::size_t>(got));
+    buffer_.resize(old + got);
     return true;
 }
 
@@ -186,7 +170,7 @@ bool BufferedWriter::Flush() {
             if (put == 0) errno = EIO;
             failed_ = true;
         } else {
-            done += static_cast<std::size_t>(put);
+            done += put;
         }
     }
     buffer_.clear();

@@ -1,6 +1,7 @@
 #pragma once
-// The few POSIX file operations the data files go through. Tests replace
-// them to make any single step fail; the program uses the real ones.
+// The few POSIX file operations the data files go through. The objects
+// that use them are given them (see RealFileSystem); tests give them
+// operations of their own that make any single step fail.
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -44,23 +45,9 @@ private:
     std::size_t size_ = 0;
 };
 
-// The real operations.
+// The real operations. Objects that reach the disk take a FileSystem and
+// default to these; tests pass others to make any single step fail.
 FileSystem& RealFileSystem();
-// The operations the data files use now: the real ones unless a test has
-// installed others.
-FileSystem& CurrentFileSystem();
-
-// Installs fileSystem for as long as the guard lives.
-class ScopedFileSystem {
-public:
-    explicit ScopedFileSystem(FileSystem& fileSystem);
-    ~ScopedFileSystem();
-    ScopedFileSystem(const ScopedFileSystem&) = delete;
-    ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
-
-private:
-    FileSystem* previous_;
-};
 
 // Reads lines from a descriptor. A line ends at "\n" or at "\r\n" (files
 // from Windows); a last line without a line end is still a line, and so is

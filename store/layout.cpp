@@ -31,8 +31,8 @@ void LayoutRecord::Assign(const LayoutRecord& other) {
 LayoutPosition LayoutRecord::Position(int index) const {
     LayoutPosition position;
     position.number = index + 1;
-    if (index >= 0 && static_cast<std::size_t>(index) < positions.size()) {
-        const std::string& text = positions[static_cast<std::size_t>(index)];
+    if (index >= 0 && index < static_cast<int>(positions.size())) {
+        const std::string& text = PositionText(index);
         position.title = PositionTitle(text);
         position.description = PositionDescription(text);
     }
@@ -53,7 +53,7 @@ bool SplitRow(const std::string& line, std::vector<std::string>& pieces) {
         std::size_t end = line.find('#', start);
         if (end == std::string::npos) end = line.size();
         if (end > start) {
-            if (pieces.size() == static_cast<std::size_t>(kGridSize)) return false;
+            if (static_cast<int>(pieces.size()) == kGridSize) return false;
             pieces.emplace_back(line, start, end - start);
         }
         start = end + 1;
@@ -122,7 +122,7 @@ bool ReadLayouts(LineSource& in, std::vector<LayoutRecord>& layouts, ReadProblem
             where.rowLines.push_back(in.LineNumber());
             if (!SplitRow(line, pieces))
                 return fail(Format("layout %d: row %d has more than %d cells", number, r + 1, kGridSize));
-            auto& row = layout.grid[static_cast<std::size_t>(r)];
+            auto& row = layout.grid[r];
             std::copy(pieces.begin(), pieces.end(), row.begin());
         }
         if (!in.ReadString(line)) return ended();
@@ -146,13 +146,13 @@ std::vector<std::string> LayoutFileLines(const std::vector<LayoutRecord>& layout
         out.push_back(Format("%d", positionCount));
         out.push_back(layout.storedFlag ? "1" : "0");
         out.push_back(OneLine(layout.name));
-        for (int p = 0; p < positionCount; ++p) out.push_back(OneLine(layout.positions[static_cast<std::size_t>(p)]));
+        for (int p = 0; p < positionCount; ++p) out.push_back(OneLine(layout.PositionText(p)));
         out.push_back(Format("%d", columns));
         out.push_back(Format("%d", rows));
         for (int r = 0; r < rows; ++r) {
             std::string row;
             for (int c = 0; c < columns; ++c) {
-                const std::string& cell = layout.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+                const std::string& cell = layout.Cell(r, c);
                 row += cell.empty() ? std::string(" ") : OneLine(cell);
                 row += '#';
             }

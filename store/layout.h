@@ -30,6 +30,11 @@ public:
     void Assign(const LayoutRecord& other);
     // The view of position index (0-based) split into title and description.
     LayoutPosition Position(int index) const;
+    // The cell at row and column, and the text of position index (0-based);
+    // no bounds check, as with the arrays themselves.
+    std::string& Cell(int row, int column) { return grid[row][column]; }
+    const std::string& Cell(int row, int column) const { return grid[row][column]; }
+    const std::string& PositionText(int index) const { return positions[index]; }
 };
 
 // Title and description of a position text: the first and second non-empty

@@ -79,7 +79,7 @@ void DecodeLineInto(std::string_view text, std::string& out) {
             }
         }
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    out.resize(o - out.data());
 }
 
 std::string DecodeLine(std::string_view text) {

@@ -48,12 +48,15 @@ public:
     std::vector<DealtCard> lastDeal;  // the spread on show
 
     // Reads data/decks.dat, every deck's index and data/layouts.dat from the
-    // working directory. Throws FatalDataError after showing "Error opening
-    // Deck files", "Error opening Layout files" or "Error in Layout files".
-    OracleData();
+    // working directory, through fileSystem (as do its saves). Throws
+    // FatalDataError after showing "Error opening Deck files", "Error
+    // opening Layout files" or "Error in Layout files".
+    explicit OracleData(FileSystem& fileSystem = RealFileSystem());
     // An empty holder that reads nothing (tests, tools).
     struct NoLoad {};
-    explicit OracleData(NoLoad) {}
+    explicit OracleData(NoLoad, FileSystem& fileSystem = RealFileSystem()) : fileSystem_(&fileSystem) {}
+    // Where its files are read and written from now on (tests).
+    void UseFileSystem(FileSystem& fileSystem) { fileSystem_ = &fileSystem; }
 
     void LoadDecks();
     void LoadLayouts();
@@ -62,7 +65,10 @@ public:
     // stored file is then unchanged.
     bool SaveLayouts();
 
-    DeckRecord* DeckAt(int index) { return &decks[static_cast<std::size_t>(index)]; }
+    DeckRecord* DeckAt(int index) { return &decks[index]; }
+    const DeckRecord& DeckAt(int index) const { return decks[index]; }
+    LayoutRecord& LayoutAt(int index) { return layouts[index]; }
+    const LayoutRecord& LayoutAt(int index) const { return layouts[index]; }
     bool IsDeckIndex(int index) const { return index >= 0 && index < deckCount; }
     bool IsLayoutIndex(int index) const { return index >= 0 && index < layoutCount; }
     // A copy of the position text of layout l at index p; "" when missing.
@@ -85,8 +91,8 @@ public:
     // "The Tower, reversed, position 1, The Present" for each dealt card.
     static std::vector<std::string> CardLabels(const LayoutRecord& layout, const DeckRecord& deck,
                                                const std::vector<DealtCard>& dealt);
-    // Why a deal of this layout from this deck cannot be made, or "".
-    std::string CheckSpread(int layoutIndex, int deckIndex) const;
+    // Whether this layout can be dealt from this deck; when not, why in *err.
+    bool CheckSpread(int layoutIndex, int deckIndex, std::string* err) const;
 
     // Layout editor.
     std::string BuildLayoutListPage() const;
@@ -96,6 +102,9 @@ public:
     void AddPosition(const std::string& title, const std::string& description);
     void UpdatePosition(int index, const std::string& title, const std::string& description);
     void DeletePosition(int index);
+
+private:
+    FileSystem* fileSystem_;
 };
 
 }  // namespace sw

@@ -28,7 +28,7 @@ void ShowError(const char* message) {
 
 }  // namespace
 
-OracleData::OracleData() {
+OracleData::OracleData(FileSystem& fileSystem) : fileSystem_(&fileSystem) {
     LoadDecks();
     LoadLayouts();
 }
@@ -36,19 +36,19 @@ OracleData::OracleData() {
 void OracleData::LoadDecks() {
     decks.clear();
     deckCount = 0;
-    EncodedTextFile file;
+    EncodedTextFile file(*fileSystem_);
     if (!file.Open(kDeckListPath, EncodedTextFile::modeRead)) Fatal("Error opening Deck files");
 
     std::string line;
     file.ReadString(line);
     const int count = std::clamp(CAtoi(line), 0, kMaxDecks);
-    decks.resize(static_cast<std::size_t>(count));
+    decks.resize(count);
     deckCount = count;
     int listed = 0;
     for (DeckRecord& deck : decks) {
         // Past the end of the list a folder line reads as empty.
         if (file.ReadString(line)) ++listed;
-        deck.LoadIndex(line);
+        deck.LoadIndex(line, *fileSystem_);
     }
     file.Close();
     if (listed < count)
@@ -57,7 +57,7 @@ void OracleData::LoadDecks() {
 }
 
 void OracleData::LoadLayouts() {
-    EncodedTextFile file;
+    EncodedTextFile file(*fileSystem_);
     if (!file.Open(kLayoutsPath, EncodedTextFile::modeRead)) Fatal("Error opening Layout files");
     std::vector<LayoutRecord> read;
     ReadProblem problem;
@@ -72,7 +72,7 @@ void OracleData::LoadLayouts() {
 }
 
 bool OracleData::SaveLayouts() {
-    EncodedTextFile file;
+    EncodedTextFile file(*fileSystem_);
     if (file.Open(kLayoutsPath, EncodedTextFile::modeCreate | EncodedTextFile::modeWrite)) {
         for (const std::string& line : LayoutFileLines(layouts)) file.WriteString(line);
         if (file.Commit()) return true;

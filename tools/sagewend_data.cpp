@@ -270,15 +270,15 @@ void Checker::CheckDeckList() {
         Error(file, text.LastLine(),
               Format("the first line declares %d decks but the file lists %d", count, listed));
     for (int i = count + 1; i < static_cast<int>(text.lines.size()); ++i) {
-        if (!text.lines[static_cast<std::size_t>(i)].first.empty()) {
-            Warning(file, text.lines[static_cast<std::size_t>(i)].second,
+        if (!text.lines[i].first.empty()) {
+            Warning(file, text.lines[i].second,
                     Format("lines after the %d declared decks are ignored", count));
             break;
         }
     }
     std::set<std::string> seen;
     for (int i = 1; i <= std::min(count, listed); ++i) {
-        const auto& [folder, number] = text.lines[static_cast<std::size_t>(i)];
+        const auto& [folder, number] = text.lines[i];
         if (folder.empty()) {
             Error(file, number, "empty deck folder name");
             continue;
@@ -336,8 +336,8 @@ void Checker::CheckDeck(const std::string& deckList, int listLine, const std::st
         }
     }
     for (int i = 0; i < deck.cardCount; ++i) {
-        const CardRecord& card = deck.cards[static_cast<std::size_t>(i)];
-        const int line = lines.cardLines[static_cast<std::size_t>(i)];
+        const CardRecord& card = deck.CardAt(i);
+        const int line = lines.cardLines[i];
         const int number = i + 1;
         if (card.name.empty()) Warning(file, line + 1, Format("card %d has no name", number));
         if (const std::string* flag = text.Line(line + 2); flag && *flag != "0" && *flag != "1")
@@ -367,10 +367,10 @@ void Checker::CheckDeck(const std::string& deckList, int listLine, const std::st
             }
         }
         if (card.meaning.empty())
-            Warning(file, lines.meaningLines[static_cast<std::size_t>(i)],
+            Warning(file, lines.meaningLines[i],
                     Format("card %d has an empty meaning", number));
         if (card.hasReversedImage && card.reversedMeaning.empty())
-            Warning(file, lines.reverseLines[static_cast<std::size_t>(i)],
+            Warning(file, lines.reverseLines[i],
                     Format("card %d can come up reversed but its reversed meaning is empty", number));
     }
 }
@@ -424,17 +424,17 @@ void Checker::CheckLayouts() {
         if (layout.columns < 1) Error(file, at.columns, Format("layout %d: a grid needs 1 to %d columns", number, kGridSize));
         if (layout.rows < 1) Error(file, at.rows, Format("layout %d: a grid needs 1 to %d rows", number, kGridSize));
         for (int p = 0; p < layout.positionCount; ++p) {
-            const std::string& position = layout.positions[static_cast<std::size_t>(p)];
+            const std::string& position = layout.PositionText(p);
             if (PositionTitle(position).empty())
                 Warning(file, at.positions + p, Format("layout %d: position %d has no title", number, p + 1));
             else if (PositionDescription(position).empty())
                 Warning(file, at.positions + p, Format("layout %d: position %d has no description", number, p + 1));
         }
-        std::vector<bool> placed(static_cast<std::size_t>(layout.positionCount), false);
+        std::vector<bool> placed(layout.positionCount, false);
         int filled = 0;
         for (int r = 0; r < layout.rows; ++r) {
-            const int line = at.rowLines[static_cast<std::size_t>(r)];
-            const auto& row = layout.grid[static_cast<std::size_t>(r)];
+            const int line = at.rowLines[r];
+            const auto& row = layout.grid[r];
             const std::string* raw = text.Line(line);
             const int given = raw ? static_cast<int>(Tokenize(*raw, '#').size()) : 0;
             if (given > layout.columns)
@@ -442,7 +442,7 @@ void Checker::CheckLayouts() {
                         Format("layout %d: row %d has %d cells but the grid has %d columns; the rest are dropped",
                                number, r + 1, given, layout.columns));
             for (int c = 0; c < layout.columns; ++c) {
-                const std::string& cell = row[static_cast<std::size_t>(c)];
+                const std::string& cell = row[c];
                 if (cell == " ") continue;
                 ++filled;
                 if (!IsPositionNumber(cell, layout.positionCount)) {
@@ -451,13 +451,13 @@ void Checker::CheckLayouts() {
                                  c + 1, r + 1, cell.c_str(), layout.positionCount));
                     continue;
                 }
-                placed[static_cast<std::size_t>(CAtoi(cell) - 1)] = true;
+                placed[CAtoi(cell) - 1] = true;
             }
         }
         if (filled == 0 && layout.rows > 0 && layout.columns > 0)
             Warning(file, at.rows, Format("layout %d has no filled cell; a reading deals no card", number));
         for (int p = 0; p < layout.positionCount; ++p)
-            if (!placed[static_cast<std::size_t>(p)])
+            if (!placed[p])
                 Warning(file, at.positions + p, Format("layout %d: position %d lies on no cell", number, p + 1));
     }
 }

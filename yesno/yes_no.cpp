@@ -50,7 +50,7 @@ std::string YesNoOracle::RenderAnswerPage(int answer, const std::string& questio
     std::string html = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
     html += "<BR><BR><img src='file:images/yesno.gif' border='0'><BR><BR><BR><BR>";
     if (answer >= 0 && answer < static_cast<int>(YesNoAnswers.size()))
-        html += Format("<h3>%s</h3><BR>", YesNoAnswers[static_cast<std::size_t>(answer)]);
+        html += Format("<h3>%s</h3><BR>", YesNoAnswers[answer]);
     else
         html += "<h3>Without a question there can be no answer</h3><BR>";
     html += "<input id='question' name='question' type='text' value='";

@@ -374,7 +374,7 @@ TEST(EditorFlow, FailedSaveOfANewLayoutKeepsEverythingAndCanBeRetried) {
         const int writes = page.Writes();
 
         FailingFileSystem fileSystem;
-        ScopedFileSystem inject(fileSystem);
+        session.dialog().Data().UseFileSystem(fileSystem);
         fileSystem.failing = step;
         page.Messages().clear();
         page.Click("savelayout");
@@ -409,7 +409,7 @@ TEST(EditorFlow, FailedSaveOfAnEditedLayoutKeepsTheStoredOne) {
     const int writes = page.Writes();
 
     FailingFileSystem fileSystem;
-    ScopedFileSystem inject(fileSystem);
+    session.dialog().Data().UseFileSystem(fileSystem);
     fileSystem.failing = FailingFileSystem::Step::kRename;
     page.Messages().clear();
     page.Click("savelayout");

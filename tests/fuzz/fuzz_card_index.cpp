@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     sw::fuzz::WriteEncodedInput("decks/F/index.dat", data, size);
     sw::DeckRecord deck;
-    const bool loaded = deck.LoadIndex("F");
+    const bool loaded = deck.LoadIndex("F", sw::fuzz::NoSync());
     if (loaded != deck.loaded) std::abort();
     if (deck.cardCount < 0 || deck.cardCount > sw::kMaxDeckCards) std::abort();
     if (static_cast<std::size_t>(deck.cardCount) != deck.cards.size()) std::abort();

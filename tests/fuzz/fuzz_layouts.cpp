@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     sw::fuzz::WriteEncodedInput("data/layouts.dat", data, size);
-    sw::OracleData store{sw::OracleData::NoLoad{}};
+    sw::OracleData store{sw::OracleData::NoLoad{}, sw::fuzz::NoSync()};
     try {
         store.LoadLayouts();
     } catch (const sw::FatalDataError&) {
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     if (!store.SaveLayouts()) std::abort();
     const std::string saved = Bytes("data/layouts.dat");
-    sw::OracleData again{sw::OracleData::NoLoad{}};
+    sw::OracleData again{sw::OracleData::NoLoad{}, sw::fuzz::NoSync()};
     again.LoadLayouts();  // a saved store always loads: a throw ends the run
     if (again.layoutCount != store.layoutCount) std::abort();
     if (!again.SaveLayouts() || Bytes("data/layouts.dat") != saved) std::abort();

@@ -49,7 +49,7 @@ private:
 };
 
 sw::OracleData SmallCatalogue() {
-    sw::OracleData data{sw::OracleData::NoLoad{}};
+    sw::OracleData data{sw::OracleData::NoLoad{}, sw::fuzz::NoSync()};
     sw::DeckRecord deck;
     deck.directory = "Tiny";
     deck.loaded = true;

@@ -42,8 +42,12 @@ inline void EnterPrivateFolder() {
     std::atexit(RemoveWorkFolder);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
     CMsgBox::SetPresenter([](const std::string&, int) { return 1; });
+}
+
+// The file operations the targets pass to what they test.
+inline FileSystem& NoSync() {
     static NoSyncFileSystem noSync;
-    static ScopedFileSystem installed(noSync);
+    return noSync;
 }
 
 // The input as text lines, each stored encoded with Windows line ends.

@@ -96,15 +96,12 @@ TEST(WebServerHelpers, SecretsCompareWholly) {
 }
 
 TEST(WebServerHelpers, PercentDecodingRejectsBrokenEscapesAndZeroBytes) {
-    bool ok = false;
-    EXPECT_EQ(platform::PercentDecode("/decks/Classic%20Tarot/00.svg", &ok), "/decks/Classic Tarot/00.svg");
-    EXPECT_TRUE(ok);
-    platform::PercentDecode("/a%2", &ok);
-    EXPECT_FALSE(ok);
-    platform::PercentDecode("/a%zz", &ok);
-    EXPECT_FALSE(ok);
-    platform::PercentDecode("/a%00.gif", &ok);
-    EXPECT_FALSE(ok);
+    std::string path;
+    EXPECT_TRUE(platform::PercentDecode("/decks/Classic%20Tarot/00.svg", &path));
+    EXPECT_EQ(path, "/decks/Classic Tarot/00.svg");
+    EXPECT_FALSE(platform::PercentDecode("/a%2", &path));
+    EXPECT_FALSE(platform::PercentDecode("/a%zz", &path));
+    EXPECT_FALSE(platform::PercentDecode("/a%00.gif", &path));
 }
 
 class PictureFolder : public ::testing::Test {

@@ -257,7 +257,7 @@ TEST(SaveLayouts, EachFailingStepLeavesTheStoredFileAsItWas) {
         data.layoutCount = static_cast<int>(data.layouts.size());
 
         FaultyFileSystem faulty(fault);
-        ScopedFileSystem inject(faulty);
+        data.UseFileSystem(faulty);
         log.Clear();
         EXPECT_FALSE(data.SaveLayouts());
         ASSERT_FALSE(log.messages().empty());
@@ -279,7 +279,7 @@ TEST(SaveLayouts, ShortWritesAreCompletedAndUnsyncableFoldersTolerated) {
         for (int i = 0; i < 200; ++i) data.layouts.push_back(NamedLayout(Format("L%d", i), 5));
         data.layoutCount = 200;
         FaultyFileSystem faulty(fault);
-        ScopedFileSystem inject(faulty);
+        data.UseFileSystem(faulty);
         EXPECT_TRUE(data.SaveLayouts());
         EXPECT_EQ(storetest::ReadEncoded("data/layouts.dat"), LayoutFileLines(data.layouts));
         EXPECT_EQ(FilesUnder(dir.path()), Files{"data/layouts.dat"});
@@ -295,7 +295,7 @@ TEST(SaveLayouts, AFailedFolderSyncAfterTheRenameStillSaves) {
     data.selectedLayout = -1;
     data.editLayout = NamedLayout("One", 1);
     FaultyFileSystem faulty(Fault::kSyncFolder);
-    ScopedFileSystem inject(faulty);
+    data.UseFileSystem(faulty);
     // From the rename on the new text is the stored text: memory keeps it
     // and the user is told it was saved, so memory and disk agree.
     EXPECT_TRUE(data.SaveEditedLayout("One"));
