@@ -26,6 +26,22 @@ fs::path ProgramFolder() {
     return error ? fs::path() : self.parent_path();
 }
 
+// Where the install rules put the sample data, relative to the program's
+// folder (the build passes the real one; this is the usual layout).
+#ifndef SAGEWEND_INSTALLED_DATA
+#define SAGEWEND_INSTALLED_DATA "../share/sagewend"
+#endif
+
+fs::path InstalledDataPlace() {
+    const fs::path program = ProgramFolder();
+    return program.empty() ? fs::path() : (program / SAGEWEND_INSTALLED_DATA).lexically_normal();
+}
+
+bool SameFolder(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
+}
+
 // Copies one file through a temporary name, so a copy cut short is never
 // taken for a finished one.
 bool CopyOne(const fs::path& from, const fs::path& to, std::string* err) {
@@ -69,11 +85,8 @@ std::string HowToPointAtData() {
 }  // namespace
 
 fs::path InstalledSampleData() {
-    const fs::path program = ProgramFolder();
-    if (!program.empty()) {
-        const fs::path installed = program.parent_path() / "share" / "sagewend";
-        if (HoldsData(installed)) return installed;
-    }
+    const fs::path installed = InstalledDataPlace();
+    if (!installed.empty() && HoldsData(installed)) return installed;
 #ifdef SAGEWEND_SOURCE_SAMPLE
     if (HoldsData(SAGEWEND_SOURCE_SAMPLE)) return SAGEWEND_SOURCE_SAMPLE;
 #endif
@@ -97,25 +110,31 @@ bool ChooseWorkFolder(const std::string& requested, WorkFolderChoice* choice, st
         }
         return true;
     }
+    // The sample the user's folder is made from is never worked in: saving
+    // there would change (or, unprivileged, fail to change) what the
+    // package or the source tree owns.
     const fs::path current = fs::current_path(error);
-    if (!error && HoldsData(current)) {
+    const fs::path sample = InstalledSampleData();
+    const bool inSample = !error && SameFolder(current, sample);
+    if (!error && HoldsData(current) && !inSample) {
         choice->folder = current;
         return true;
     }
+    const std::string notHere =
+        inSample ? "the current folder holds the sample data, which is only copied" : "no data in the current folder";
     const fs::path user = UserDataFolder();
     if (user.empty()) {
-        *err = "no data in the current folder, and neither XDG_DATA_HOME nor HOME is set to find your own. " +
-               HowToPointAtData();
+        *err = notHere + ", and neither XDG_DATA_HOME nor HOME is set to find your own. " + HowToPointAtData();
         return false;
     }
     choice->folder = user;
+    if (inSample) choice->note = notHere + "; working from " + user.string();
     if (HoldsData(user)) return true;
-    const fs::path sample = InstalledSampleData();
     if (sample.empty()) {
         *err = "no data in the current folder or in " + user.string() +
                ", and the sample data to make it from was not found (looked for " +
-               (ProgramFolder().parent_path() / "share/sagewend" / kDeckList).string() +
-               "; reinstalling Sagewend puts it back). " + HowToPointAtData();
+               (InstalledDataPlace() / kDeckList).string() + "; reinstalling Sagewend puts it back). " +
+               HowToPointAtData();
         return false;
     }
     std::string why;
@@ -123,7 +142,8 @@ bool ChooseWorkFolder(const std::string& requested, WorkFolderChoice* choice, st
         *err = "cannot make your data folder " + user.string() + ": " + why + ". " + HowToPointAtData();
         return false;
     }
-    choice->note = "made your data folder " + user.string() + " from " + sample.string();
+    choice->note = (inSample ? notHere + "; " : std::string()) + "made your data folder " + user.string() + " from " +
+                   sample.string();
     return true;
 }
 

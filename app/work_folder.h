@@ -2,7 +2,8 @@
 // Where the program works: the folder that holds data/, decks/ and images/.
 // In order: the folder named with -C; else the current folder when it holds
 // data/decks.dat (scripts and tests start the program inside a data
-// folder); else the user's own folder $XDG_DATA_HOME/sagewend (by default
+// folder), unless it is the sample data the user's folder is made from;
+// else the user's own folder $XDG_DATA_HOME/sagewend (by default
 // ~/.local/share/sagewend), made from the installed sample data the first
 // time, so saved layouts belong to the user and survive upgrades.
 #include <filesystem>

@@ -148,6 +148,9 @@ bool PageWindow::StartChromium() {
                                           "--app=file://" + startFile_.string(),
                                           "--user-data-dir=" + (runFolder_ / "profile").string(),
                                           "--start-maximized",
+                                          // The window's X class, so that the launcher
+                                          // (StartupWMClass) claims it and its icon.
+                                          "--class=sagewend",
                                           "--no-first-run",
                                           "--no-default-browser-check",
                                           "--disable-background-networking",

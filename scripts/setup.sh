@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what Sagewend needs to build, run and test on Debian 12: the
-# compilers and libraries from Debian's packages, Chromium for the window and
-# the browser tests, and the npm packages of the browser tests.
+# Installs from Debian 12's packages what Sagewend needs to build and run: the
+# compiler, CMake, Ninja, the libraries it uses (Boost, nlohmann-json, SQLite)
+# and Chromium for its window. With --with-tests, also what the tests need:
+# clang and its fuzzer runtime, GoogleTest, Google Benchmark, Gumbo, Node.js
+# with the browser tests' npm packages, and the tools that build and check
+# the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,24 +12,35 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# clang only recommends libclang-rt-14-dev, which holds the fuzzer runtime.
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config coreutils
-    libboost-dev nlohmann-json3-dev libgumbo-dev libsqlite3-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    cmake ninja-build g++
+    libboost-dev nlohmann-json3-dev libsqlite3-dev
     chromium
 )
+with_tests=false
+if [ "${1:-}" = "--with-tests" ]; then
+    with_tests=true
+    # clang only recommends libclang-rt-14-dev, which holds the fuzzer runtime.
+    # CPack's Debian generator needs dpkg-shlibdeps (dpkg-dev) and file.
+    packages+=(
+        clang libclang-rt-14-dev pkg-config
+        libgumbo-dev libgtest-dev libgmock-dev libbenchmark-dev
+        dpkg-dev file lintian desktop-file-utils appstream
+    )
+fi
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-command -v node >/dev/null && command -v npm >/dev/null || missing+=(nodejs npm)
+if $with_tests; then
+    command -v node >/dev/null && command -v npm >/dev/null || missing+=(nodejs npm)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ "${1:-}" = "--with-tests" ]; then
+if $with_tests; then
     (cd tests/e2e && npm install --no-audit --no-fund --loglevel=error)
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the C++ tests (also under AddressSanitizer and
-# UndefinedBehaviorSanitizer), a short run of each fuzzer, and the
-# end-to-end tests in headless Chromium.
+# UndefinedBehaviorSanitizer), a short run of each fuzzer, the end-to-end
+# tests in headless Chromium, and the Debian package's checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --with-tests
@@ -27,3 +27,6 @@ ctest --test-dir build/fuzz -R '^fuzz_' --output-on-failure
 
 echo "== end-to-end tests in headless Chromium"
 (cd tests/e2e && SAGEWEND_BIN="$PWD/../../build/ci/sagewend" npm test)
+
+echo "== the Debian package"
+scripts/check-package.sh

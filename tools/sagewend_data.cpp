@@ -32,6 +32,10 @@ constexpr const char* kUsage =
     "                 input when no FILE is given)\n"
     "  check [DIR]    check a data folder (default: the current folder)\n"
     "\n"
+    "Options:\n"
+    "  --version      show the version\n"
+    "  --help         show this text\n"
+    "\n"
     "Run 'sagewend-data COMMAND --help' for the details of a command.\n";
 
 constexpr const char* kDecodeUsage =
@@ -487,6 +491,10 @@ int main(int argc, char** argv) {
     if (args.empty()) return Usage(kUsage, 2);
     const std::string command = args[0];
     if (IsHelp(command)) return Usage(kUsage, 0);
+    if (command == "--version") {
+        std::printf("sagewend-data %s\n", SAGEWEND_VERSION);
+        return 0;
+    }
     args.erase(args.begin());
     for (const auto& arg : args) {
         if (!IsHelp(arg)) continue;

@@ -1,14 +1,17 @@
 // Start-up with damaged data: fatal errors end the program with a failure
 // status before any page exists; other data errors are written at once and
-// shown in the page, in order, when it first connects.
+// shown in the page, in order, when it first connects. Start-up without a
+// window: when none can open, the program says so with the address and
+// keeps serving.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { chmodSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import {
-  copySample, launchBrowser, messageBox, openPage, startProgram, startSession, waitForExit,
+  copySample, launchBrowser, messageBox, openPage, program, startProgram, startSession, waitForExit,
 } from './harness.mjs';
+import { launch } from '../package/launch.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -66,4 +69,86 @@ test('a deck that cannot be read is reported at once and again in the page, and 
   await page.waitForSelector('select[name=deck]');
   const decks = await page.$$eval('select[name=deck] option', (options) => options.map((o) => [o.value, o.textContent]));
   assert.deepEqual(decks, [['1', 'Classic Tarot']]);
+});
+
+// Starts the program as the desktop does, with a window wanted, in env.
+function startWithWindow(t, env) {
+  const dir = copySample();
+  const run = launch(program, ['--seed', '1', '-C', dir], { cwd: dir, env });
+  t.after(() => {
+    run.stop();
+    rmSync(dir, { recursive: true, force: true });
+  });
+  return run;
+}
+
+// The address the program printed for the user, checked against its URL
+// line, and the page opened from it afterwards.
+async function openTheAddressGiven(t, run) {
+  const url = await run.url();
+  const [, given] = await run.said(/open this address in a browser: (\S+)/, 20000);
+  assert.equal(given, url);
+  const { context, page } = await openPage(browser, given);
+  t.after(() => context.close().catch(() => {}));
+  assert.ok(await page.isVisible('#fileList img'), 'the home page is shown');
+}
+
+function fakeBin(t, scripts) {
+  const dir = mkdtempSync(join(tmpdir(), 'sagewend-bin-'));
+  t.after(() => rmSync(dir, { recursive: true, force: true }));
+  for (const [name, body] of Object.entries(scripts)) {
+    writeFileSync(join(dir, name), `#!/bin/sh\n${body}\n`);
+    chmodSync(join(dir, name), 0o755);
+  }
+  return dir;
+}
+
+const withoutDisplay = () => {
+  const env = { ...process.env };
+  delete env.DISPLAY;
+  delete env.WAYLAND_DISPLAY;
+  return env;
+};
+
+test('without a display it says so with the address, and a page opened afterwards works', async (t) => {
+  const run = startWithWindow(t, withoutDisplay());
+  await run.said(/no display: set DISPLAY or open the URL in a browser/, 20000);
+  await openTheAddressGiven(t, run);
+});
+
+test('with no browser at all it says so with the address, and keeps serving', async (t) => {
+  const run = startWithWindow(t, { ...withoutDisplay(), DISPLAY: ':97', PATH: fakeBin(t, {}) });
+  await run.said(/no browser could be started \(neither Chromium nor xdg-open was found\)/, 20000);
+  await openTheAddressGiven(t, run);
+});
+
+test('a browser that ends at once is reported with what it said; the default browser gets the start file', async (t) => {
+  const log = join(mkdtempSync(join(tmpdir(), 'sagewend-log-')), 'calls');
+  t.after(() => rmSync(join(log, '..'), { recursive: true, force: true }));
+  const bin = fakeBin(t, {
+    chromium: 'echo "chromium $*" >> "$FAKE_LOG"; echo "Missing X server" >&2; exit 1',
+    'xdg-open': 'echo "xdg-open $*" >> "$FAKE_LOG"',
+  });
+  const run = startWithWindow(t, { ...withoutDisplay(), DISPLAY: ':97', PATH: bin, FAKE_LOG: log });
+  const url = await run.url();
+  await run.said(/Chromium ended before the page opened \(it said: Missing X server\)/, 20000);
+  await run.said(/open this address in a browser/);
+
+  // The default browser is handed the private start file, which forwards to
+  // the page; the secret key is on no command line.
+  let calls = '';
+  for (let waited = 0; !/^xdg-open /m.test(calls) && waited < 10000; waited += 100) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    try { calls = readFileSync(log, 'utf8'); } catch { /* not called yet */ }
+  }
+  assert.match(calls, /^chromium --app=file:\/\/\S+\/start\.html /m);
+  const startFile = calls.match(/^xdg-open file:\/\/(\S+)$/m)?.[1];
+  assert.ok(startFile, `xdg-open was given the start file: ${calls}`);
+  const key = new URL(url).searchParams.get('key');
+  assert.ok(key && !calls.includes(key), 'the key is on no command line');
+  const forward = readFileSync(startFile, 'utf8').match(/content="0;url=([^"]+)"/)[1].replace(/&amp;/g, '&');
+  assert.equal(forward, url);
+  const { context, page } = await openPage(browser, forward);
+  t.after(() => context.close().catch(() => {}));
+  assert.ok(await page.isVisible('#fileList img'));
 });
