@@ -4,7 +4,7 @@
 #
 #   bench/decode_vs_base64.sh [path/to/store_bench]
 set -eu
-bench=${1:-build/default/bench/store_bench}
+bench=${1:-build/bench/bench/store_bench}
 runs=${RUNS:-20}
 
 input=$(mktemp)
