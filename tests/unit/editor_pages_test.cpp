@@ -1,8 +1,9 @@
-// The layout editor's pages, compared character for character with the
-// pieces they are made of. Each expected page is put together here from the
-// same literal pieces, in order, so a reader can check it piece by piece.
+// The layout editor's pages, compared character for character with pages
+// kept as they must read.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,28 +12,15 @@
 namespace sw {
 namespace {
 
-const std::string kQuote = "\"";
-
-// ---- expected pages ------------------------------------------------------
-
-std::string ExpectedListPage(const std::vector<std::string>& names) {
-    std::string html;
-    html += "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
-    html += "<BR><BR><BR><h3>Select the layout you wish to edit or click add to create a new one.</h3><BR><BR>";
-    html += "<table width=300 cellpadding='15' cellspacing='0' style='border:ridge 3 #FFFFFF'><tr>";
-    html += "<tr><td><b>Layouts:</b></td>";
-    html += "<td style='vertical-align:top; text-align:left'><select name='layout'>";
-    for (std::size_t i = 0; i < names.size(); ++i)
-        html += "<option value='" + std::to_string(i) + "'>" + names[i] + "</option>";
-    html += "</select></td></tr>";
-    html += "<td style='text-align:center;' colspan=2><a class='btn' id='editlayout'>Edit</a><a class='btn' "
-            "id='addlayout'>Add</a></td></tr>";
-    html += "</table><br><BR><BR>";
-    return html;
+// The pages as they must read, byte for byte, kept in tests/unit/pages/
+// (each file ends with one line end of its own).
+std::string StoredPage(const std::string& name) {
+    std::ifstream in(std::string(SAGEWEND_SOURCE_DIR) + "/tests/unit/pages/" + name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_FALSE(text.empty()) << name;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
 }
-
-const std::string kPlaceholderList = std::string("<select id='desclist' size=4 style='width:400px'>") +
-                                     "<option selected value='-1'>Enter a Card position</option>" + "</select>";
 
 // One option of the position list: index, number and title as shown.
 std::string PositionOption(int index, const std::string& title, bool selected) {
@@ -48,98 +36,9 @@ std::string ExpectedPositionList(const std::vector<std::string>& options) {
     return html;
 }
 
-std::string SizeOptions(int current) {
-    std::string html;
-    for (int v = 1; v <= 10; ++v) {
-        const std::string s = std::to_string(v);
-        html += v == current ? "<option value='" + s + "' SELECTED>" + s + "</option>"
-                             : "<option value='" + s + "'>" + s + "</option>";
-    }
-    return html;
-}
-
-std::string FilledCell(int r, int c, const std::string& text) {
-    return "<td row='" + std::to_string(r) + "' col='" + std::to_string(c) + "' id='gridfilled' class='gridfilled'>" +
-           text + "</td>";
-}
-
-std::string EmptyCell(int r, int c) {
-    return "<td row='" + std::to_string(r) + "' col='" + std::to_string(c) + "' class='grid' id='grid'>&nbsp;</td>";
-}
-
-// Rows of cells as the page shows them: "" for an empty cell.
-std::string ExpectedGrid(const std::vector<std::vector<std::string>>& rows) {
-    std::string html;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        html += "<tr>";
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            const int ri = static_cast<int>(r), ci = static_cast<int>(c);
-            html += rows[r][c].empty() ? EmptyCell(ri, ci) : FilledCell(ri, ci, rows[r][c]);
-        }
-        html += "</tr>";
-    }
-    return html;
-}
-
-struct EditorPage {
-    int mode;
-    std::string nameAttribute;   // as written into the value attribute
-    std::string titleAttribute;
-    std::string descriptionAttribute;
-    std::string positionList;
-    int columns;
-    int rows;
-    std::string grid;
-};
-
-std::string ExpectedEditorPage(const EditorPage& page) {
-    std::string html;
-    html += "<table  cellpadding=5 border=0><tr><td align='center' valign='top'>";
-    html += "<input name='layout' type='hidden' value='" + std::to_string(page.mode) + "'>";
-    html += "<input name='position' type='hidden' value='-1'>";
-    html += "<tr><td style='font-weight:bold;font-size:10pt' >Name:</td><td><input name='name' type='text' value=" +
-            kQuote + page.nameAttribute + kQuote + " SIZE='40'></td></tr>";
-    html += "<tr><td style='font-weight:bold;font-size:10pt'>&nbsp;</td></tr>";
-    html += "<tr><td style='font-weight:bold;font-size:10pt'>Position Title:</td><td><input name='title' type='text' "
-            "value=" +
-            kQuote;
-    html += page.titleAttribute;
-    html += kQuote + " SIZE='40'></td></tr>";
-    html += "<tr><td style='font-weight:bold;font-size:10pt' >Description:</td></tr><tr><td colspan=2><input "
-            "name='description' type='text' value=" +
-            kQuote;
-    html += page.descriptionAttribute;
-    html += kQuote + " style='width:400px'></td></tr>";
-    html += "<td style='text-align:center;' colspan=2><a class='btn' id='updatepos'>Update</a><a class='btn' "
-            "id='deletepos'>Delete</a><a class='btn' id='addpos'>Add</a></td></tr>";
-    html += "<tr><td colspan=2 style='font-weight:bold;font-size:10pt'>";
-    html += "Card Positions:<br>";
-    html += page.positionList;
-    html += "</td></tr>";
-    html += "<tr><td align=center style='font-weight:bold;font-size:10pt;'  colspan=2>Columns:&nbsp;&nbsp;";
-    html += "<select id='cols'>";
-    html += SizeOptions(page.columns);
-    html += "</select>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;";
-    html += "Rows:&nbsp;&nbsp;";
-    html += "<select id='rows'>";
-    html += SizeOptions(page.rows);
-    html += "</select>&nbsp;&nbsp;&nbsp;<a class='btn' id='refreshgrid'>Refresh</a></td></tr>";
-    html += "<tr><td colspan=2 style='font-weight:bold;font-size:10pt' align=center>";
-    html += "<table border=1  cellpadding=10 cellspacing=0>";
-    html += page.grid;
-    html += "</table>";
-    html += "</td></tr>";
-    html += "<tr><td colspan=2 align=center>";
-    html += "<a class='btn' id='savelayout'>Save</a><a class='btn' id='editor'>Cancel</a>";
-    html += "</td></tr>";
-    html += "</table>";
-    return html;
-}
-
 // ---- the store the pages are built from -----------------------------------
 
 const std::string kQuotedName = "Dad's \"big\" choice";
-const std::string kQuotedNameAttribute = "Dad&#39;s &quot;big&quot; choice";
 
 LayoutRecord Layout(const std::string& name, std::vector<std::string> positions, int columns, int rows) {
     LayoutRecord layout;
@@ -180,13 +79,12 @@ OracleData MakeStore() {
 TEST(LayoutListPage, ListsEveryNameAsTextInFileOrder) {
     OracleData data = MakeStore();
     // Names are text: markup in one shows as typed and cannot leave its option.
-    EXPECT_EQ(data.BuildLayoutListPage(),
-              ExpectedListPage({"Empty one", "Dad&#39;s &quot;big&quot; choice", "&lt;i&gt;Markup&lt;/i&gt; &amp; more"}));
+    EXPECT_EQ(data.BuildLayoutListPage(), StoredPage("list.html"));
 }
 
 TEST(LayoutListPage, EmptyStoreGivesAnEmptySelect) {
     OracleData data{OracleData::NoLoad{}};
-    EXPECT_EQ(data.BuildLayoutListPage(), ExpectedListPage({}));
+    EXPECT_EQ(data.BuildLayoutListPage(), StoredPage("list-empty.html"));
 }
 
 TEST(LayoutListPage, ShowingItChangesNoEditingState) {
@@ -205,9 +103,7 @@ TEST(LayoutEditorPage, NewLayoutStartsEmptyWithThePlaceholder) {
     OracleData data = MakeStore();
     // Left over from an earlier edit: mode -1 must drop all of it.
     data.editLayout.Assign(data.layouts[1]);
-    const std::vector<std::vector<std::string>> empty(3, std::vector<std::string>(3));
-    EXPECT_EQ(data.BuildLayoutEditorPage(-1),
-              ExpectedEditorPage({-1, "", "", "", kPlaceholderList, 3, 3, ExpectedGrid(empty)}));
+    EXPECT_EQ(data.BuildLayoutEditorPage(-1), StoredPage("new.html"));
     EXPECT_EQ(data.selectedLayout, -1);
     EXPECT_EQ(data.selectedPosition, -1);
     EXPECT_EQ(data.editLayout.positionCount, 0);
@@ -218,15 +114,7 @@ TEST(LayoutEditorPage, NewLayoutStartsEmptyWithThePlaceholder) {
 
 TEST(LayoutEditorPage, ExistingLayoutShowsItsFirstPositionAndItsGridInUse) {
     OracleData data = MakeStore();
-    const std::string list = ExpectedPositionList({
-        PositionOption(0, "Say &quot;hi&quot;", true),
-        PositionOption(1, "Present", false),
-        PositionOption(2, "Lead", false),
-    });
-    const std::string grid = ExpectedGrid({{"1", ""}, {"", "2"}, {"3", "10"}});
-    EXPECT_EQ(data.BuildLayoutEditorPage(1),
-              ExpectedEditorPage({1, kQuotedNameAttribute, "Say &quot;hi&quot;",
-                                  "It&#39;s &lt;b&gt;bold&lt;/b&gt; &amp; &quot;loud&quot;", list, 2, 3, grid}));
+    EXPECT_EQ(data.BuildLayoutEditorPage(1), StoredPage("existing.html"));
     EXPECT_EQ(data.selectedLayout, 1);
     EXPECT_EQ(data.selectedPosition, 0);
     // The working copy is the whole record, hidden cells included.
@@ -237,8 +125,7 @@ TEST(LayoutEditorPage, ExistingLayoutShowsItsFirstPositionAndItsGridInUse) {
 
 TEST(LayoutEditorPage, ExistingLayoutWithoutPositionsShowsThePlaceholder) {
     OracleData data = MakeStore();
-    EXPECT_EQ(data.BuildLayoutEditorPage(0),
-              ExpectedEditorPage({0, "Empty one", "", "", kPlaceholderList, 2, 1, ExpectedGrid({{"", ""}})}));
+    EXPECT_EQ(data.BuildLayoutEditorPage(0), StoredPage("without-positions.html"));
     EXPECT_EQ(data.selectedLayout, 0);
     EXPECT_EQ(data.selectedPosition, -1);
 }
@@ -253,17 +140,8 @@ TEST(LayoutEditorPage, RebuildShowsTheWorkingCopyAsChanged) {
     data.editLayout.rows = 1;
     data.editLayout.grid[0][1] = "4";
 
-    const std::string list = ExpectedPositionList({
-        PositionOption(0, "Say &quot;hi&quot;", false),
-        PositionOption(1, "Present", true),
-        PositionOption(2, "Lead", false),
-        PositionOption(3, "x", false),
-    });
     // Column 2 of row 0 held a number all along; it shows once in use.
-    const std::string grid = ExpectedGrid({{"1", "4", "2"}});
-    EXPECT_EQ(data.BuildLayoutEditorPage(-2),
-              ExpectedEditorPage({-2, "Renamed &quot;again&quot; &lt;now&gt;", "Present", "Where things stand", list,
-                                  3, 1, grid}));
+    EXPECT_EQ(data.BuildLayoutEditorPage(-2), StoredPage("rebuilt.html"));
     // Mode -2 touches nothing.
     EXPECT_EQ(data.selectedLayout, 1);
     EXPECT_EQ(data.selectedPosition, 1);
@@ -275,10 +153,7 @@ TEST(LayoutEditorPage, NewLayoutShowsItsListFromTheFirstRebuildWithAPosition) {
     OracleData data = MakeStore();
     data.BuildLayoutEditorPage(-1);
     data.AddPosition("A", "a");
-    const std::vector<std::vector<std::string>> empty(3, std::vector<std::string>(3));
-    EXPECT_EQ(data.BuildLayoutEditorPage(-2),
-              ExpectedEditorPage({-2, "", "A", "a", ExpectedPositionList({PositionOption(0, "A", true)}), 3, 3,
-                                  ExpectedGrid(empty)}));
+    EXPECT_EQ(data.BuildLayoutEditorPage(-2), StoredPage("new-with-position.html"));
 }
 
 TEST(LayoutEditorPage, EmptyPiecesAreSkippedAndAThirdPieceIsIgnored) {
