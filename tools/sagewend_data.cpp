@@ -3,16 +3,17 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "core/text.h"
 #include "store/data_format.h"
 #include "store/file_system.h"
+#include "store/leftovers.h"
 #include "store/line_coder.h"
 #include "store/line_source.h"
 
@@ -63,7 +64,9 @@ constexpr const char* kCheckUsage =
     "DIR/decks/ (markers, card counts, up to 120 cards, meanings, and that each\n"
     "card's upright picture and, when the card has one, its reversed picture\n"
     "exist) and DIR/data/layouts.dat (terminators, grid sizes, cells naming no\n"
-    "position, positions placed on no cell).\n"
+    "position, positions placed on no cell). It also names the files a killed\n"
+    "Sagewend left behind (working copies, temporary saves), which the program\n"
+    "removes at its next start, unless a running Sagewend is using the folder.\n"
     "\n"
     "Each problem is printed as FILE:LINE: error: ... or FILE:LINE: warning: ...\n"
     "The exit status is 1 when there are errors, 0 otherwise.\n";
@@ -71,18 +74,18 @@ constexpr const char* kCheckUsage =
 bool IsHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
 bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(path, error);
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
 }
 
 // Writes each line of the file at path (standard input when none) through
@@ -128,6 +131,7 @@ public:
     int Run();
 
 private:
+    void CheckLeftovers();
     struct TextFile {
         std::vector<std::pair<std::string, int>> lines;  // text, stored line number
         int storedLines = 0;
@@ -466,6 +470,12 @@ void Checker::CheckLayouts() {
     }
 }
 
+void Checker::CheckLeftovers() {
+    if (FolderLock::InUse(dir_)) return;  // a running program's files are its own
+    for (const auto& path : FindLeftovers(dir_))
+        Warning(path.string(), 0, "left behind by a Sagewend that was stopped mid-save; it is removed at the next start");
+}
+
 int Checker::Run() {
     if (!IsDirectory(dir_)) {
         std::fprintf(stderr, "sagewend-data: %s is not a folder\n", dir_.c_str());
@@ -473,6 +483,7 @@ int Checker::Run() {
     }
     CheckDeckList();
     CheckLayouts();
+    CheckLeftovers();
     std::fflush(stdout);
     std::fprintf(stderr, "%d error%s, %d warning%s\n", errors_, errors_ == 1 ? "" : "s", warnings_,
                  warnings_ == 1 ? "" : "s");
