@@ -17,6 +17,7 @@
 
 #include "core/text.h"
 #include "store/file_system.h"
+#include "store/line_coder.h"
 #include "support/files.h"
 #include "support/session.h"
 
@@ -300,6 +301,39 @@ TEST(EditorFlow, RenamedLayoutIsWrittenInPlaceAndTheOthersUnchanged) {
     *std::find(expected.begin(), expected.end(), "Past, Present, Future") = "Three Times";
     EXPECT_EQ(DecodeWithCoreutils(kLayouts), expected);
     EXPECT_EQ(session.dialog().Data().layoutCount, 10);
+}
+
+// A store written on Windows, in its code page, beside UTF-8 text: a save
+// after editing one layout gives back every other line byte for byte.
+TEST(EditorFlow, UntouchedLayoutsKeepTheirStoredBytes) {
+    const std::filesystem::path folder = MakeTempDir("sagewend-bytes");
+    std::filesystem::copy(std::string(SAGEWEND_SOURCE_DIR) + "/sample", folder, std::filesystem::copy_options::recursive);
+    const std::vector<std::string> lines = {
+        "3",
+        "1", "0", "Caf\xE9" " spread", "Caf\xE9|Une pens\xE9" "e", "1", "1", "1", kTerminator,
+        "1", "1", "Cr\xC3\xA8me", "Cr\xC3\xA8me|Br\xC3\xBBl\xC3\xA9" "e", "1", "1", "1", kTerminator,
+        "1", "0", "Plain", "One|one", "1", "1", "1", kTerminator};
+    std::string stored;
+    for (const std::string& line : lines) stored += EncodeLine(line) + "\r\n";
+    WriteBytes((folder / kLayouts).string(), stored);
+    Session session(1, folder.string());
+    std::filesystem::remove_all(folder);
+    PageDouble& page = session.page();
+
+    OpenLayout(page, 2);
+    page.Type("name", "Plainer");
+    page.Click("savelayout");
+    ASSERT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully updated"});
+
+    std::string expected;
+    for (std::size_t i = 0; i < lines.size(); ++i) expected += EncodeLine(i == 19 ? "Plainer" : lines[i]) + "\r\n";
+    WriteBytes("./expected.dat", expected);
+    int status = -1;
+    RunCommand("cmp expected.dat " + std::string(kLayouts), &status);
+    EXPECT_EQ(status, 0) << "every line but the new name, byte for byte";
+    // The page showed them as text, the Windows name converted for it.
+    OpenEditor(page);
+    EXPECT_TRUE(Shows(page, "<option value='0'>Caf\xE9" " spread</option>"));
 }
 
 // ---- quotes in user text ----------------------------------------------------------
