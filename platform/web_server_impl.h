@@ -1,9 +1,10 @@
 #pragma once
-// The web server's inside, shared by its two source files: the server state
-// (web_server.cpp: accepting, guarding, answering requests) and the
-// sessions (web_sessions.cpp: one HTTP connection, one WebSocket). All of
-// it lives on the I/O thread, except what the worker pool is handed and the
-// counters guarded by flushMutex.
+// The web server's inside, shared by its source files: the server state
+// (web_server.cpp: accepting, guarding, answering requests), an HTTP
+// connection (http_session.cpp) and the page's WebSocket (ws_session.cpp,
+// the only file that instantiates Beast's WebSocket templates, the heaviest
+// to compile). All of it lives on the I/O thread, except what the worker
+// pool is handed and the counters guarded by flushMutex.
 #include <utility>  // boost 1.74 asio needs std::exchange declared first
 
 #include <boost/asio.hpp>
@@ -89,32 +90,19 @@ struct WebServer::Impl {
     void WriteDone(std::size_t count);
 };
 
-class WsSession : public std::enable_shared_from_this<WsSession> {
+// The page's WebSocket, as the server sees it.
+class WsSession {
 public:
-    WsSession(tcp::socket socket, WebServer::Impl& server) : ws_(std::move(socket)), server_(server) {}
-    void Accept(Request request);
-    void Queue(std::string text, bool counted);
-    void CloseSoon();
-    void Fail();
-
-private:
-    struct Outgoing {
-        std::string text;
-        bool counted;
-    };
-    void Read();
-    void WriteNext();
-    void DoClose();
-
-    websocket::stream<beast::tcp_stream> ws_;
-    WebServer::Impl& server_;
-    beast::flat_buffer buffer_;
-    std::deque<Outgoing> outbox_;
-    bool open_ = false;
-    bool writing_ = false;
-    bool closing_ = false;
-    bool closed_ = false;
+    virtual ~WsSession() = default;
+    // Queues a text message; counted ones are waited for by Flush.
+    virtual void Queue(std::string text, bool counted) = 0;
+    // Closes once everything queued is written.
+    virtual void CloseSoon() = 0;
 };
+
+// Accepts the upgrade request on socket; once open, the WebSocket is
+// attached as the page.
+void StartWebSocket(tcp::socket socket, WebServer::Impl& server, Request request);
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:

@@ -1,4 +1,6 @@
-// One HTTP connection and one WebSocket, on the server's I/O thread.
+// One HTTP connection, on the server's I/O thread: guarded requests,
+// answered at once or by the worker pool, and the upgrade to the
+// WebSocket.
 #include "platform/web_server_impl.h"
 
 namespace sw::platform {
@@ -15,81 +17,6 @@ Response Forbidden(const Request& request) {
 }
 
 }  // namespace
-
-// ---- WebSocket ------------------------------------------------------------
-
-void WsSession::Accept(Request request) {
-    ws_.read_message_max(server_.options.maxMessageBytes);
-    ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
-    ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
-        if (error) return;
-        self->open_ = true;
-        self->server_.Attach(self);
-        self->Read();
-        self->WriteNext();
-    });
-}
-
-void WsSession::Queue(std::string text, bool counted) {
-    outbox_.push_back({std::move(text), counted});
-    if (open_ && outbox_.size() == 1) WriteNext();
-}
-
-void WsSession::CloseSoon() {
-    closing_ = true;
-    if (outbox_.empty()) DoClose();
-}
-
-void WsSession::Fail() {
-    if (closed_) return;
-    closed_ = true;
-    std::size_t counted = 0;
-    for (const auto& item : outbox_) counted += item.counted ? 1 : 0;
-    outbox_.clear();
-    server_.WriteDone(counted);
-    server_.Detach(this);
-}
-
-void WsSession::Read() {
-    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, std::size_t) {
-        if (error == websocket::error::message_too_big) Log("dropped an oversized page message");
-        if (error) {
-            self->Fail();
-            return;
-        }
-        std::string text = beast::buffers_to_string(self->buffer_.data());
-        self->buffer_.consume(self->buffer_.size());
-        if (self == self->server_.active) self->server_.listener.OnPageMessage(text);
-        self->Read();
-    });
-}
-
-void WsSession::WriteNext() {
-    if (outbox_.empty() || writing_ || !open_ || closed_) {
-        if (outbox_.empty() && closing_) DoClose();
-        return;
-    }
-    writing_ = true;
-    ws_.text(true);
-    ws_.async_write(net::buffer(outbox_.front().text), [self = shared_from_this()](beast::error_code error, std::size_t) {
-        self->writing_ = false;
-        if (error) {
-            self->Fail();
-            return;
-        }
-        const bool counted = self->outbox_.front().counted;
-        self->outbox_.pop_front();
-        if (counted) self->server_.WriteDone(1);
-        self->WriteNext();
-    });
-}
-
-void WsSession::DoClose() {
-    if (closed_ || !open_) return;
-    ws_.async_close(websocket::close_code::normal, [self = shared_from_this()](beast::error_code) { self->Fail(); });
-}
-
-// ---- HTTP -----------------------------------------------------------------
 
 void HttpSession::Close() {
     if (closed_) return;
@@ -138,7 +65,7 @@ void HttpSession::Handle(Request request) {
         }
         stream_.expires_never();
         closed_ = true;  // the socket now belongs to the WebSocket
-        std::make_shared<WsSession>(stream_.release_socket(), server_)->Accept(std::move(request));
+        StartWebSocket(stream_.release_socket(), server_, std::move(request));
         return;
     }
     if (auto response = server_.Respond(request)) {
