@@ -192,6 +192,13 @@ test('the focus ring shows on the green, the grey grid and the cards; more contr
   await click(page, '#editor');
   await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
   await click(page, '#editlayout');
+  // Long words may wrap anywhere, but a cell's number stays whole ("10", not "1" over "0").
+  const cellLines = await page.$$eval('td#gridfilled', (cells) => cells.map((cell) => {
+    const range = document.createRange();
+    range.selectNodeContents(cell);
+    return range.getClientRects().length;
+  }));
+  assert.ok(cellLines.every((lines) => lines === 1), `every grid number on one line (${cellLines})`);
   await page.focus('td#gridfilled');
   await page.keyboard.press('ArrowRight');
   await page.keyboard.press('ArrowLeft');
