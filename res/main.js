@@ -5,6 +5,16 @@
 // The page stands in for a modal dialog window: while a notification is
 // open the rest of the page is inert (dimmed, unfocusable, deaf to clicks),
 // Tab stays inside the box and Enter presses the focused button.
+//
+// The fragments are written byte for byte as the program composes them; the
+// page then makes them usable from the keyboard and by a screen reader
+// (enhance): it adds roles, names, tab stops and small labels, and scales a
+// spread's cards to fit the window. What it adds is kept apart (ownAttributes)
+// and never reported back, so the program reads the page as it wrote it.
+// Enter or Space on a button, card or grid cell is a click on that element,
+// sent like any click. After a new fragment the focus goes where the user
+// goes on: the control they used if it is still there, else the question
+// field, else the first card or control of the page.
 (() => {
   'use strict';
   const root = document.documentElement;
@@ -15,6 +25,8 @@
   const endedNotice = document.getElementById('sw-ended');
   const okButton = document.getElementById('sw-ok');
   const cancelButton = document.getElementById('sw-cancel');
+  const closeButton = document.getElementById('sw-meaning-close');
+  const statusRegion = document.getElementById('sw-status');
   const key = new URLSearchParams(location.search).get('key') || '';
 
   let socket = null;
@@ -25,6 +37,29 @@
   let retries = 0;
   let pendingMeaning = null;
   let pageNumber = 0;  // the program's number of the fragment on show
+  const sentEvents = new Map();  // seq -> what it acted on, until handled
+  let focusBeforeBox = null;
+  let lastCard = null;       // the card last clicked, until the window shows
+  let meaningOpener = null;  // the card whose meaning is on show
+  let lastPointer = -Infinity;
+
+  // Attributes the page added to the program's elements, by element.
+  const ownAttributes = new WeakMap();
+  function markOwn(element, name) {
+    let names = ownAttributes.get(element);
+    if (!names) {
+      names = new Set();
+      ownAttributes.set(element, names);
+    }
+    names.add(name);
+  }
+  // Sets an attribute the fragment did not bring with it.
+  function setOwn(element, name, value) {
+    const names = ownAttributes.get(element);
+    if (element.hasAttribute(name) && !(names && names.has(name))) return;
+    element.setAttribute(name, value);
+    markOwn(element, name);
+  }
 
   // The address carries the run's secret; once the page has its cookie the
   // address bar need not show it.
@@ -47,7 +82,10 @@
 
   function describe(element) {
     const attributes = {};
-    for (const attribute of element.attributes) attributes[attribute.name] = attribute.value;
+    const own = ownAttributes.get(element);
+    for (const attribute of element.attributes) {
+      if (!own || !own.has(attribute.name)) attributes[attribute.name] = attribute.value;
+    }
     if (element.tagName === 'INPUT' || element.tagName === 'SELECT' || element.tagName === 'TEXTAREA') {
       attributes.value = element.value;
       if (element.type === 'checkbox' || element.type === 'radio') attributes.checked = element.checked;
@@ -71,14 +109,29 @@
     return found.length === 1 ? found[0] : null;
   }
 
-  function send(message) {
+  function send(message, actedOn = null) {
     if (!socket || socket.readyState !== WebSocket.OPEN || finished) return;
     if (message.type !== 'answer') {
       sent += 1;
       message.seq = sent;
       root.dataset.sent = String(sent);
+      sentEvents.set(sent, actedOn);
     }
     socket.send(JSON.stringify(message));
+  }
+
+  function sendClick(element) {
+    if (openBox !== null || finished) return;
+    const inFragment = fileList.contains(element);
+    send({ type: 'click', element: describe(element), inFragment, page: pageNumber, document: snapshot() }, {
+      tag: element.tagName, id: element.getAttribute('id'), row: element.getAttribute('row'),
+      col: element.getAttribute('col'), inFragment,
+    });
+  }
+
+  function sendKey(name) {
+    if (openBox !== null || finished) return;
+    send({ type: 'key', key: name, document: snapshot() }, null);
   }
 
   function showNotice(text) {
@@ -97,6 +150,10 @@
   }
 
   function showBox(message) {
+    if (openBox === null) {
+      const active = document.activeElement;
+      focusBeforeBox = active && active !== document.body && !overlay.contains(active) ? active : null;
+    }
     openBox = message.box;
     const icon = document.getElementById('sw-msgbox-icon');
     icon.className = 'sw-icon ' + (message.icon === 32514 ? 'question' : 'exclamation');
@@ -108,9 +165,13 @@
   }
 
   function closeBox() {
+    const wasOpen = openBox !== null;
     openBox = null;
     overlay.hidden = true;
     setInert(false);
+    // The focus goes back where it was, as when a dialog window closes.
+    if (wasOpen && focusBeforeBox && focusBeforeBox.isConnected && !finished) focusBeforeBox.focus({ preventScroll: true });
+    focusBeforeBox = null;
   }
 
   function answer(result) {
@@ -189,9 +250,119 @@
     }
   });
 
-  document.getElementById('sw-meaning-close').addEventListener('mousedown', (event) => {
-    event.stopPropagation();
+  // The window opens at the window's top left, where the program places it,
+  // unless that would cover the card it explains: then it opens beside the
+  // card (right, else left), or above or below it, shrunk to the room there.
+  // It is never larger than the visible window; its page scrolls.
+  const MEANING_WIDTH = 320;
+  const MEANING_HEIGHT = 460;
+  const MEANING_MIN_WIDTH = 200;
+  const MEANING_MIN_HEIGHT = 120;
+  const MEANING_GAP = 8;
+
+  function viewport() {
+    const scroller = document.scrollingElement || document.documentElement;
+    return {
+      width: Math.min(window.innerWidth, scroller.clientWidth || window.innerWidth),
+      height: Math.min(window.innerHeight, scroller.clientHeight || window.innerHeight),
+    };
+  }
+
+  function setMeaningBox(box) {
+    meaningWindow.style.left = Math.round(box.x) + 'px';
+    meaningWindow.style.top = Math.round(box.y) + 'px';
+    meaningWindow.style.width = Math.round(box.width) + 'px';
+    meaningWindow.style.height = Math.round(box.height) + 'px';
+  }
+
+  function meaningBox() {
+    const box = meaningWindow.getBoundingClientRect();
+    return { x: box.left, y: box.top, width: box.width, height: box.height };
+  }
+
+  function overlaps(a, b) {
+    return a.x < b.right && b.left < a.x + a.width && a.y < b.bottom && b.top < a.y + a.height;
+  }
+
+  function placeMeaning(card) {
+    const view = viewport();
+    const box = { x: 0, y: 0, width: Math.min(MEANING_WIDTH, view.width), height: Math.min(MEANING_HEIGHT, view.height) };
+    // The card with its caption underneath.
+    const r = card && card.isConnected ? (card.closest('td') || card).getBoundingClientRect() : null;
+    if (r && r.width > 0 && overlaps(box, r)) {
+      // Beside the card, level with its top as far as the window allows.
+      const left = r.left - MEANING_GAP;
+      const right = view.width - r.right - MEANING_GAP;
+      box.y = Math.min(Math.max(0, r.top), view.height - box.height);
+      if (right >= box.width) {
+        box.x = r.right + MEANING_GAP;
+      } else if (Math.max(left, right) >= MEANING_MIN_WIDTH) {
+        box.width = Math.max(left, right);
+        box.x = left >= right ? left - box.width : r.right + MEANING_GAP;
+      } else {
+        const above = r.top - MEANING_GAP;
+        const below = view.height - r.bottom - MEANING_GAP;
+        box.height = Math.max(Math.min(box.height, Math.max(above, below)), Math.min(MEANING_MIN_HEIGHT, view.height));
+        box.y = above >= below ? 0 : view.height - box.height;
+        box.x = Math.min(Math.max(0, r.left + r.width / 2 - box.width / 2), view.width - box.width);
+      }
+    }
+    setMeaningBox(box);
+  }
+
+  // Keeps a moved or resized window inside the visible window.
+  function keepMeaningInside() {
+    if (meaningWindow.hidden || !meaningWindow.style.width) return;
+    const view = viewport();
+    const box = meaningBox();
+    box.width = Math.min(Math.max(box.width, Math.min(MEANING_WIDTH, view.width)), view.width);
+    box.height = Math.min(Math.max(box.height, Math.min(MEANING_HEIGHT, view.height)), view.height);
+    box.x = Math.min(Math.max(0, box.x), view.width - box.width);
+    box.y = Math.min(Math.max(0, box.y), view.height - box.height);
+    setMeaningBox(box);
+  }
+
+  function showMeaning(visible) {
+    if (!visible) {
+      meaningWindow.hidden = true;
+      return;
+    }
+    const card = lastCard && lastCard.isConnected ? lastCard : null;
+    lastCard = null;
+    if (meaningWindow.hidden || !meaningWindow.style.width) {
+      meaningWindow.hidden = false;
+      placeMeaning(card);
+    } else if (card && overlaps(meaningBox(), (card.closest('td') || card).getBoundingClientRect())) {
+      placeMeaning(card);  // a window the user left in place stays, unless it covers the new card
+    }
+    meaningWindow.hidden = false;
+    if (card) {
+      // Opened from a card: the reader goes on in the window.
+      meaningOpener = card;
+      meaningFrame.focus();
+    }
+  }
+
+  function closeMeaning() {
+    const hadFocus = meaningWindow.contains(document.activeElement);
     meaningWindow.hidden = true;
+    if (hadFocus && meaningOpener && meaningOpener.isConnected) meaningOpener.focus();
+  }
+
+  closeButton.addEventListener('mousedown', (event) => {
+    event.stopPropagation();
+    closeMeaning();
+  });
+  closeButton.addEventListener('click', closeMeaning);
+
+  // The window's own document passes on the keys it does not keep: Escape
+  // closes the window, and the main window's keys work from it as they do
+  // from the main window.
+  window.addEventListener('message', (event) => {
+    if (event.source !== meaningFrame.contentWindow || event.origin !== location.origin) return;
+    const name = event.data && event.data.sagewendKey;
+    if (name === 'Escape') closeMeaning();
+    else if (typeof name === 'string' && /^(?:Alt\+[A-Z]|F1)$/.test(name)) sendKey(name);
   });
 
   (function makeMovable() {
@@ -206,14 +377,256 @@
     });
     window.addEventListener('mousemove', (event) => {
       if (!start) return;
-      meaningWindow.style.left = Math.max(0, event.clientX - start.x) + 'px';
-      meaningWindow.style.top = Math.max(0, event.clientY - start.y) + 'px';
+      const view = viewport();
+      const box = meaningBox();
+      meaningWindow.style.left = Math.min(Math.max(0, event.clientX - start.x), Math.max(0, view.width - box.width)) + 'px';
+      meaningWindow.style.top = Math.min(Math.max(0, event.clientY - start.y), Math.max(0, view.height - box.height)) + 'px';
     });
     window.addEventListener('mouseup', () => {
       start = null;
       meaningFrame.style.pointerEvents = '';
     });
   })();
+
+  // ---- making a fragment usable from the keyboard and by a screen reader ---
+
+  // The page pictures say what page they head.
+  const PICTURE_NAMES = {
+    'logo.gif': 'Sagewend', 'readings.gif': 'Readings', 'iching.gif': 'I Ching', 'yesno.gif': 'Yes/No',
+    'ask.gif': 'Ask the Oracle',
+  };
+  // Names of the fields whose caption is not in the cell before them.
+  const FIELD_NAMES = {
+    question: 'Question', layout: 'Layout', deck: 'Deck', reverse: 'Reversed', name: 'Name', title: 'Position Title',
+    description: 'Description', desclist: 'Card Positions', cols: 'Columns', rows: 'Rows',
+  };
+
+  function pictureName(src) {
+    const file = String(src || '').split('/').pop().toLowerCase();
+    return PICTURE_NAMES[file] || '';
+  }
+
+  // The caption a field stands beside: the text of the cell before it
+  // ("Question:"), else the field's known name.
+  function fieldLabel(field) {
+    const cell = field.closest('td');
+    const before = cell && cell.previousElementSibling;
+    const text = before ? before.textContent.replace(/\u00a0/g, ' ').trim().replace(/:$/, '') : '';
+    const key = (field.getAttribute('name') || field.getAttribute('id') || '').toLowerCase();
+    return text || FIELD_NAMES[key] || '';
+  }
+
+  function isGridCell(element) {
+    return element.tagName === 'TD' && (element.classList.contains('grid') || element.classList.contains('gridfilled'));
+  }
+
+  // Elements that act when clicked, and so when Enter or Space is pressed on them.
+  function activatable(element) {
+    if (!(element instanceof Element) || inChrome(element)) return false;
+    if (element.tagName === 'INPUT') return element.type === 'image';
+    return element.matches('a.btn, img.card, [role=button]') || isGridCell(element);
+  }
+
+  function enhanceGrid() {
+    const cells = Array.from(fileList.querySelectorAll('td')).filter(isGridCell);
+    if (cells.length === 0) return;
+    const table = cells[0].closest('table');
+    setOwn(table, 'role', 'grid');
+    setOwn(table, 'aria-label', 'Layout grid');
+    cells.forEach((cell, index) => {
+      const row = Number(cell.getAttribute('row')) + 1;
+      const col = Number(cell.getAttribute('col')) + 1;
+      const text = cell.textContent.replace(/\u00a0/g, ' ').trim();
+      setOwn(cell, 'aria-label', `Row ${row}, column ${col}, ` + (text ? `position ${text}` : 'empty'));
+      setOwn(cell, 'tabindex', index === 0 ? '0' : '-1');
+    });
+  }
+
+  // One tab stop for the grid: the cell last in hand.
+  function rove(cell) {
+    const table = cell.closest('table');
+    for (const other of table.querySelectorAll('td[tabindex]')) {
+      if (isGridCell(other)) setOwn(other, 'tabindex', other === cell ? '0' : '-1');
+    }
+  }
+
+  function moveInGrid(cell, key) {
+    const row = Number(cell.getAttribute('row'));
+    const col = Number(cell.getAttribute('col'));
+    const step = { ArrowUp: [-1, 0], ArrowDown: [1, 0], ArrowLeft: [0, -1], ArrowRight: [0, 1] }[key];
+    const next = fileList.querySelector(`td[row="${row + step[0]}"][col="${col + step[1]}"]`);
+    if (next && isGridCell(next)) {
+      rove(next);
+      next.focus();
+    }
+  }
+
+  // A hexagram drawing reads as its lines, bottom first, under its title.
+  function enhanceHexagrams() {
+    const figures = Array.from(fileList.querySelectorAll('table'))
+      .filter((table) => table.rows.length === 6 && table.querySelector('hr.iching') && !table.querySelector('table'));
+    figures.forEach((figure, index) => {
+      const outer = figure.parentElement.closest('table');
+      const title = outer && outer.rows[0] && outer.rows[0].cells[index];
+      const number = title ? (title.querySelector('b')?.textContent || '').trim().split(/\s+/)[0] : '';
+      const name = title ? (title.querySelector('i')?.textContent || '').trim() : '';
+      const lines = Array.from(figure.rows).reverse()
+        .map((row) => (row.querySelectorAll('hr.iching').length === 3 ? 'yang' : 'yin'));
+      setOwn(figure, 'role', 'img');
+      setOwn(figure, 'aria-label', `Hexagram ${number}, ${name}: lines from the bottom: ${lines.join(', ')}`);
+    });
+  }
+
+  function enhanceCards() {
+    for (const card of fileList.querySelectorAll('img.card')) {
+      setOwn(card, 'tabindex', '0');
+      setOwn(card, 'role', 'button');
+      const reversed = card.getAttribute('reversed') === '1';
+      setOwn(card, 'aria-label', (card.getAttribute('alt') || 'Card') + (reversed ? ', reversed' : ''));
+      if (reversed) {
+        // Upside down is easy to miss on a symmetrical card: say it.
+        const label = document.createElement('div');
+        label.className = 'sw-reversed';
+        label.setAttribute('aria-hidden', 'true');
+        label.textContent = 'Reversed';
+        card.parentElement.appendChild(label);
+      }
+      if (!card.complete) {
+        card.addEventListener('load', scheduleFit, { once: true });
+        card.addEventListener('error', scheduleFit, { once: true });
+      }
+    }
+  }
+
+  function enhance() {
+    for (const img of fileList.querySelectorAll('img:not(.card)')) setOwn(img, 'alt', pictureName(img.getAttribute('src')));
+    for (const input of fileList.querySelectorAll('input')) {
+      if (input.type === 'hidden') continue;
+      if (input.type === 'image') {
+        setOwn(input, 'alt', input.getAttribute('value') || pictureName(input.getAttribute('src')));
+      } else if (!input.labels || input.labels.length === 0) {
+        setOwn(input, 'aria-label', fieldLabel(input));
+      }
+    }
+    for (const select of fileList.querySelectorAll('select')) setOwn(select, 'aria-label', fieldLabel(select));
+    for (const button of fileList.querySelectorAll('a.btn')) {
+      setOwn(button, 'tabindex', '0');
+      setOwn(button, 'role', 'button');
+    }
+    enhanceCards();
+    enhanceGrid();
+    enhanceHexagrams();
+    fitSpread();
+  }
+
+  function applyCardLabels(labels) {
+    const cards = fileList.querySelectorAll('img.card');
+    labels.forEach((label, index) => {
+      if (cards[index] && typeof label === 'string' && label) setOwn(cards[index], 'aria-label', label);
+    });
+  }
+
+  // ---- fitting a spread into the window ----------------------------------
+
+  // Cards shrink (never grow past their own size) until the page needs no
+  // scrolling; captions wrap meanwhile. Where that would leave the cards too
+  // small to make out, the spread alone fits the window and the words of the
+  // page's foot wait below it.
+  const MIN_CARD_SCALE = 0.1;
+  const READABLE_CARD_SCALE = 0.3;
+  let fitPending = false;
+
+  function scheduleFit() {
+    if (fitPending) return;
+    fitPending = true;
+    requestAnimationFrame(() => {
+      fitPending = false;
+      fitSpread();
+    });
+  }
+
+  function fitSpread() {
+    const cards = Array.from(fileList.querySelectorAll('img.card')).filter((card) => card.complete && card.naturalWidth > 0);
+    if (cards.length === 0 || cards.length !== fileList.querySelectorAll('img.card').length) return;
+    const sizes = cards.map((card) => [card.naturalWidth, card.naturalHeight]);
+    // The cards' share of the page: the tallest card of each row, the widest of each column.
+    const rowHeights = new Map();
+    const columnWidths = new Map();
+    cards.forEach((card, index) => {
+      const cell = card.closest('td');
+      const row = cell.parentElement;
+      rowHeights.set(row, Math.max(rowHeights.get(row) || 0, sizes[index][1]));
+      columnWidths.set(cell.cellIndex, Math.max(columnWidths.get(cell.cellIndex) || 0, sizes[index][0]));
+    });
+    const cardsHigh = Array.from(rowHeights.values()).reduce((a, b) => a + b, 0);
+    const cardsWide = Array.from(columnWidths.values()).reduce((a, b) => a + b, 0);
+    const scale = (factor) => cards.forEach((card, index) => {
+      card.style.width = Math.max(1, Math.floor(sizes[index][0] * factor)) + 'px';
+      card.style.height = Math.max(1, Math.floor(sizes[index][1] * factor)) + 'px';
+      markOwn(card, 'style');
+    });
+    const scroller = document.scrollingElement || document.documentElement;
+    const table = cards[0].closest('table');
+    const pageBottom = () => scroller.scrollHeight;
+    const spreadBottom = () => table.getBoundingClientRect().bottom + scroller.scrollTop + 4;
+    const fit = (bottom) => {
+      let factor = 1;
+      scale(factor);
+      for (let round = 0; round < 8; round++) {
+        const overY = bottom() - scroller.clientHeight;
+        const overX = scroller.scrollWidth - scroller.clientWidth;
+        if (overY <= 0 && overX <= 0) break;
+        let next = factor;
+        if (overY > 0) next = Math.min(next, factor - (overY + 1) / cardsHigh);
+        if (overX > 0) next = Math.min(next, factor - (overX + 1) / cardsWide);
+        next = Math.max(MIN_CARD_SCALE, next);
+        if (next >= factor) break;
+        factor = next;
+        scale(factor);
+      }
+      return factor;
+    };
+    if (fit(pageBottom) < READABLE_CARD_SCALE) fit(spreadBottom);
+  }
+
+  // ---- where the focus goes after a new fragment ----------------------------
+
+  function counterpart(actedOn) {
+    if (actedOn.row !== null && actedOn.col !== null) {
+      const cell = fileList.querySelector(`td[row="${CSS.escape(actedOn.row)}"][col="${CSS.escape(actedOn.col)}"]`);
+      if (cell && isGridCell(cell)) {
+        rove(cell);
+        return cell;
+      }
+    }
+    if (!actedOn.id) return null;
+    const same = Array.from(fileList.querySelectorAll('[id]'))
+      .filter((element) => element.id === actedOn.id && element.tagName === actedOn.tag);
+    return same.length === 1 ? same[0] : null;
+  }
+
+  function firstControl() {
+    const controls = fileList.querySelectorAll('input:not([type=hidden]), select, textarea, a.btn, [tabindex="0"]');
+    return Array.from(controls).find((control) => !control.disabled) || null;
+  }
+
+  function placeFocus(actedOn) {
+    if (meaningWindow.contains(document.activeElement)) return;
+    const active = document.activeElement;
+    const lost = !active || active === document.body || active === fileList;
+    let target = actedOn && actedOn.inFragment ? counterpart(actedOn) : null;
+    if (!target) target = fileList.querySelector('input[name=question]');
+    if (!target && lost) target = fileList.querySelector('img.card') || firstControl() || fileList;
+    if (target && target !== active) target.focus({ preventScroll: target === fileList });
+  }
+
+  // A short word for screen readers on what the new page says: its heading
+  // (the answer of the Yes/No page, the question of a reading).
+  function announce() {
+    const heading = fileList.querySelector('h3');
+    statusRegion.textContent = '';
+    if (heading) setTimeout(() => { statusRegion.textContent = heading.textContent; }, 100);
+  }
 
   // ---- what the program sends ----------------------------------------------
 
@@ -222,7 +635,14 @@
       case 'write':
         fileList.innerHTML = mapUrls(op.html);
         pageNumber = op.page;
+        enhance();
         ready();
+        break;
+      case 'cardLabels':
+        if (Array.isArray(op.labels)) applyCardLabels(op.labels);
+        break;
+      case 'meaningLabel':
+        meaningWindow.setAttribute('aria-label', op.label || 'Meanings');
         break;
       case 'setValue': {
         const element = findOne(op.id);
@@ -233,7 +653,7 @@
         writeMeaning(op.html);
         break;
       case 'meaningVisible':
-        meaningWindow.hidden = !op.visible;
+        showMeaning(Boolean(op.visible));
         break;
       case 'messageBox':
         showBox(op);
@@ -256,8 +676,17 @@
 
   function apply(message) {
     if (message.type === 'update') {
-      for (const op of message.ops || []) applyOp(op);
-      if (message.done) root.dataset.done = String(message.done);
+      const ops = message.ops || [];
+      const actedOn = message.done ? sentEvents.get(message.done) : null;
+      for (const op of ops) applyOp(op);
+      if (ops.some((op) => op.op === 'write')) {
+        placeFocus(actedOn);
+        announce();
+      }
+      if (message.done) {
+        root.dataset.done = String(message.done);
+        for (const seq of sentEvents.keys()) if (seq <= message.done) sentEvents.delete(seq);
+      }
     } else if (message.type === 'replaced') {
       finished = true;
       showNotice('Sagewend is now shown in another window.');
@@ -273,11 +702,25 @@
     let element = event.target;
     if (!(element instanceof Element) || inChrome(element)) return;
     if (element.tagName === 'OPTION') element = element.closest('select') || element;
-    send({
-      type: 'click', element: describe(element), inFragment: fileList.contains(element), page: pageNumber,
-      document: snapshot(),
-    });
+    if (element.matches('img.card')) lastCard = element;
+    sendClick(element);
   }, true);
+
+  document.addEventListener('mousedown', () => { lastPointer = performance.now(); }, true);
+
+  // Choosing a position in the editor's list with the keyboard is choosing
+  // it with a click: the program fills in its title and description.
+  document.addEventListener('change', (event) => {
+    const element = event.target;
+    if (element.tagName === 'SELECT' && element.id === 'desclist' && fileList.contains(element) &&
+        performance.now() - lastPointer > 500) {
+      sendClick(element);
+    }
+  });
+
+  fileList.addEventListener('focusin', (event) => {
+    if (isGridCell(event.target)) rove(event.target);
+  });
 
   // Accelerators follow the key's label, as the window's virtual keys did:
   // on a German keyboard the key labelled Y is Alt+Y. Keys whose label is no
@@ -304,11 +747,42 @@
       event.preventDefault();  // the page is never reloaded from the keyboard
       return;
     }
+    const target = event.target;
+    const plain = !event.altKey && !event.ctrlKey && !event.metaKey;
+    if (plain && (event.key === 'Enter' || event.key === ' ') && activatable(target)) {
+      event.preventDefault();
+      if (!event.repeat) target.click();
+      return;
+    }
+    if (plain && !event.shiftKey && event.key.startsWith('Arrow') && target instanceof Element && isGridCell(target)) {
+      event.preventDefault();
+      moveInGrid(target, event.key);
+      return;
+    }
+    // Escape in the card meaning window closes it, as in a window of its own.
+    if (event.key === 'Escape' && meaningWindow.contains(target)) {
+      event.preventDefault();
+      closeMeaning();
+      return;
+    }
     const name = keyName(event);
     if (!name) return;
     event.preventDefault();
-    send({ type: 'key', key: name, document: snapshot() });
+    sendKey(name);
   }, true);
+
+  // A button pressed with Space acts on key down; its key up must not act again.
+  document.addEventListener('keyup', (event) => {
+    if (event.key === ' ' && activatable(event.target)) event.preventDefault();
+  }, true);
+
+  window.addEventListener('resize', () => {
+    scheduleFit();
+    keepMeaningInside();
+  });
+
+  fileList.setAttribute('tabindex', '-1');
+  markOwn(fileList, 'tabindex');
 
   document.addEventListener('contextmenu', (event) => event.preventDefault());
 

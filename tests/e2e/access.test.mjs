@@ -1,0 +1,280 @@
+// Accessibility in Chromium: axe-core over every page the program shows, the
+// names a screen reader gives the cards and hexagrams, the focus ring, the
+// high-contrast look, and spreads that fit the window at the sizes we support.
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import {
+  act, click, launchBrowser, messageBox, readDeck, readLayouts, screenshot, settle, startSession,
+} from './harness.mjs';
+
+const DECK = 'Classic Tarot';
+// The lines of hexagrams 1 to 64, bottom first: 8 a solid (yang) line, 7 a broken (yin) one.
+const HEXAGRAM_LINES = [
+  '888888', '777777', '877787', '787778', '888787', '787888', '787777', '777787',
+  '888788', '887888', '888777', '777888', '878888', '888878', '778777', '777877',
+  '877887', '788778', '887777', '777788', '877878', '878778', '777778', '877777',
+  '877888', '888778', '877778', '788887', '787787', '878878', '778887', '788877',
+  '778888', '888877', '777878', '878777', '878788', '887878', '778787', '787877',
+  '887778', '877788', '888887', '788888', '777887', '788777', '787887', '788787',
+  '878887', '788878', '877877', '778778', '778788', '887877', '878877', '778878',
+  '788788', '887887', '787788', '887787', '887788', '778877', '878787', '787878',
+];
+const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+
+let browser;
+before(async () => { browser = await launchBrowser(); });
+after(async () => { await browser?.close(); });
+
+// The serious and critical findings of axe-core on a page or frame, one line each.
+async function audit(target, { iframes = false } = {}) {
+  if (!(await target.evaluate(() => Boolean(window.axe)))) await target.evaluate(axeSource);
+  const results = await target.evaluate((withFrames) => window.axe.run(document, { iframes: withFrames }), iframes);
+  return results.violations
+    .filter((violation) => violation.impact === 'serious' || violation.impact === 'critical')
+    .map((violation) => `${violation.id}: ${violation.nodes.map((node) => node.target.join(' ')).join(', ')}`);
+}
+
+async function expectClean(target, what) {
+  assert.deepEqual(await audit(target), [], `axe finds nothing serious on ${what}`);
+}
+
+async function allLoaded(page) {
+  await page.waitForFunction(() => Array.from(document.querySelectorAll('#fileList img')).every((img) => img.complete));
+}
+
+async function deal(page, layoutName, question = 'What should I keep in mind?') {
+  await click(page, '#tarotbtn');
+  await page.fill('input[name=question]', question);
+  await page.selectOption('select[name=layout]', { label: layoutName });
+  await click(page, '#reading');
+  await allLoaded(page);
+}
+
+function contrast(a, b) {
+  const luminance = (rgb) => {
+    const [r, g, b2] = rgb.match(/\d+(\.\d+)?/g).slice(0, 3).map(Number).map((c) => {
+      const v = c / 255;
+      return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4;
+    });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b2;
+  };
+  const [hi, lo] = [luminance(a), luminance(b)].sort((x, y) => y - x);
+  return (hi + 0.05) / (lo + 0.05);
+}
+
+test('axe-core finds no serious fault on any page', async (t) => {
+  const { run, page, url } = await startSession(t, browser, { seed: 21 });
+  await allLoaded(page);
+  await expectClean(page, 'the home page');
+
+  await click(page, '#tarotbtn');
+  await expectClean(page, 'the reading form');
+  for (const layout of readLayouts(run.dir)) {
+    await deal(page, layout.name);
+    await expectClean(page, `the ${layout.name} spread`);
+  }
+
+  await act(page, () => page.click('#fileList img.card'));
+  await page.waitForSelector('#sw-meaning:not([hidden])');
+  const frame = page.frame({ url: /\/meaning\.html$/ });
+  await frame.waitForSelector('#fileList .heading');
+  await expectClean(page, 'the page with the meaning window open');
+  await expectClean(frame, 'the meaning window');
+
+  // I Ching until a cast has moving lines.
+  await click(page, '#ichingbtn');
+  await expectClean(page, 'the I Ching question page');
+  for (let attempt = 0; attempt < 6; attempt++) {
+    await page.fill('#question', 'Where does this road lead?');
+    await click(page, '#iching');
+    if (await page.isVisible('text=Moving Lines')) break;
+    await click(page, '#ichingbtn');
+  }
+  assert.ok(await page.isVisible('text=Moving Lines'), 'a cast with moving lines');
+  await expectClean(page, 'an I Ching cast with moving lines');
+
+  await click(page, '#yesnobtn');
+  await page.fill('#question', 'Is it time?');
+  await click(page, '#yesno');
+  await expectClean(page, 'a Yes/No answer');
+
+  await click(page, '#editor');
+  await expectClean(page, 'the layout list');
+  await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  await click(page, '#editlayout');
+  await expectClean(page, 'the editor with a filled grid');
+
+  await click(page, '#tarotbtn');
+  await act(page, () => page.keyboard.press('Escape'));
+  assert.equal(await messageBox(page), 'Are you sure?');
+  await expectClean(page, 'a notification');
+  await page.click('#sw-cancel');
+  await settle(page);
+
+  const help = await page.context().newPage();
+  for (const topic of ['index.htm', 'cards.htm', 'hexagrams.htm']) {
+    await help.goto(new URL(`/help/${topic}`, url).href);
+    await expectClean(help, `help ${topic}`);
+  }
+  await help.close();
+});
+
+test('a screen reader hears each card, its orientation and place, and each hexagram line by line', async (t) => {
+  const { run, page } = await startSession(t, browser, { seed: 11 });
+  const cards = readDeck(run.dir, DECK);
+  const layout = readLayouts(run.dir).find((candidate) => candidate.name === 'Celtic Cross');
+  await deal(page, 'Celtic Cross');
+
+  const dealt = await page.$$eval('#fileList img.card', (images) => images.map((img) => ({
+    card: Number(img.getAttribute('card')), pos: Number(img.getAttribute('pos')),
+    reversed: img.getAttribute('reversed') === '1',
+    label: img.closest('td').querySelector('.sw-reversed')?.textContent ?? null,
+    labelShown: Boolean(img.closest('td').querySelector('.sw-reversed')?.getBoundingClientRect().height),
+  })));
+  assert.ok(dealt.some((shown) => shown.reversed) && dealt.some((shown) => !shown.reversed), 'seed 11 deals both ways');
+  for (const shown of dealt) {
+    const name = `${cards[shown.card].name}, ${shown.reversed ? 'reversed' : 'upright'}, position ${shown.pos + 1}, ` +
+      layout.positions[shown.pos].title;
+    assert.equal(await page.getByRole('button', { name, exact: true }).count(), 1, `a card named "${name}"`);
+    assert.equal(shown.label, shown.reversed ? 'Reversed' : null, `${name} is marked on screen as it lies`);
+    assert.equal(shown.labelShown, shown.reversed);
+  }
+  // The picture's own alternative text is still the position's title, as written.
+  assert.equal(await page.getAttribute('#fileList img.card', 'alt'), layout.positions[dealt[0].pos].title);
+
+  await act(page, () => page.click('#fileList img.card'));
+  const first = dealt[0];
+  const dialog = page.getByRole('dialog', { name: `${cards[first.card].name}, ${first.reversed ? 'reversed' : 'upright'}` });
+  assert.ok(await dialog.isVisible(), 'the meaning window is a dialog named after its card');
+
+  // The drawings of a cast read as the hexagram they show.
+  await click(page, '#ichingbtn');
+  await page.fill('#question', 'Where does this road lead?');
+  await click(page, '#iching');
+  const figures = await page.getByRole('img', { name: /^Hexagram / }).evaluateAll((nodes) => nodes.map((node) => ({
+    name: node.getAttribute('aria-label'), drawn: Array.from(node.querySelectorAll('tr'), (row) => row.querySelectorAll('hr').length),
+  })));
+  assert.ok(figures.length >= 1);
+  for (const figure of figures) {
+    const match = figure.name.match(/^Hexagram (\d+), (\S.*): lines from the bottom: ((?:yang|yin)(?:, (?:yang|yin)){5})$/);
+    assert.ok(match, `"${figure.name}" names the hexagram and its six lines`);
+    const expected = HEXAGRAM_LINES[Number(match[1]) - 1].split('').map((line) => (line === '8' ? 'yang' : 'yin'));
+    assert.equal(match[3], expected.join(', '), `hexagram ${match[1]} from the bottom`);
+    assert.deepEqual(figure.drawn.reverse().map((rules) => (rules === 3 ? 'yang' : 'yin')), expected, 'as drawn');
+  }
+});
+
+test('the focus ring shows on the green, the grey grid and the cards; more contrast when asked for', async (t) => {
+  const { page } = await startSession(t, browser, { seed: 12 });
+  const ring = (selector) => page.$eval(selector, (element) => {
+    const style = getComputedStyle(element);
+    return { width: parseFloat(style.outlineWidth), style: style.outlineStyle, color: style.outlineColor, shadow: style.boxShadow };
+  });
+  const page_ = 'rgb(51, 102, 51)';
+
+  await page.keyboard.press('Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'home', 'Tab starts at the menu');
+  for (const selector of ['#home']) {
+    const shown = await ring(selector);
+    assert.equal(shown.style, 'solid');
+    assert.ok(shown.width >= 2, `${selector}: a ring of ${shown.width} px`);
+    assert.ok(contrast(shown.color, page_) >= 3, `${selector}: the ring stands out from the page`);
+  }
+  await deal(page, 'Single Card');
+  await page.focus('#fileList img.card');
+  await page.keyboard.press('Shift+Tab');
+  await page.keyboard.press('Tab');
+  const onCard = await ring('#fileList img.card');
+  assert.ok(onCard.width >= 2 && contrast(onCard.color, page_) >= 3, 'a card shows the ring');
+
+  await click(page, '#editor');
+  await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  await click(page, '#editlayout');
+  // Long words may wrap anywhere, but a cell's number stays whole ("10", not "1" over "0").
+  const cellLines = await page.$$eval('td#gridfilled', (cells) => cells.map((cell) => {
+    const range = document.createRange();
+    range.selectNodeContents(cell);
+    return range.getClientRects().length;
+  }));
+  assert.ok(cellLines.every((lines) => lines === 1), `every grid number on one line (${cellLines})`);
+  await page.focus('td#gridfilled');
+  await page.keyboard.press('ArrowRight');
+  await page.keyboard.press('ArrowLeft');
+  const onCell = await ring('td#gridfilled');
+  assert.ok(onCell.width >= 2, 'a grid cell shows the ring');
+  // Inside the grey cell the white ring lies on black, which stands out from the grey.
+  assert.match(onCell.shadow, /rgb\(0, 0, 0\) 0px 0px 0px 6px inset/);
+
+  // The Part's own pale gold stays the default; asked for more contrast the page lifts it.
+  await click(page, '#ichingbtn');
+  await page.fill('#question', 'Which way?');
+  await click(page, '#iching');
+  const colours = () => page.evaluate(() => {
+    const heading = Array.from(document.querySelectorAll('#fileList td')).find((cell) => cell.textContent === 'The current situation');
+    const body = getComputedStyle(document.body).backgroundColor;
+    return {
+      heading: getComputedStyle(heading).color, body,
+      rule: getComputedStyle(document.querySelector('hr.iching')).backgroundColor,
+      mainRule: getComputedStyle(document.querySelector('hr.mainhr')).backgroundColor,
+    };
+  });
+  const standard = await colours();
+  assert.equal(standard.heading, 'rgb(204, 204, 153)');
+  assert.equal(standard.rule, 'rgb(204, 204, 0)');
+  await page.emulateMedia({ contrast: 'more' });
+  const more = await colours();
+  assert.ok(contrast(more.heading, more.body) >= 4.5, `the headings reach 4.5:1 (${contrast(more.heading, more.body)})`);
+  assert.ok(contrast(more.rule, more.body) >= 3, 'the hexagram lines reach 3:1');
+  assert.ok(contrast(more.mainRule, more.body) >= 3, 'the rules of the main page reach 3:1');
+  await screenshot(page, 'iching-more-contrast');
+});
+
+test('spreads fit the window at 800 x 600 and 1280 x 800, and the meaning window opens beside its card', async (t) => {
+  const { page } = await startSession(t, browser, { seed: 13 });
+  const long = 'Shouldtheunbrokenwordsofaverylongquestionwidenthepagepastthewindowoneday?';
+  for (const [width, height] of [[800, 600], [1280, 800]]) {
+    await page.setViewportSize({ width, height });
+    for (const layout of ['Celtic Cross', 'Year Ahead', 'Horseshoe']) {
+      await deal(page, layout, layout === 'Horseshoe' ? long : 'What lies ahead?');
+      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+      const fit = await page.evaluate(() => {
+        const scroller = document.scrollingElement;
+        const spread = document.querySelector('#fileList table').getBoundingClientRect();
+        const buttons = Array.from(document.querySelectorAll('body > table .btn'), (b) => b.getBoundingClientRect());
+        const cards = Array.from(document.querySelectorAll('#fileList img.card'));
+        return {
+          spreadBottom: spread.bottom, spreadRight: spread.right, wide: scroller.scrollWidth - scroller.clientWidth,
+          buttonsInside: buttons.every((b) => b.left >= 0 && b.right <= innerWidth && b.bottom <= innerHeight),
+          natural: cards.every((card) => card.width <= card.naturalWidth && card.height <= card.naturalHeight),
+          smallest: Math.min(...cards.map((card) => card.height)),
+        };
+      });
+      const where = `${layout} at ${width} x ${height}`;
+      assert.ok(fit.spreadBottom <= height && fit.spreadRight <= width, `${where}: the spread is inside the window`);
+      assert.ok(fit.wide <= 0, `${where}: nothing widens the page`);
+      assert.ok(fit.buttonsInside, `${where}: every menu button is inside the window`);
+      assert.ok(fit.natural, `${where}: no card is larger than its picture`);
+      assert.ok(fit.smallest >= 40, `${where}: the cards stay large enough to make out (${fit.smallest} px)`);
+      await screenshot(page, `fit-${layout.replaceAll(' ', '-')}-${width}x${height}`);
+    }
+
+    // The Horseshoe's first card lies at the top left, where the window would open.
+    await act(page, () => page.click('#fileList img.card[pos="0"]'));
+    await page.waitForSelector('#sw-meaning:not([hidden])');
+    await page.frame({ url: /\/meaning\.html$/ }).waitForSelector('#fileList .heading');
+    const placed = await page.evaluate(() => {
+      const box = document.getElementById('sw-meaning').getBoundingClientRect();
+      const card = document.querySelector('#fileList img.card[pos="0"]').closest('td').getBoundingClientRect();
+      return {
+        inside: box.left >= 0 && box.top >= 0 && box.right <= innerWidth && box.bottom <= innerHeight,
+        clear: box.right <= card.left || box.left >= card.right || box.bottom <= card.top || box.top >= card.bottom,
+      };
+    });
+    assert.ok(placed.inside, `the meaning window is inside the ${width} x ${height} window`);
+    assert.ok(placed.clear, 'the meaning window leaves its card in view');
+    await screenshot(page, `meaning-window-${width}x${height}`);
+    await page.keyboard.press('Escape');
+  }
+});
