@@ -267,6 +267,7 @@ void PageDouble::Load() {
 void PageDouble::WritePage(const std::string& html) {
     fragment_ = html;
     ++writes_;
+    steps_.push_back("write");
     Parse();
 }
 
@@ -290,10 +291,13 @@ void PageDouble::ShowMeaningWindow(bool visible) { meaningVisible_ = visible; }
 
 void PageDouble::SetWaitCursor(bool wait) {
     waitCursor_ = wait;
-    ++waitCursorChanges_;
+    steps_.push_back(wait ? "cursor wait" : "cursor normal");
 }
 
-void PageDouble::Pause(int milliseconds) { pauses_.push_back(milliseconds); }
+void PageDouble::Pause(int milliseconds) {
+    pauses_.push_back(milliseconds);
+    steps_.push_back("pause " + std::to_string(milliseconds));
+}
 void PageDouble::ShowHelp(const std::string& topic) { helpTopics_.push_back(topic); }
 void PageDouble::PostCommand(int command) { posted_.push_back(command); }
 void PageDouble::EndDialog() { ended_ = true; }
