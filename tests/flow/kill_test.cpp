@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,8 +31,6 @@
 #include "support/files.h"
 #include "support/page_client.h"
 #include "support/session.h"
-
-extern char** environ;
 
 namespace sw::testing {
 namespace {
@@ -124,12 +122,22 @@ Process Start(const fs::path& folder, const fs::path& logs, unsigned seed) {
                                const_cast<char*>("--seed"),        const_cast<char*>(seedText.c_str()),
                                const_cast<char*>("-C"),            const_cast<char*>(folderText.c_str()),
                                nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&run.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) run.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    // Emptied here, before the program exists, so the address read is never
+    // the last run's.
+    const int out = ::open(run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = ::open(run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const pid_t parent = ::getpid();
+    if (out >= 0 && err >= 0) run.pid = ::fork();
+    if (run.pid == 0) {
+        // Never outlive the test: a test that crashes or is timed out must
+        // not leave a program waiting for its page forever.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(126);
+        if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(126);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    if (out >= 0) ::close(out);
+    if (err >= 0) ::close(err);
     return run;
 }
 
@@ -274,7 +282,8 @@ TEST(KillWhileSaving, TheStoreIsAlwaysAWholeSavedVersionAndTheNextStartTidiesUp)
         } else {
             // The folder as this start left it: the last run's debris is gone.
             EXPECT_TRUE(Debris(folder).empty())
-                << "left after the start: " << Joined(Debris(folder)) << " (before it: " << previousDebris << ")";
+                << "left after the start: " << Joined(Debris(folder)) << " (before it: " << previousDebris << ")\n"
+                << ReadBytes(run.err.string());
             const bool allDone = saver.Play(url);
             if (allDone) saving = Clock::now() - Clock::time_point(Clock::duration(listeningAt.load()));
             if (kill == 0) {
