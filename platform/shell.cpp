@@ -78,6 +78,11 @@ bool Shell::WaitForFirstPage(std::chrono::milliseconds timeout) {
     return firstPage_.wait_for(lock, timeout, [this] { return pageArrived_ || stopping_; });
 }
 
+std::size_t Shell::QueuedEvents() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
 std::optional<Shell::Event> Shell::WaitRaw() {
     std::unique_lock lock(mutex_);
     auto ready = [this] { return !queue_.empty(); };

@@ -98,6 +98,9 @@ public:
     // True once a page has connected (or the shell has stopped); waits up
     // to timeout for that. Any thread.
     bool WaitForFirstPage(std::chrono::milliseconds timeout);
+    // How many events wait for the handler thread; lets a test hold a
+    // handler until the input it sent has arrived. Any thread.
+    std::size_t QueuedEvents();
 
     // Host
     void WritePage(const std::string& html) override;

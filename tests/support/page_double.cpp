@@ -271,6 +271,7 @@ void PageDouble::WritePage(const std::string& html) {
     ++writes_;
     keep_ = Keep::Hidden;  // as the page hides the control with every write
     fills_.clear();
+    steps_.push_back("write");
     Parse();
 }
 
@@ -294,10 +295,13 @@ void PageDouble::ShowMeaningWindow(bool visible) { meaningVisible_ = visible; }
 
 void PageDouble::SetWaitCursor(bool wait) {
     waitCursor_ = wait;
-    ++waitCursorChanges_;
+    steps_.push_back(wait ? "cursor wait" : "cursor normal");
 }
 
-void PageDouble::Pause(int milliseconds) { pauses_.push_back(milliseconds); }
+void PageDouble::Pause(int milliseconds) {
+    pauses_.push_back(milliseconds);
+    steps_.push_back("pause " + std::to_string(milliseconds));
+}
 void PageDouble::ShowHelp(const std::string& topic) { helpTopics_.push_back(topic); }
 void PageDouble::PostCommand(int command) { posted_.push_back(command); }
 void PageDouble::EndDialog() { ended_ = true; }

@@ -55,7 +55,9 @@ public:
     bool Ended() const { return ended_; }
     int Writes() const { return writes_; }
     bool WaitCursor() const { return waitCursor_; }
-    int WaitCursorChanges() const { return waitCursorChanges_; }
+    // Cursor changes, pauses and page writes in the order they came:
+    // "cursor wait", "cursor normal", "pause <ms>", "write".
+    const std::vector<std::string>& Steps() const { return steps_; }
 
     // Host
     void WritePage(const std::string& html) override;
@@ -112,11 +114,11 @@ private:
     bool ended_ = false;
     int writes_ = 0;
     bool waitCursor_ = false;
-    int waitCursorChanges_ = 0;
     Keep keep_ = Keep::Hidden;
     std::vector<std::pair<std::string, std::string>> fills_;
     std::vector<std::pair<std::string, std::string>> downloads_;
     int prints_ = 0;
+    std::vector<std::string> steps_;
     const platform::Document* current_ = nullptr;
     platform::Document snapshot_;
 };

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "iching/hexagram_table.h"
 #include "support/page_double.h"
+#include "support/session.h"
 #include "yesno/yes_no.h"
 
 namespace sw {
@@ -128,19 +129,41 @@ TEST(IChingCast, MovingLinesShowTwoColumnsAndThePresentLineTextsBottomFirst) {
 
 TEST(IChingCast, AllSixMovingSwapsEveryLineAndListsAllTexts) {
     HexagramTable table;
-    const std::string html = table.RenderCast({0, 3, 0, 3, 0, 3}, "");
-    const HexagramEntry& present = *table.Find("_787878");
-    const HexagramEntry& changed = *table.Find("_878787");
-    EXPECT_NE(html.find("<b>64 "), std::string::npos);
-    EXPECT_NE(html.find("<b>63 "), std::string::npos);
+    // Six moving yang lines: hexagram 1 moving to hexagram 2, the two entries
+    // with a text for all lines moving, which the reading never shows.
+    const std::string html = table.RenderCast({3, 3, 3, 3, 3, 3}, "");
+    const HexagramEntry& present = *table.Find("_888888");
+    const HexagramEntry& changed = *table.Find("_777777");
+    EXPECT_NE(html.find("<b>1 " + present[kRomanisedName] + "</b>"), std::string::npos);
+    EXPECT_NE(html.find("<b>2 " + changed[kRomanisedName] + "</b>"), std::string::npos);
+    EXPECT_NE(html.find(Drawing("_888888") + "</table></td><td width=50% align=center><table cellpadding=0 cellspacing=0>" +
+                        Drawing("_777777")),
+              std::string::npos);
     std::size_t at = 0;
     for (int line = 0; line < 6; ++line) {
         at = html.find("<tr><td>" + present[kFirstLine + static_cast<std::size_t>(line)] + "</td></tr>", at);
         ASSERT_NE(at, std::string::npos) << "line " << line + 1 << " in order";
     }
-    EXPECT_EQ(html.find(present[kAllMovingText].empty() ? "\x01" : present[kAllMovingText]), std::string::npos);
-    EXPECT_NE(html.find(Drawing("_878787")), std::string::npos);
-    (void)changed;
+    for (const HexagramEntry* entry : {&present, &changed}) {
+        const std::string& allMoving = (*entry)[kAllMovingText];
+        ASSERT_TRUE(EndsWithBreak(allMoving));
+        EXPECT_EQ(html.find(allMoving.substr(0, allMoving.size() - 4)), std::string::npos) << allMoving;
+    }
+}
+
+using Steps = std::vector<std::string>;
+
+// The cursor changes, pauses and writes of one question submitted through
+// the main dialog: the wait cursor must be on through the pause and off
+// again before the answer is written.
+Steps StepsOfSubmit(const std::string& menuKey, const std::string& submitId) {
+    testing::Session session(3);
+    testing::PageDouble& page = session.page();
+    page.Key(menuKey);
+    page.Type("question", "Will it work?");
+    const std::size_t before = page.Steps().size();
+    page.Click(submitId);
+    return Steps(page.Steps().begin() + static_cast<std::ptrdiff_t>(before), page.Steps().end());
 }
 
 TEST(IChingPage, QuestionPageAndCastPauseWithTheWaitCursor) {
@@ -163,9 +186,8 @@ TEST(IChingPage, QuestionPageAndCastPauseWithTheWaitCursor) {
     std::array<int, 6> draws{};
     for (auto& draw : draws) draw = replay.Next() % 4;
     EXPECT_EQ(table.RenderIChing(1, "q", page), table.RenderCast(draws, "q"));
-    EXPECT_EQ(page.Pauses(), std::vector<int>{1000});
-    EXPECT_EQ(page.WaitCursorChanges(), 2);
-    EXPECT_FALSE(page.WaitCursor());
+    EXPECT_EQ(page.Steps(), (Steps{"cursor wait", "pause 1000", "cursor normal"}));
+    EXPECT_EQ(StepsOfSubmit("Alt+I", "iching"), (Steps{"cursor wait", "pause 1000", "cursor normal", "write"}));
 }
 
 std::string YesNoPage(const std::string& heading, const std::string& value) {
@@ -193,8 +215,8 @@ TEST(YesNo, AnswerPageShowsTheDrawnAnswerAfterThePause) {
     testing::PageDouble page;
     SRand(1);  // draws 41: answer 41 % 23 = 18
     EXPECT_EQ(oracle.RenderYesNoPage(1, "a<b", page), YesNoPage("<h3>No.</h3><BR>", "a&lt;b"));
-    EXPECT_EQ(page.Pauses(), std::vector<int>{1000});
-    EXPECT_FALSE(page.WaitCursor());
+    EXPECT_EQ(page.Steps(), (Steps{"cursor wait", "pause 1000", "cursor normal"}));
+    EXPECT_EQ(StepsOfSubmit("Alt+Y", "yesno"), (Steps{"cursor wait", "pause 1000", "cursor normal", "write"}));
     EXPECT_EQ(std::string(YesNoAnswers[19]), "Things look promising");
     int yes = 0, no = 0;
     for (const char* answer : YesNoAnswers) {

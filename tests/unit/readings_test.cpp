@@ -165,6 +165,19 @@ TEST(Spread, PositionNumbersOutOfOrderAndLeadingBarsAndNoReversalRoll) {
     EXPECT_EQ(Rand(), replay.Next());
 }
 
+TEST(Spread, ACardAlreadyDealtIsDrawnAgainFromTheGenerator) {
+    OracleData data = MakeData();
+    // Seed 36 gives 156, 1446, 8988, 16748, 19731, 22087: with ten cards
+    // 6, then 6 again (drawn afresh), 8, then 8 again (afresh), then 1.
+    SRand(36);
+    const std::string html = data.RenderSpread(0, 0, "", false);
+    std::vector<int> dealt;
+    for (std::size_t at = html.find("card='"); at != std::string::npos; at = html.find("card='", at + 1))
+        dealt.push_back(CAtoi(html.substr(at + 6)));
+    EXPECT_EQ(dealt, (std::vector<int>{6, 8, 1}));
+    EXPECT_EQ(Rand(), 22087) << "five draws for three cards";
+}
+
 TEST(Spread, ADeckWithoutReversedPicturesShowsNothingReversed) {
     OracleData data = MakeData();
     data.layouts[0] = MakeLayout("Full", {"A|a"}, {}, 1, 5);
