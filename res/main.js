@@ -27,6 +27,9 @@
   const cancelButton = document.getElementById('sw-cancel');
   const closeButton = document.getElementById('sw-meaning-close');
   const statusRegion = document.getElementById('sw-status');
+  const keepBar = document.getElementById('sw-keepbar');
+  const keepButton = document.getElementById('keep');
+  const keptNote = document.getElementById('sw-kept');
   const key = new URLSearchParams(location.search).get('key') || '';
 
   let socket = null;
@@ -628,6 +631,31 @@
     if (heading) setTimeout(() => { statusRegion.textContent = heading.textContent; }, 100);
   }
 
+  // ---- the journal's controls and services -----------------------------------
+
+  // The "Keep in journal" control under a result; every page write hides it.
+  function showKeep(state) {
+    keepBar.hidden = state === 'hidden';
+    keepButton.hidden = state !== 'offered';
+    keptNote.textContent = state === 'kept' ? 'Kept in journal' : '';
+    if (state === 'kept' && document.activeElement === keepButton) fileList.focus({ preventScroll: true });
+  }
+
+  // HTML a deck's author wrote, into an element of the fragment just written.
+  function fill(id, html) {
+    const target = document.getElementById(id);
+    if (target && fileList.contains(target)) target.innerHTML = sanitize(mapUrls(String(html)));
+  }
+
+  // A text handed to the user as a file: the browser's download.
+  function download(name, text) {
+    const link = document.createElement('a');  // never in the document: its click goes nowhere else
+    link.href = URL.createObjectURL(new Blob([text], { type: 'text/markdown;charset=utf-8' }));
+    link.download = name;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  }
+
   // ---- what the program sends ----------------------------------------------
 
   function applyOp(op) {
@@ -635,8 +663,21 @@
       case 'write':
         fileList.innerHTML = mapUrls(op.html);
         pageNumber = op.page;
+        showKeep('hidden');
         enhance();
         ready();
+        break;
+      case 'keep':
+        showKeep(op.state);
+        break;
+      case 'fill':
+        fill(op.id, op.html);
+        break;
+      case 'download':
+        download(String(op.name), String(op.text));
+        break;
+      case 'print':
+        setTimeout(() => window.print(), 0);  // once the frame's page is in place
         break;
       case 'cardLabels':
         if (Array.isArray(op.labels)) applyCardLabels(op.labels);
