@@ -38,8 +38,17 @@ function residentKb(pid) {
 }
 
 // Clicks the element selector names, inside the page, and resolves with
-// the milliseconds until the program's acknowledgement arrived.
+// the milliseconds until the program's acknowledgement arrived. The page is
+// let settle first (pictures in, two frames drawn), as it has when a person
+// clicks, so each click is timed on its own.
 async function timedClick(page, selector) {
+  await page.evaluate(() => new Promise((settled) => {
+    const images = Array.from(document.querySelectorAll('img'));
+    Promise.all(images.map((image) => (image.complete ? null : new Promise((loaded) => {
+      image.addEventListener('load', loaded, { once: true });
+      image.addEventListener('error', loaded, { once: true });
+    })))).then(() => requestAnimationFrame(() => requestAnimationFrame(settled)));
+  }));
   return page.evaluate((target) => new Promise((done) => {
     const root = document.documentElement;
     const element = document.querySelector(target);

@@ -241,8 +241,17 @@
       pendingMeaning = html;
       return;
     }
-    doc.getElementById('fileList').innerHTML = sanitize(mapUrls(html));
-    doc.scrollingElement.scrollTop = 0;
+    // Sanitised straight into nodes: the text is parsed once, not twice.
+    const target = doc.getElementById('fileList');
+    if (window.DOMPurify) {
+      const fragment = window.DOMPurify.sanitize(mapUrls(html), { ...meaningMarkup, RETURN_DOM_FRAGMENT: true });
+      target.replaceChildren(doc.importNode(fragment, true));
+    } else {
+      target.innerHTML = sanitize(mapUrls(html));
+    }
+    // Back to the top before the next paint, without forcing a layout of
+    // the new text now.
+    requestAnimationFrame(() => { doc.scrollingElement.scrollTop = 0; });
   }
 
   meaningFrame.addEventListener('load', () => {
@@ -332,17 +341,21 @@
     }
     const card = lastCard && lastCard.isConnected ? lastCard : null;
     lastCard = null;
+    // Placed before it is shown: every measurement is taken on the page as
+    // it stands, so showing it costs one layout, not several.
     if (meaningWindow.hidden || !meaningWindow.style.width) {
-      meaningWindow.hidden = false;
       placeMeaning(card);
     } else if (card && overlaps(meaningBox(), (card.closest('td') || card).getBoundingClientRect())) {
       placeMeaning(card);  // a window the user left in place stays, unless it covers the new card
     }
     meaningWindow.hidden = false;
     if (card) {
-      // Opened from a card: the reader goes on in the window.
+      // Opened from a card: the reader goes on in the window, from its first
+      // frame on (focusing lays the new text out; it need not hold up the rest).
       meaningOpener = card;
-      meaningFrame.focus();
+      requestAnimationFrame(() => {
+        if (!meaningWindow.hidden && meaningOpener === card) meaningFrame.focus({ preventScroll: true });
+      });
     }
   }
 
