@@ -44,6 +44,7 @@
   let focusBeforeBox = null;
   let lastCard = null;       // the card last clicked, until the window shows
   let meaningOpener = null;  // the card whose meaning is on show
+  let meaningFocusPending = false;  // the focus moves into it at the next frame
   let lastPointer = -Infinity;
 
   // Attributes the page added to the program's elements, by element.
@@ -353,14 +354,17 @@
       // Opened from a card: the reader goes on in the window, from its first
       // frame on (focusing lays the new text out; it need not hold up the rest).
       meaningOpener = card;
+      meaningFocusPending = true;
       requestAnimationFrame(() => {
+        meaningFocusPending = false;
         if (!meaningWindow.hidden && meaningOpener === card) meaningFrame.focus({ preventScroll: true });
       });
     }
   }
 
   function closeMeaning() {
-    const hadFocus = meaningWindow.contains(document.activeElement);
+    const hadFocus = meaningWindow.contains(document.activeElement) || meaningFocusPending;
+    meaningFocusPending = false;
     meaningWindow.hidden = true;
     if (hadFocus && meaningOpener && meaningOpener.isConnected) meaningOpener.focus();
   }
@@ -647,6 +651,8 @@
   // ---- the journal's controls and services -----------------------------------
 
   // The "Keep in journal" control under a result; every page write hides it.
+  // It stands in the right-hand column, under the buttons, where it takes no
+  // room from the result it keeps.
   function showKeep(state) {
     keepBar.hidden = state === 'hidden';
     keepButton.hidden = state !== 'offered';
@@ -813,8 +819,9 @@
       moveInGrid(target, event.key);
       return;
     }
-    // Escape in the card meaning window closes it, as in a window of its own.
-    if (event.key === 'Escape' && meaningWindow.contains(target)) {
+    // Escape in the card meaning window closes it, as in a window of its own
+    // (also in the frame before the focus has moved into it).
+    if (event.key === 'Escape' && (meaningWindow.contains(target) || meaningFocusPending)) {
       event.preventDefault();
       closeMeaning();
       return;
