@@ -94,10 +94,10 @@ TEST(JournalFlow, EachKindIsKeptOnlyWhenAskedAndShownAgainAsItWasDealt) {
     EXPECT_NE(page.MeaningPage().find("<div class=heading>Meaning</div>"), std::string::npos);
     EXPECT_TRUE(page.Messages().empty());
 
-    page.Click("journal");  // the entry page's Back
+    page.ClickInFragment("journal");  // the entry page's Back
     page.Click("journalentry", {{"entry", "2"}});
     EXPECT_TRUE(Shows(page, cast));
-    page.Click("journal");
+    page.ClickInFragment("journal");
     page.Click("journalentry", {{"entry", "3"}});
     EXPECT_TRUE(Shows(page, answer));
 }
@@ -119,7 +119,7 @@ TEST(JournalFlow, NotesSearchDeletionAndExports) {
     EXPECT_EQ(page.Messages()[0].message, "Notes saved");
 
     // Words of the question or the notes, in any case, all of them.
-    page.Click("journal");
+    page.ClickInFragment("journal");
     page.Type("journalsearch", "SPRING wait");
     page.Click("journalfind");
     EXPECT_EQ(EntriesShown(page), std::vector<std::string>{"2"});
@@ -136,11 +136,11 @@ TEST(JournalFlow, NotesSearchDeletionAndExports) {
     EXPECT_NE(page.Downloads()[0].second.find("wait for spring"), std::string::npos);
 
     // Deletion asks first; only OK deletes.
-    page.Click("journal");
+    page.ClickInFragment("journal");
     page.Click("journalentry", {{"entry", "3"}});
     page.AnswerNext(platform::kIdCancel);
     page.Click("journaldelete", {{"entry", "3"}});
-    page.Click("journal");
+    page.ClickInFragment("journal");
     EXPECT_EQ(EntriesShown(page), (std::vector<std::string>{"3", "2", "1"}));
     page.Click("journalentry", {{"entry", "3"}});
     page.AnswerNext(platform::kIdOk);
