@@ -17,32 +17,32 @@ namespace {
 constexpr int kClickEvent = -600;
 
 const CSagewendDlg::EventMapEntry kEventMap[] = {
-    {1, kClickEvent, "card", &CSagewendDlg::OnCardClick},
-    {0, kClickEvent, "tarotbtn", &CSagewendDlg::ShowReadingForm},
-    {0, kClickEvent, "tarotu", &CSagewendDlg::ShowReadingForm},
-    {0, kClickEvent, "yesno", &CSagewendDlg::OnYesNo},
-    {0, kClickEvent, "yesnobtn", &CSagewendDlg::OnYesNo},
-    {0, kClickEvent, "yesnou", &CSagewendDlg::OnYesNo},
-    {0, kClickEvent, "iching", &CSagewendDlg::OnIChing},
-    {0, kClickEvent, "ichingbtn", &CSagewendDlg::OnIChing},
-    {0, kClickEvent, "ichingu", &CSagewendDlg::OnIChing},
-    {0, kClickEvent, "exit", &CSagewendDlg::OnExit},
-    {0, kClickEvent, "help", &CSagewendDlg::OnHelpClicked},
-    {0, kClickEvent, "home", &CSagewendDlg::OnHome},
-    {0, kClickEvent, "disclaim", &CSagewendDlg::OnDisclaim},
-    {0, kClickEvent, "reading", &CSagewendDlg::OnReading},
-    {0, kClickEvent, "editor", &CSagewendDlg::OnEditor},
-    {0, kClickEvent, "addlayout", &CSagewendDlg::OnAddOrEditLayout},
-    {0, kClickEvent, "editlayout", &CSagewendDlg::OnAddOrEditLayout},
-    {0, kClickEvent, "desclist", &CSagewendDlg::OnDescList},
-    {0, kClickEvent, "addpos", &CSagewendDlg::OnAddPos},
-    {0, kClickEvent, "deletepos", &CSagewendDlg::OnDeletePos},
-    {0, kClickEvent, "updatepos", &CSagewendDlg::OnUpdatePos},
-    {0, kClickEvent, "refreshgrid", &CSagewendDlg::OnRefreshGrid},
-    {0, kClickEvent, "gridfilled", &CSagewendDlg::OnGridFilled},
-    {0, kClickEvent, "grid", &CSagewendDlg::OnGrid},
-    {0, kClickEvent, "savelayout", &CSagewendDlg::OnSaveLayout},
-    {5, 0, nullptr, nullptr},
+    {CSagewendDlg::kMatchClass, kClickEvent, "card", &CSagewendDlg::OnCardClick},
+    {CSagewendDlg::kMatchId, kClickEvent, "tarotbtn", &CSagewendDlg::ShowReadingForm},
+    {CSagewendDlg::kMatchId, kClickEvent, "tarotu", &CSagewendDlg::ShowReadingForm},
+    {CSagewendDlg::kMatchId, kClickEvent, "yesno", &CSagewendDlg::OnYesNo},
+    {CSagewendDlg::kMatchId, kClickEvent, "yesnobtn", &CSagewendDlg::OnYesNo},
+    {CSagewendDlg::kMatchId, kClickEvent, "yesnou", &CSagewendDlg::OnYesNo},
+    {CSagewendDlg::kMatchId, kClickEvent, "iching", &CSagewendDlg::OnIChing},
+    {CSagewendDlg::kMatchId, kClickEvent, "ichingbtn", &CSagewendDlg::OnIChing},
+    {CSagewendDlg::kMatchId, kClickEvent, "ichingu", &CSagewendDlg::OnIChing},
+    {CSagewendDlg::kMatchId, kClickEvent, "exit", &CSagewendDlg::OnExit},
+    {CSagewendDlg::kMatchId, kClickEvent, "help", &CSagewendDlg::OnHelpClicked},
+    {CSagewendDlg::kMatchId, kClickEvent, "home", &CSagewendDlg::OnHome},
+    {CSagewendDlg::kMatchId, kClickEvent, "disclaim", &CSagewendDlg::OnDisclaim},
+    {CSagewendDlg::kMatchId, kClickEvent, "reading", &CSagewendDlg::OnReading},
+    {CSagewendDlg::kMatchId, kClickEvent, "editor", &CSagewendDlg::OnEditor},
+    {CSagewendDlg::kMatchId, kClickEvent, "addlayout", &CSagewendDlg::OnAddOrEditLayout},
+    {CSagewendDlg::kMatchId, kClickEvent, "editlayout", &CSagewendDlg::OnAddOrEditLayout},
+    {CSagewendDlg::kMatchId, kClickEvent, "desclist", &CSagewendDlg::OnDescList},
+    {CSagewendDlg::kMatchId, kClickEvent, "addpos", &CSagewendDlg::OnAddPos},
+    {CSagewendDlg::kMatchId, kClickEvent, "deletepos", &CSagewendDlg::OnDeletePos},
+    {CSagewendDlg::kMatchId, kClickEvent, "updatepos", &CSagewendDlg::OnUpdatePos},
+    {CSagewendDlg::kMatchId, kClickEvent, "refreshgrid", &CSagewendDlg::OnRefreshGrid},
+    {CSagewendDlg::kMatchId, kClickEvent, "gridfilled", &CSagewendDlg::OnGridFilled},
+    {CSagewendDlg::kMatchId, kClickEvent, "grid", &CSagewendDlg::OnGrid},
+    {CSagewendDlg::kMatchId, kClickEvent, "savelayout", &CSagewendDlg::OnSaveLayout},
+    {CSagewendDlg::kEndOfMap, 0, nullptr, nullptr},
 };
 
 struct Accelerator {
@@ -76,9 +76,9 @@ CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
 bool CSagewendDlg::Route(const Element& source) {
     const std::string id = source.Id();
     const std::string className = source.ClassName();
-    for (const EventMapEntry* entry = GetDHtmlEventMap(); entry->kind != 5; ++entry) {
+    for (const EventMapEntry* entry = GetDHtmlEventMap(); entry->kind != kEndOfMap; ++entry) {
         if (entry->event != kClickEvent) continue;
-        const std::string& candidate = entry->kind == 0 ? id : className;
+        const std::string& candidate = entry->kind == kMatchId ? id : className;
         if (candidate == entry->name) {
             (this->*entry->handler)(source);
             return true;

@@ -34,8 +34,11 @@ class CSagewendDlg : public platform::PageSink {
 public:
     using Handler = int (CSagewendDlg::*)(const platform::Element&);
 
+    // How an entry matches the clicked element, with the framework's values.
+    enum MatchKind : int { kMatchId = 0, kMatchClass = 1, kEndOfMap = 5 };
+
     struct EventMapEntry {
-        int kind;  // 0 id, 1 class, 5 end
+        MatchKind kind;
         int event;
         const char* name;
         Handler handler;
