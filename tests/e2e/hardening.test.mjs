@@ -9,15 +9,13 @@ import { connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import {
-  act, click, copySample, launchBrowser, messageBox, openPage, program, settle, startProgram, startSession,
+  act, click, copySample, dataTool, decodeFile, launchBrowser, messageBox, openPage, program, settle, startSession,
   waitForExit,
 } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
 after(async () => { await browser?.close(); });
-
-const dataTool = join(dirname(program), 'sagewend-data');
 
 // Lines of raw bytes (Buffers or latin1 strings) in the stored form.
 function writeStored(path, lines) {
@@ -26,11 +24,7 @@ function writeStored(path, lines) {
   writeFileSync(path, execFileSync(dataTool, ['encode'], { input: Buffer.from(text, 'latin1') }));
 }
 
-function storedLines(path) {
-  return execFileSync(dataTool, ['decode', path]).toString('utf8').split('\n').slice(0, -1);
-}
-
-const layoutCount = (dir) => Number(storedLines(join(dir, 'data', 'layouts.dat'))[0]);
+const layoutCount = (dir) => Number(decodeFile(join(dir, 'data', 'layouts.dat'))[0]);
 
 test('a double-click acts once, and a click on a page that has been replaced does nothing', async (t) => {
   const { page, run } = await startSession(t, browser, { seed: 51 });

@@ -1,7 +1,7 @@
 // Starts the real program on a private copy of the sample data and drives its
 // page in headless Chromium. Tests wait on page state, never on time.
-import { spawn } from 'node:child_process';
-import { cpSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { execFileSync, spawn } from 'node:child_process';
+import { cpSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -135,10 +135,12 @@ export async function screenshot(page, name, { fullPage = false } = {}) {
   return path;
 }
 
-// Data files hold one Base64 line per text line.
+// Data files hold one Base64 line per text line; the program's own data
+// tool reads them, so the tests keep no reader of their own.
+export const dataTool = process.env.SAGEWEND_DATA_TOOL || join(dirname(program), 'sagewend-data');
+
 export function decodeFile(path) {
-  return readFileSync(path, 'latin1').split(/\r?\n/).filter((line) => line.length > 0)
-    .map((line) => Buffer.from(line, 'base64').toString('utf8'));
+  return execFileSync(dataTool, ['decode', path]).toString('utf8').split('\n').slice(0, -1);
 }
 
 export function readLayouts(dir) {

@@ -3,10 +3,9 @@
 // is read to check where things stand, never clicked.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import { dirname, join } from 'node:path';
+import { join } from 'node:path';
 import {
-  act, launchBrowser, messageBox, program, readDeck, readLayouts, settle, startSession,
+  act, decodeFile, launchBrowser, messageBox, readDeck, readLayouts, settle, startSession,
 } from './harness.mjs';
 
 const DECK = 'Classic Tarot';
@@ -210,8 +209,7 @@ test('a new layout made, placed and saved from the keyboard', async (t) => {
   await settle(page);
   assert.equal(await page.$eval('select[name=layout] option:last-child', (option) => option.textContent), 'Crossroads');
 
-  const decoded = execFileSync(join(dirname(program), 'sagewend-data'), ['decode', join(run.dir, 'data', 'layouts.dat')],
-    { encoding: 'utf8' }).split('\n').filter((line) => line.length > 0);
+  const decoded = decodeFile(join(run.dir, 'data', 'layouts.dat'));
   assert.equal(decoded[0], String(storedBefore + 1));
   assert.deepEqual(decoded.slice(-10), [
     '2', '0', 'Crossroads', 'Here|Where you stand.', 'There|Where the road leads.',
