@@ -17,15 +17,6 @@ using platform::Element;
 
 namespace {
 
-const char* OracleName(Oracle oracle) {
-    switch (oracle) {
-        case Oracle::Reading: return "Reading";
-        case Oracle::IChing: return "I Ching";
-        case Oracle::YesNo: return "Yes/No";
-    }
-    return "";
-}
-
 // "2026-12-07T14:03:11+01:00" as "7 December 2026, 14:03".
 std::string ShownDate(const std::string& keptAt) {
     static const char* const months[] = {"January", "February", "March",     "April",   "May",      "June",
@@ -230,15 +221,19 @@ std::string JournalView::ResultPage(const JournalEntry& entry, std::optional<Kep
     return {};
 }
 
-void JournalView::ShowEntry(std::int64_t id) {
+bool JournalView::Load(std::int64_t id, JournalEntry* entry) {
     JournalStore* store = Store();
-    if (!store) return;
-    JournalEntry entry;
     std::string err;
-    if (!store->Get(id, &entry, &err)) {
-        Say(err);
-        return;
-    }
+    if (!store) return false;
+    if (store->Get(id, entry, &err)) return true;
+    Say(err);
+    return false;
+}
+
+void JournalView::ShowEntry(std::int64_t id) {
+    JournalEntry entry;
+    if (!Load(id, &entry)) return;
+    std::string err;
     std::optional<KeptReading> reading;
     const std::string page = ResultPage(entry, &reading, &err);
     std::string html = Format("<div class='sw-entry'><h3>%s of %s</h3>", OracleName(entry.oracle),
@@ -289,14 +284,8 @@ void JournalView::Delete(std::int64_t id) {
 }
 
 void JournalView::ExportOne(std::int64_t id) {
-    JournalStore* store = Store();
-    if (!store) return;
     JournalEntry entry;
-    std::string err;
-    if (!store->Get(id, &entry, &err)) {
-        Say(err);
-        return;
-    }
+    if (!Load(id, &entry)) return;
     std::string name = entry.keptAt.substr(0, 16);
     for (char& c : name)
         if (c == ':' || c == 'T') c = '-';
@@ -304,26 +293,24 @@ void JournalView::ExportOne(std::int64_t id) {
 }
 
 void JournalView::ExportAll() {
-    JournalStore* store = Store();
-    if (!store) return;
     std::vector<JournalEntry> entries;
-    std::string err;
-    if (!store->All(&entries, &err)) {
-        Say(err);
-        return;
-    }
+    if (!LoadAll(&entries)) return;
     host_.Download("sagewend-journal.md", JournalMarkdown(entries, hexagrams_));
 }
 
-void JournalView::PrintAll() {
+bool JournalView::LoadAll(std::vector<JournalEntry>* entries) {
     JournalStore* store = Store();
-    if (!store) return;
-    std::vector<JournalEntry> entries;
     std::string err;
-    if (!store->All(&entries, &err)) {
-        Say(err);
-        return;
-    }
+    if (!store) return false;
+    if (store->All(entries, &err)) return true;
+    Say(err);
+    return false;
+}
+
+void JournalView::PrintAll() {
+    std::vector<JournalEntry> entries;
+    if (!LoadAll(&entries)) return;
+    std::string err;
     std::string html = "<div class='sw-entry'><h3>Journal</h3></div>";
     for (const JournalEntry& entry : entries) {
         html += Format("<div class='sw-entry'><h3>%s of %s</h3></div>", OracleName(entry.oracle),

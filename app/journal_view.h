@@ -53,6 +53,9 @@ private:
     };
 
     JournalStore* Store();
+    // An entry, or all of them newest first; false after saying why.
+    bool Load(std::int64_t id, JournalEntry* entry);
+    bool LoadAll(std::vector<JournalEntry>* entries);
     std::string Value(std::string_view name) const;
     std::int64_t EntryId(const platform::Element& element) const;
     void Write(const std::string& html);

@@ -210,15 +210,6 @@ std::string Heading(int level, std::string_view text) {
     return std::string(static_cast<std::size_t>(std::min(level, 6)), '#') + " " + EscapeHeading(text) + "\n";
 }
 
-const char* OracleName(Oracle oracle) {
-    switch (oracle) {
-        case Oracle::Reading: return "Card reading";
-        case Oracle::IChing: return "I Ching";
-        case Oracle::YesNo: return "Yes/No";
-    }
-    return "Journal entry";
-}
-
 // "2026-12-07 14:03" of a keptAt text, as the user kept it (local time).
 std::string When(const std::string& keptAt) {
     std::int64_t ignored = 0;

@@ -315,6 +315,15 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 
 }  // namespace
 
+const char* OracleName(Oracle oracle) {
+    switch (oracle) {
+        case Oracle::Reading: return "Card reading";
+        case Oracle::IChing: return "I Ching";
+        case Oracle::YesNo: return "Yes/No";
+    }
+    return "Journal entry";
+}
+
 bool ParseKeptAt(const std::string& text, std::int64_t* utcSeconds) {
     // YYYY-MM-DDTHH:MM:SS then Z or +HH:MM / -HH:MM
     if (text.size() != 20 && text.size() != 25) return false;

@@ -74,6 +74,9 @@ private:
     bool readOnly_ = false;
 };
 
+// The oracle's name as the journal shows it: "Card reading", "I Ching", "Yes/No".
+const char* OracleName(Oracle oracle);
+
 // The UTC seconds of a keptAt text ("YYYY-MM-DDTHH:MM:SS" and "Z" or an
 // offset "+HH:MM"); false when it is not in that form.
 bool ParseKeptAt(const std::string& text, std::int64_t* utcSeconds);

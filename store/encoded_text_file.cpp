@@ -116,17 +116,23 @@ bool EncodedTextFile::Open(const std::string& path, unsigned openFlags) {
     return true;
 }
 
-bool EncodedTextFile::LoadStored() {
-    Descriptor in(fs_, fs_.Open(storedPath_, O_RDONLY, 0));
+int EncodedTextFile::OpenSource(const std::string& source, bool* usable) {
+    const int fd = fs_.Open(source, O_RDONLY, 0);
     // Only a file that is not there reads as empty: one that exists but
     // cannot be read must not be taken for an empty store and saved over.
-    bool sourceUsable = true;
-    if (in.valid()) {
-        std::printf("The source plaintext file, %s, is open. \n", storedPath_.c_str());
+    *usable = true;
+    if (fd >= 0) {
+        std::printf("The source plaintext file, %s, is open. \n", source.c_str());
     } else {
-        sourceUsable = errno == ENOENT;
+        *usable = errno == ENOENT;
         ReportError("Error opening source plaintext file!");
     }
+    return fd;
+}
+
+bool EncodedTextFile::LoadStored() {
+    bool sourceUsable = true;
+    Descriptor in(fs_, OpenSource(storedPath_, &sourceUsable));
     // The copy a reader stands for could be made exactly when its folder is there.
     struct stat folder {};
     if (::stat(FolderOf(copyPath_).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
@@ -187,16 +193,8 @@ bool EncodedTextFile::Commit() {
 }
 
 bool EncodedTextFile::DecodeFile(const std::string& source, const std::string& destination) {
-    Descriptor in(fs_, fs_.Open(source, O_RDONLY, 0));
-    // Only a file that is not there reads as empty: one that exists but
-    // cannot be read must not be taken for an empty store and saved over.
     bool sourceUsable = true;
-    if (in.valid()) {
-        std::printf("The source plaintext file, %s, is open. \n", source.c_str());
-    } else {
-        sourceUsable = errno == ENOENT;
-        ReportError("Error opening source plaintext file!");
-    }
+    Descriptor in(fs_, OpenSource(source, &sourceUsable));
 
     Descriptor out(fs_, fs_.Open(destination, O_WRONLY | O_CREAT | O_TRUNC, 0600));
     if (out.valid()) {

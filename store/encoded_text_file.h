@@ -80,6 +80,9 @@ private:
     // The reader's Open: the stored file into stored_, with the progress
     // texts and messages a copy on disk would give.
     bool LoadStored();
+    // Opens a stored file for reading with its progress text or message;
+    // *usable is false when it exists but cannot be read.
+    int OpenSource(const std::string& source, bool* usable);
 
     FileSystem& fs_;
     std::string copyPath_;
