@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -41,6 +42,7 @@ inline void EnterPrivateFolder() {
     std::filesystem::current_path(WorkFolder());
     std::atexit(RemoveWorkFolder);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+    std::clog.setstate(std::ios::badbit);  // the loaders' log lines; libFuzzer's own report stays on stderr
     CMsgBox::SetPresenter([](const std::string&, int) { return 1; });
 }
 
