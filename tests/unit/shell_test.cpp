@@ -61,6 +61,8 @@ public:
         }
         Hold(source);
         if (id == "write") shell_.WritePage("<p>written</p>");
+        // A deck's bytes as they came: Windows-1252, and half a UTF-8 character.
+        if (id == "bytes") shell_.WritePage("<p>Caf\xE9 1\xC3</p>");
         if (id == "box") Note("answer:" + std::to_string(shell_.ShowMessage("Sure?", kIconQuestion)));
         if (id == "post") shell_.PostCommand(7);
         if (id == "throw") throw std::runtime_error("the handler broke");
@@ -304,6 +306,19 @@ TEST_F(ShellTest, ASecondPageTakesOverAndTheFirstIsToldAndGetsNothingMore) {
     EXPECT_EQ(OpsOf(frames->back(), "write").size(), 1u);
     EXPECT_FALSE(first->Next()) << "the first page is closed and gets no updates";
     EXPECT_EQ(sink_->Taken(), (Notes{"loaded", "click:write"}));
+}
+
+TEST_F(ShellTest, BytesThatAreNotUtf8ReachThePageAsText) {
+    StartShell();
+    auto page = OpenPage();
+    ASSERT_TRUE(page->Send(ClickMessage(1, Link("bytes"))));
+    const auto frame = page->Next();  // a frame that is not JSON would end the test here
+    ASSERT_TRUE(frame);
+    const auto writes = OpsOf(*frame, "write");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0]["html"], "<p>Caf\xC3\xA9 1\xC3\x83</p>");
+    ASSERT_TRUE(page->Send(ClickMessage(2, Link("write"))));
+    EXPECT_EQ(Dones({*page->Next()}), std::vector<long long>{2}) << "the program goes on";
 }
 
 TEST_F(ShellTest, AFailingHandlerIsLoggedShownToTheUserAndTheNextClickIsHandled) {

@@ -90,6 +90,14 @@ TEST(CardIndex, FieldAndCountEdgeCases) {
     // empty suffix makes both orientations the same picture.
     EXPECT_EQ(deck.CardImageUrl(2, 0), "file:decks/D/34.png");
     EXPECT_EQ(deck.CardImageUrl(2, 1), "file:decks/D/34.png");
+    // Two characters, never half of one: two bytes of a Windows file, two
+    // UTF-8 characters (and a stray byte counts as one).
+    ASSERT_TRUE(ReadIndex(Index("3", {Card("0", "", "1\xE9x", {}), Card("0", "", "1\xC3\xA9x", {}),
+                                      Card("0", "", "\xC3" "1x", {})}),
+                          deck));
+    EXPECT_EQ(deck.CardImageUrl(0, 0), "file:decks/D/1\xE9.png");
+    EXPECT_EQ(deck.CardImageUrl(1, 0), "file:decks/D/1\xC3\xA9.png");
+    EXPECT_EQ(deck.CardImageUrl(2, 0), "file:decks/D/\xC3" "1.png");
     // More blocks than the count: the rest are ignored.
     ASSERT_TRUE(ReadIndex(Index("1", {Card("0", "", "00", {"a"}), Card("0", "", "01", {"b"})}), deck));
     EXPECT_EQ(deck.cardCount, 1);

@@ -75,6 +75,11 @@ TEST(LineCoder, Utf8Validation) {
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // cut short
     EXPECT_FALSE(IsValidUtf8("\x80"));
+    // For the page: UTF-8 kept, every other byte read as Windows-1252, even
+    // both in one text; the result is always valid.
+    EXPECT_EQ(ToUtf8("plain"), "plain");
+    EXPECT_EQ(ToUtf8("caf\xC3\xA9 caf\xE9 \x80 \xE2\x82"), "caf\xC3\xA9 caf\xC3\xA9 \xE2\x82\xAC \xC3\xA2\xE2\x80\x9A");
+    EXPECT_TRUE(IsValidUtf8(ToUtf8("\xFF\xC0\xAF\xED\xA0\x80")));
 }
 
 TEST(LineCoder, AgreesWithCoreutilsBase64) {
