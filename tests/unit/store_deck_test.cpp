@@ -234,11 +234,16 @@ TEST(DeckCatalogue, ShortAndEmptyLists) {
         EXPECT_TRUE(log.messages().empty());
     }
     {
-        // Three declared, two listed: the third has an empty folder name.
+        // Three declared, two listed: the third has an empty folder name,
+        // and the log names the file that was cut short.
         WriteEncoded("data/decks.dat", {"3", "A", "B"});
+        storetest::LogCapture logged;
         OracleData data;
         ASSERT_EQ(data.deckCount, 3);
         EXPECT_EQ(data.decks[2].directory, "");
+        EXPECT_NE(logged.Text().find("data/decks.dat is cut short: its count line says 3 decks, but it names only 2"),
+                  std::string::npos)
+            << logged.Text();
     }
     {
         // A count no file can hold is bounded, not allocated.

@@ -176,7 +176,14 @@ TEST(LayoutStore, MalformedStoreIsFatalAtStartUp) {
     MessageLog log;
     WriteEncoded("data/decks.dat", {"0"});
     WriteEncoded("data/layouts.dat", {"1", "0", "0", "A", "1", "1", " "});
-    EXPECT_THROW(OracleData data, FatalDataError);
+    {
+        storetest::LogCapture logged;
+        EXPECT_THROW(OracleData data, FatalDataError);
+        // The message stays as it is; the log says which file, where, and why.
+        EXPECT_NE(logged.Text().find("data/layouts.dat:7: layout 1: the file ends before its terminator"),
+                  std::string::npos)
+            << logged.Text();
+    }
     EXPECT_EQ(log.messages(), Lines{"Error in Layout files"});
     EXPECT_EQ(log.icons(), std::vector<int>{32515});
     EXPECT_EQ(FilesUnder(dir.path()), (std::set<std::string>{"data/decks.dat", "data/layouts.dat"}));

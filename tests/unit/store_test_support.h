@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -77,6 +78,20 @@ private:
     std::vector<std::string> messages_;
     std::vector<int> icons_;
     ScopedMsgBoxPresenter guard_;
+};
+
+// What is written to std::clog (the program's log) while it lives.
+class LogCapture {
+public:
+    LogCapture() : previous_(std::clog.rdbuf(text_.rdbuf())) {}
+    ~LogCapture() { std::clog.rdbuf(previous_); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* previous_;
 };
 
 using sw::testing::ReadBytes;
