@@ -2,8 +2,6 @@
 // requests; the files and generated pages are answered on the worker pool.
 #include "platform/web_server_impl.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -287,8 +285,10 @@ Response WebServer::Impl::RespondSlowly(const Request& request) const {
         return response;
     }
     const std::filesystem::path file = ResolvePicture(options.workDir, *path);
-    struct stat info {};
-    if (file.empty() || ::stat(file.c_str(), &info) != 0) return NotFound(request);
+    std::error_code error;
+    const auto size = file.empty() ? 0 : std::filesystem::file_size(file, error);
+    const auto written = error ? std::filesystem::file_time_type() : std::filesystem::last_write_time(file, error);
+    if (file.empty() || error) return NotFound(request);
     std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
@@ -297,8 +297,8 @@ Response WebServer::Impl::RespondSlowly(const Request& request) const {
     // The page may keep a picture and reuse it within the run (no-store
     // made every deal fetch its pictures again); a later run's validator
     // differs, so nothing outlives the run unchecked.
-    const std::string etag = Format("\"%s-%lld-%lld\"", runId.c_str(), static_cast<long long>(info.st_size),
-                                    static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec);
+    const std::string etag = Format("\"%s-%llu-%lld\"", runId.c_str(), static_cast<unsigned long long>(size),
+                                    static_cast<long long>(written.time_since_epoch().count()));
     Validate(request, response, etag, "private, no-cache");
     if (request.method() == http::verb::head) response.body().clear();
     return response;

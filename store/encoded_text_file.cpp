@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,8 +135,8 @@ bool EncodedTextFile::LoadStored() {
     bool sourceUsable = true;
     Descriptor in(fs_, OpenSource(storedPath_, &sourceUsable));
     // The copy a reader stands for could be made exactly when its folder is there.
-    struct stat folder {};
-    if (::stat(FolderOf(copyPath_).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+    std::error_code error;
+    if (std::filesystem::is_directory(FolderOf(copyPath_), error)) {
         std::printf("Destination file %s is open. \n", copyPath_.c_str());
     } else {
         ReportError("Error opening destination ciphertext file!");
@@ -234,8 +235,10 @@ bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& d
     if (fd < 0) return false;
     Descriptor out(fs_, fd);
     // A replaced file keeps its permissions.
-    struct stat existing {};
-    if (::stat(destination.c_str(), &existing) == 0) ::fchmod(out.get(), existing.st_mode & 07777);
+    std::error_code error;
+    const auto existing = std::filesystem::status(destination, error);
+    if (!error && std::filesystem::exists(existing))
+        ::fchmod(out.get(), static_cast<mode_t>(existing.permissions() & std::filesystem::perms::mask));
     std::printf("Destination file %s is open. \n", destination.c_str());
 
     LineReader reader(fs_, in.get());
