@@ -74,9 +74,24 @@ bool ParseNumber(const char* text, long long low, long long high, long long& out
 // A large catalogue is mostly fresh heap, and with 4 KB pages its first
 // touches cost more than decoding it (a page fault for every 4 KB). glibc
 // asks for transparent huge pages for its heap only when told at process
-// start, so the program starts itself again once with that tunable. A
-// tunable the user set, to any value, is left alone.
-void RestartWithHugePages(char** argv) {
+// start, so for a large catalogue the program starts itself again once with
+// that tunable. A small one is left with 4 KB pages, which keep its
+// resident memory small (a huge page is 2 MB). A tunable the user set, to
+// any value, is left alone.
+constexpr std::uintmax_t kLargeCatalogueBytes = 16 << 20;
+
+std::uintmax_t StoredDeckBytes(const std::filesystem::path& folder) {
+    std::uintmax_t bytes = 0;
+    std::error_code error;
+    for (const auto& deck : std::filesystem::directory_iterator(folder / "decks", error)) {
+        const auto size = std::filesystem::file_size(deck.path() / "index.dat", error);
+        if (!error) bytes += size;
+    }
+    return bytes;
+}
+
+void RestartWithHugePages(const std::filesystem::path& folder, char** argv) {
+    if (StoredDeckBytes(folder) < kLargeCatalogueBytes) return;
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb")) return;
     const std::string value =
@@ -135,7 +150,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
 
 // Chooses the data folder and makes it the current one: the data files are
 // read by paths relative to it.
-bool EnterWorkFolder(const Options& options, std::filesystem::path& folder) {
+bool EnterWorkFolder(const Options& options, char** argv, std::filesystem::path& folder) {
     sw::WorkFolderChoice choice;
     std::string err;
     if (!sw::ChooseWorkFolder(options.directory, &choice, &err)) {
@@ -143,6 +158,7 @@ bool EnterWorkFolder(const Options& options, std::filesystem::path& folder) {
         return false;
     }
     if (!choice.note.empty()) std::cerr << "sagewend: " << choice.note << '\n';
+    RestartWithHugePages(choice.folder, argv);  // before any thread starts, and before the folder is entered
     if (::chdir(choice.folder.c_str()) != 0) {
         std::cerr << "sagewend: cannot work from " << choice.folder.string() << ": " << std::strerror(errno) << '\n';
         return false;
@@ -200,13 +216,12 @@ bool Listen(sw::platform::Shell& shell, std::uint16_t port) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    RestartWithHugePages(argv);
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
     sw::platform::StopSignals signals;  // before any thread starts
 
     std::filesystem::path folder;
-    if (!EnterWorkFolder(options, folder)) return 1;
+    if (!EnterWorkFolder(options, argv, folder)) return 1;
     const sw::FolderLock lock(folder);
     TidyWorkFolder(folder, lock);
     sw::SRand(options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
