@@ -276,5 +276,6 @@ test('spreads fit the window at 800 x 600 and 1280 x 800, and the meaning window
     assert.ok(placed.clear, 'the meaning window leaves its card in view');
     await screenshot(page, `meaning-window-${width}x${height}`);
     await page.keyboard.press('Escape');
+    await page.waitForSelector('#sw-meaning', { state: 'hidden' });
   }
 });
