@@ -220,8 +220,8 @@ int CSagewendDlg::OnReading(const Element&) {
     currentLayout = layout;
     WritePage(html);
     const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
-    host_.DescribeCards(OracleData::CardLabels(dealtLayout, *data_.DeckAt(deck), data_.lastDeal));
-    journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, *data_.DeckAt(deck), data_.lastDeal, reversed));
+    host_.DescribeCards(OracleData::CardLabels(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
+    journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
     return 0;
 }
 
@@ -240,12 +240,12 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     }
     const bool valid = data_.IsLayoutIndex(currentLayout) && data_.IsDeckIndex(currentDeck) && pos >= 0 &&
                        pos < data_.LayoutAt(currentLayout).positionCount && card >= 0 &&
-                       card < data_.DeckAt(currentDeck)->cardCount;
+                       card < data_.DeckAt(currentDeck).cardCount;
     if (!valid) {
         CMsgBox().Show("This card no longer belongs to a stored layout and deck", platform::kIconExclamation);
         return 0;
     }
-    const DeckRecord& deck = *data_.DeckAt(currentDeck);
+    const DeckRecord& deck = data_.DeckAt(currentDeck);
     cardMeaning->ShowMeaning(deck, card, data_.PositionText(currentLayout, pos), reversed);
     host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
     cardMeaning->Show();

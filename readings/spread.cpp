@@ -9,7 +9,7 @@ namespace sw {
 void OracleData::ClearDrawn() { drawn.fill(0); }
 
 int OracleData::DrawCard() {
-    const int n = DeckAt(selectedDeck)->cardCount;
+    const int n = DeckAt(selectedDeck).cardCount;
     int k = Rand() % n;
     while (drawn[k] == 1) k = Rand() % n;
     drawn[k] = 1;
@@ -64,7 +64,7 @@ std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::
     reversedAllowed = reversed;
     selectedDeck = deckIndex;
     selectedLayout = layoutIndex;
-    const DeckRecord& deck = *DeckAt(deckIndex);
+    const DeckRecord& deck = DeckAt(deckIndex);
     const LayoutRecord& layout = LayoutAt(layoutIndex);
     lastDeal = Deal(layout, deck, reversedAllowed);
     return RenderDealtSpread(layout, deck, question, lastDeal);

@@ -65,7 +65,7 @@ public:
     // stored file is then unchanged.
     bool SaveLayouts();
 
-    DeckRecord* DeckAt(int index) { return &decks[index]; }
+    DeckRecord& DeckAt(int index) { return decks[index]; }
     const DeckRecord& DeckAt(int index) const { return decks[index]; }
     LayoutRecord& LayoutAt(int index) { return layouts[index]; }
     const LayoutRecord& LayoutAt(int index) const { return layouts[index]; }

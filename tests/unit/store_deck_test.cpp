@@ -214,7 +214,7 @@ TEST(DeckCatalogue, ReadsDecksInOrderAndKeepsFailedOnesAsGaps) {
     EXPECT_FALSE(data.decks[1].loaded);
     EXPECT_TRUE(data.decks[2].loaded);
     EXPECT_EQ(data.decks[2].cardCount, 2);
-    EXPECT_EQ(data.DeckAt(3)->CardImageUrl(0, 0), "file:decks/My Deck/05.png");
+    EXPECT_EQ(data.DeckAt(3).CardImageUrl(0, 0), "file:decks/My Deck/05.png");
     EXPECT_EQ(log.messages().back(), "Error opening Gone index file");
     EXPECT_EQ(data.layoutCount, 1);
     EXPECT_EQ(FilesUnder(dir.path()), before);
