@@ -1,8 +1,8 @@
 #pragma once
-// The page's WebSocket (see web_server_impl.h), shared by the two files that
-// hold its operations: Beast's WebSocket templates are the heaviest part of
-// the server to compile, so its opening and closing (ws_session.cpp) and its
-// reading and writing (ws_io.cpp) are compiled apart.
+// The page's WebSocket (see web_server_impl.h), shared by the three files
+// that hold its operations: Beast's WebSocket templates are the heaviest part
+// of the server to compile, so its opening (ws_session.cpp), its reading and
+// writing (ws_io.cpp) and its closing (ws_close.cpp) are compiled apart.
 #include "platform/web_server_impl.h"
 
 namespace sw::platform {
@@ -14,7 +14,7 @@ public:
     void Queue(std::string text, bool counted) override;
     void CloseSoon() override;
 
-    // Reading and writing, in ws_io.cpp.
+    // Reading and writing, in ws_io.cpp; closing in ws_close.cpp.
     void Read();
     void WriteNext();
 
