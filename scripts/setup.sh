@@ -41,6 +41,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# tests/e2e holds playwright-core at 1.61, the last release that runs on
+# Debian 12's own Node.js (18); a newer Node.js already on the machine is used.
 if $with_tests; then
     (cd tests/e2e && npm install --no-audit --no-fund --loglevel=error)
 fi
