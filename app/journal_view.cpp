@@ -2,9 +2,7 @@
 // app/journal_view.h.
 #include "app/journal_view.h"
 
-#include <sys/stat.h>
-
-#include <iostream>
+#include <filesystem>
 
 #include "app/msg_box.h"
 #include "core/text.h"
@@ -34,8 +32,8 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 std::string PictureFile(const std::string& url) { return url.rfind("file:", 0) == 0 ? ToUtf8(url.substr(5)) : url; }
 
 bool FileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(path, error);
 }
 
 std::string Button(const char* id, const char* text, std::int64_t entry = 0) {

@@ -413,8 +413,9 @@ bool JournalStore::Connect(bool create, std::string* err) {
     // keeps every byte. With no log, closing has nothing to move and only
     // removes the side files SQLite made.
     auto holdsBytes = [](const std::string& side) {
-        struct stat sideInfo {};
-        return ::stat(side.c_str(), &sideInfo) == 0 && sideInfo.st_size > 0;
+        std::error_code error;
+        const auto size = std::filesystem::file_size(side, error);
+        return !error && size > 0;
     };
     const bool logWasThere = holdsBytes(path_ + "-wal");
     const bool rollbackWasThere = holdsBytes(path_ + "-journal");
