@@ -232,10 +232,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     if (const KeptReading* kept = journal_->ShownReading()) {
         // A kept reading on show: its cards as they were kept.
         if (pos < 0 || pos >= kept->layout.positionCount || card < 0 || card >= kept->deck.cardCount) return 0;
-        cardMeaning->ShowMeaning(kept->deck, card, kept->layout.PositionText(pos), reversed);
-        host_.DescribeMeaning(kept->deck.CardAt(card).name +
-                              (reversed == 1 ? ", reversed" : ", upright"));
-        cardMeaning->Show();
+        ShowCardMeaning(kept->deck, card, kept->layout.PositionText(pos), reversed);
         return 0;
     }
     const bool valid = data_.IsLayoutIndex(currentLayout) && data_.IsDeckIndex(currentDeck) && pos >= 0 &&
@@ -245,11 +242,14 @@ int CSagewendDlg::OnCardClick(const Element& element) {
         CMsgBox().Show("This card no longer belongs to a stored layout and deck", platform::kIconExclamation);
         return 0;
     }
-    const DeckRecord& deck = data_.DeckAt(currentDeck);
-    cardMeaning->ShowMeaning(deck, card, data_.PositionText(currentLayout, pos), reversed);
+    ShowCardMeaning(data_.DeckAt(currentDeck), card, data_.PositionText(currentLayout, pos), reversed);
+    return 0;
+}
+
+void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed) {
+    cardMeaning->ShowMeaning(deck, card, positionText, reversed);
     host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
     cardMeaning->Show();
-    return 0;
 }
 
 // Layout editor.

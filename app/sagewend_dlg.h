@@ -100,6 +100,8 @@ private:
     // The value of a page element, "" when it is missing or ambiguous.
     std::string ElementValue(std::string_view id, std::string_view attribute = "value");
     void RedrawLayoutEditor();
+    // The meaning window for one card of a dealt spread, named for screen readers.
+    void ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed);
     // The title and description inputs; false (after saying which is
     // missing) when either is empty.
     bool ReadPositionFields(std::string& title, std::string& description);
