@@ -67,19 +67,22 @@ std::string HexagramTable::RenderIChing(int session, const std::string& question
     return html;
 }
 
-std::string HexagramTable::RenderCast(const std::array<int, 6>& draws, const std::string& question) const {
-    std::string presentKey = "_", changedKey = "_";
-    std::array<bool, 6> moving{};
-    bool anyMoving = false;
+CastLines ReadLines(const std::array<int, 6>& draws) {
+    CastLines lines;
     for (std::size_t i = 0; i < 6; ++i) {
         switch (draws[i]) {
-            case 0: presentKey += '7'; changedKey += '8'; moving[i] = true; break;
-            case 1: presentKey += '7'; changedKey += '7'; break;
-            case 2: presentKey += '8'; changedKey += '8'; break;
-            default: presentKey += '8'; changedKey += '7'; moving[i] = true; break;
+            case 0: lines.presentKey += '7'; lines.changedKey += '8'; lines.moving[i] = true; break;
+            case 1: lines.presentKey += '7'; lines.changedKey += '7'; break;
+            case 2: lines.presentKey += '8'; lines.changedKey += '8'; break;
+            default: lines.presentKey += '8'; lines.changedKey += '7'; lines.moving[i] = true; break;
         }
-        anyMoving = anyMoving || moving[i];
+        lines.anyMoving = lines.anyMoving || lines.moving[i];
     }
+    return lines;
+}
+
+std::string HexagramTable::RenderCast(const std::array<int, 6>& draws, const std::string& question) const {
+    const auto [presentKey, changedKey, moving, anyMoving] = ReadLines(draws);
     const HexagramEntry& present = *Find(presentKey);
     const HexagramEntry& changed = *Find(changedKey);
 

@@ -24,6 +24,16 @@ enum HexagramField : int {
     kAllMovingText = 13,
 };
 
+// Six draws of rand() % 4 read as lines, bottom first: 0 yin moving, 1 yin,
+// 2 yang, 3 yang moving; the present and changed hexagrams' keys.
+struct CastLines {
+    std::string presentKey = "_";
+    std::string changedKey = "_";
+    std::array<bool, 6> moving{};
+    bool anyMoving = false;
+};
+CastLines ReadLines(const std::array<int, 6>& draws);
+
 class HexagramTable {
 public:
     HexagramTable();

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/text.h"
+#include "journal/journal_result.h"
 #include "store/layout.h"
 #include "yesno/yes_no.h"
 
@@ -293,26 +294,8 @@ std::string HexagramTitle(const HexagramEntry& entry) {
     return entry[kOrdinal] + " " + entry[kRomanisedName] + " \xE2\x80\x94 " + entry[kEnglishName];
 }
 
-void AppendCast(std::string& out, const json& result, const HexagramTable& hexagrams, int level) {
-    const json& draws = Member(result, "draws");
-    if (!draws.is_array() || draws.size() != 6) {
-        out += kUnreadable;
-        return;
-    }
-    // The same lines as the cast page: 0 yin moving, 1 yin, 2 yang, 3 yang
-    // moving; bottom line first.
-    std::string presentKey = "_", changedKey = "_";
-    std::array<bool, 6> moving{};
-    for (std::size_t i = 0; i < 6; ++i) {
-        if (!draws[i].is_number_integer() || draws[i].get<std::int64_t>() < 0 || draws[i].get<std::int64_t>() > 3) {
-            out += kUnreadable;
-            return;
-        }
-        const auto draw = draws[i].get<std::int64_t>();
-        presentKey += draw <= 1 ? '7' : '8';
-        changedKey += (draw == 0 || draw == 2) ? '8' : '7';
-        moving[i] = draw == 0 || draw == 3;
-    }
+void AppendCast(std::string& out, const std::array<int, 6>& draws, const HexagramTable& hexagrams, int level) {
+    const auto [presentKey, changedKey, moving, anyMoving] = ReadLines(draws);
     const HexagramEntry* present = hexagrams.Find(presentKey);
     const HexagramEntry* changed = hexagrams.Find(changedKey);
     if (!present || !changed) {
@@ -321,7 +304,7 @@ void AppendCast(std::string& out, const json& result, const HexagramTable& hexag
     }
     out += Heading(level, "Present hexagram: " + HexagramTitle(*present));
     out += "\n" + Paragraphs(HtmlToText((*present)[kJudgement]));
-    if (std::none_of(moving.begin(), moving.end(), [](bool m) { return m; })) {
+    if (!anyMoving) {
         out += "\n*No line moves.*\n";
         return;
     }
@@ -355,7 +338,13 @@ void AppendEntry(std::string& out, const JournalEntry& entry, const HexagramTabl
     } else {
         switch (entry.oracle) {
             case Oracle::Reading: AppendReading(out, result, level + 1); break;
-            case Oracle::IChing: AppendCast(out, result, hexagrams, level + 1); break;
+            case Oracle::IChing: {
+                std::array<int, 6> draws{};
+                std::string err;
+                if (ReadCast(entry.result, &draws, &err)) AppendCast(out, draws, hexagrams, level + 1);
+                else out += kUnreadable;
+                break;
+            }
             case Oracle::YesNo: AppendAnswer(out, result); break;
             default: out += kUnreadable;
         }

@@ -159,9 +159,11 @@ bool ReadCast(const std::string& result, std::array<int, 6>* draws, std::string*
     const auto found = value.is_object() ? value.find("draws") : value.end();
     if (found == value.end() || !found->is_array() || found->size() != 6) return Fail(err, "its lines are damaged");
     for (std::size_t i = 0; i < 6; ++i) {
+        // Compared whole: cut to an int first, 4294967296 would pass as 0.
         const json& draw = (*found)[i];
-        if (!draw.is_number_integer() || draw.get<int>() < 0 || draw.get<int>() > 3) return Fail(err, "its lines are damaged");
-        (*draws)[i] = draw.get<int>();
+        const auto line = draw.is_number_integer() ? draw.get<json::number_integer_t>() : -1;
+        if (line < 0 || line > 3) return Fail(err, "its lines are damaged");
+        (*draws)[i] = static_cast<int>(line);
     }
     return true;
 }

@@ -433,8 +433,11 @@ TEST(JournalMarkdown, EachKindShowsWhatAReaderNeeds) {
     EXPECT_TRUE(HasLine(answerMd, "**Answer:** Maybe the question is not the right one?")) << answerMd;
 
     JournalEntry broken = Entry(Oracle::IChing, "Broken", "2026-12-07T17:00:00+01:00");
-    broken.result = R"({"draws": [1, 2, 7]})";
-    EXPECT_NE(EntryMarkdown(broken, hexagrams).find("The stored result could not be read."), std::string::npos);
+    for (const char* damaged : {R"({"draws": [1, 2, 7]})", R"({"draws": [4294967296, 2, 2, 2, 2, 2]})"}) {
+        broken.result = damaged;
+        EXPECT_NE(EntryMarkdown(broken, hexagrams).find("The stored result could not be read."), std::string::npos)
+            << damaged;
+    }
 
     // The whole journal: a title, then the entries newest first.
     const std::string all = JournalMarkdown({reading, answer, cast}, hexagrams);
