@@ -759,6 +759,10 @@
 
   document.addEventListener('click', (event) => {
     if (openBox !== null || finished) return;
+    // The second click of a double-click is no click of its own, as in the
+    // window the page stands in for: however fast the first one is answered,
+    // a double-click acts once.
+    if (event.detail > 1) return;
     let element = event.target;
     if (!(element instanceof Element) || inChrome(element)) return;
     if (element.tagName === 'OPTION') element = element.closest('select') || element;
