@@ -38,6 +38,7 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
 echo "== the installed program in headless Chromium"
-SAGEWEND_ROOT="$root" SAGEWEND_PACKAGE_VERSION="$version" node --test tests/package/*.test.mjs
+SAGEWEND_ROOT="$root" SAGEWEND_PACKAGE_VERSION="$version" SAGEWEND_DATA_TOOL="$root/usr/bin/sagewend-data" \
+    node --test tests/package/*.test.mjs
 
 echo "check-package.sh: $((SECONDS - started)) s"
