@@ -518,7 +518,30 @@
     }
   }
 
+  // The browser gives a picture back without asking the program again only
+  // while the page still holds it. Holding the recent ones means a deal's
+  // cards are there, at their size, in the same task as the page: the spread
+  // is fitted once, before its first frame, and no picture is read anew.
+  const KEPT_PICTURES = 300;
+  const keptPictures = new Map();  // address -> Image, least recently shown first
+
+  function keepPictures() {
+    for (const img of fileList.querySelectorAll('img[src]')) {
+      const url = img.src;
+      let image = keptPictures.get(url);
+      if (image) {
+        keptPictures.delete(url);
+      } else {
+        image = new Image();
+        image.src = url;
+      }
+      keptPictures.set(url, image);
+    }
+    while (keptPictures.size > KEPT_PICTURES) keptPictures.delete(keptPictures.keys().next().value);
+  }
+
   function enhance() {
+    keepPictures();
     for (const img of fileList.querySelectorAll('img:not(.card)')) setOwn(img, 'alt', pictureName(img.getAttribute('src')));
     for (const input of fileList.querySelectorAll('input')) {
       if (input.type === 'hidden') continue;
@@ -555,6 +578,10 @@
   const MIN_CARD_SCALE = 0.1;
   const READABLE_CARD_SCALE = 0.3;
   let fitPending = false;
+  // What the last fit found, for the window's size and the page's shape: the
+  // next deal of that spread starts from it and is measured once, not shrunk
+  // from full size again (and its cards keep their size from deal to deal).
+  let lastFit = { shape: '', whole: true, factor: 1 };
 
   function scheduleFit() {
     if (fitPending) return;
@@ -578,6 +605,14 @@
       rowHeights.set(row, Math.max(rowHeights.get(row) || 0, sizes[index][1]));
       columnWidths.set(cell.cellIndex, Math.max(columnWidths.get(cell.cellIndex) || 0, sizes[index][0]));
     });
+    const table = cards[0].closest('table');
+    // The words around the spread count too: another page of the same spread
+    // (a journal entry with its notes) has its own fit.
+    const shape = [window.innerWidth, window.innerHeight, fileList.textContent.length - table.textContent.length,
+      ...cards.map((card, index) => {
+        const cell = card.closest('td');
+        return `${cell.parentElement.rowIndex}.${cell.cellIndex}:${sizes[index].join('x')}`;
+      })].join(' ');
     const cardsHigh = Array.from(rowHeights.values()).reduce((a, b) => a + b, 0);
     const cardsWide = Array.from(columnWidths.values()).reduce((a, b) => a + b, 0);
     const scale = (factor) => cards.forEach((card, index) => {
@@ -586,11 +621,10 @@
       markOwn(card, 'style');
     });
     const scroller = document.scrollingElement || document.documentElement;
-    const table = cards[0].closest('table');
     const pageBottom = () => scroller.scrollHeight;
     const spreadBottom = () => table.getBoundingClientRect().bottom + scroller.scrollTop + 4;
-    const fit = (bottom) => {
-      let factor = 1;
+    const fit = (bottom, from) => {
+      let factor = from;
       scale(factor);
       for (let round = 0; round < 8; round++) {
         const overY = bottom() - scroller.clientHeight;
@@ -606,7 +640,14 @@
       }
       return factor;
     };
-    if (fit(pageBottom) < READABLE_CARD_SCALE) fit(spreadBottom);
+    const known = lastFit.shape === shape;
+    let whole = !known || lastFit.whole;
+    let factor = whole ? fit(pageBottom, known ? lastFit.factor : 1) : 0;
+    if (factor < READABLE_CARD_SCALE) {
+      whole = false;
+      factor = fit(spreadBottom, known && !lastFit.whole ? lastFit.factor : 1);
+    }
+    lastFit = { shape, whole, factor };
   }
 
   // ---- where the focus goes after a new fragment ----------------------------
