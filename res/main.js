@@ -242,11 +242,11 @@
       pendingMeaning = html;
       return;
     }
-    // Sanitised straight into nodes: the text is parsed once, not twice.
+    // Sanitised straight into nodes: the text is parsed once, not twice, and
+    // the nodes move into the window's document rather than being copied.
     const target = doc.getElementById('fileList');
     if (window.DOMPurify) {
-      const fragment = window.DOMPurify.sanitize(mapUrls(html), { ...meaningMarkup, RETURN_DOM_FRAGMENT: true });
-      target.replaceChildren(doc.importNode(fragment, true));
+      target.replaceChildren(window.DOMPurify.sanitize(mapUrls(html), { ...meaningMarkup, RETURN_DOM_FRAGMENT: true }));
     } else {
       target.innerHTML = sanitize(mapUrls(html));
     }
