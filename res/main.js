@@ -526,7 +526,7 @@
   const keptPictures = new Map();  // address -> Image, least recently shown first
 
   function keepPictures() {
-    for (const img of fileList.querySelectorAll('img[src]')) {
+    for (const img of fileList.querySelectorAll('img[src^="/decks/"], img[src^="/images/"]')) {
       const url = img.src;
       let image = keptPictures.get(url);
       if (image) {
