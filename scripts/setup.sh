@@ -21,11 +21,13 @@ with_tests=false
 if [ "${1:-}" = "--with-tests" ]; then
     with_tests=true
     # clang only recommends libclang-rt-14-dev, which holds the fuzzer runtime.
-    # CPack's Debian generator needs dpkg-shlibdeps (dpkg-dev) and file.
+    # CPack's Debian generator needs dpkg-shlibdeps (dpkg-dev) and file; the
+    # browser tests look for a stray browser with pgrep (procps, which a
+    # minimal Debian lacks).
     packages+=(
         clang libclang-rt-14-dev pkg-config
         libgumbo-dev libgtest-dev libgmock-dev libbenchmark-dev
-        dpkg-dev file lintian desktop-file-utils appstream
+        dpkg-dev file lintian desktop-file-utils appstream procps
     )
 fi
 missing=()
