@@ -3,8 +3,9 @@
 // (web_server.cpp: accepting, guarding, answering requests), an HTTP
 // connection (http_session.cpp) and the page's WebSocket (page_socket.h,
 // whose files are the only ones that instantiate Beast's WebSocket
-// templates, the heaviest to compile). All of it lives on the I/O thread, except what the worker
-// pool is handed and the counters guarded by flushMutex.
+// templates, the heaviest to compile). All of it lives on the I/O thread,
+// except what the worker pool is handed and the counters guarded by
+// flushMutex.
 #include <utility>  // boost 1.74 asio needs std::exchange declared first
 
 #include <boost/asio.hpp>
