@@ -69,6 +69,17 @@
   // address bar need not show it.
   if (key) history.replaceState(null, '', '/');
 
+  // What a map kept in order of use holds for key, made if it holds nothing;
+  // it is now the most recent, and the least recent beyond limit go.
+  function recentEntry(map, key, limit, make) {
+    let value = map.get(key);
+    if (value === undefined) value = make();
+    else map.delete(key);
+    map.set(key, value);
+    while (map.size > limit) map.delete(map.keys().next().value);
+    return value;
+  }
+
   // Nothing is shown until the program has written its first page, so the
   // window never shows an empty frame first.
   function ready() { root.classList.remove('sw-loading'); }
@@ -154,6 +165,7 @@
   }
 
   function showBox(message) {
+    giveFocus();
     if (openBox === null) {
       const active = document.activeElement;
       focusBeforeBox = active && active !== document.body && !overlay.contains(active) ? active : null;
@@ -217,12 +229,16 @@
       'face', 'height', 'rowspan', 'size', 'src', 'style', 'title', 'valign', 'width'],
     ALLOW_DATA_ATTR: false,
   };
-  if (window.DOMPurify) {
-    window.DOMPurify.addHook('afterSanitizeAttributes', (node) => {
-      if (node.hasAttribute('src') && !/^\/(?:decks|images)\//.test(node.getAttribute('src'))) {
-        node.removeAttribute('src');
-      }
-    });
+  function ownPicturesOnly(node) {
+    if (node.hasAttribute('src') && !/^\/(?:decks|images)\//.test(node.getAttribute('src'))) node.removeAttribute('src');
+  }
+  if (window.DOMPurify) window.DOMPurify.addHook('afterSanitizeAttributes', ownPicturesOnly);
+  // The meaning window's own sanitiser, set up once: it gives nodes, not
+  // text, and does not read its settings again for every meaning.
+  const meaningPurifier = window.DOMPurify ? window.DOMPurify(window) : null;
+  if (meaningPurifier) {
+    meaningPurifier.setConfig({ ...meaningMarkup, RETURN_DOM_FRAGMENT: true });
+    meaningPurifier.addHook('afterSanitizeAttributes', ownPicturesOnly);
   }
 
   function sanitize(html) {
@@ -236,17 +252,25 @@
     return doc && doc.getElementById('fileList') ? doc : null;
   }
 
+  // Sanitised straight into nodes: the text is parsed once, not twice. A
+  // reader goes back and forth between the cards of a spread, so the
+  // meanings shown lately are kept as nodes, and copied.
+  const KEPT_MEANINGS = 100;
+  const keptMeanings = new Map();  // the author's markup -> its nodes, least recently shown first
+
+  function sanitizedMeaning(html) {
+    return recentEntry(keptMeanings, html, KEPT_MEANINGS, () => meaningPurifier.sanitize(mapUrls(html))).cloneNode(true);
+  }
+
   function writeMeaning(html) {
     const doc = meaningDocument();
     if (!doc) {
       pendingMeaning = html;
       return;
     }
-    // Sanitised straight into nodes: the text is parsed once, not twice, and
-    // the nodes move into the window's document rather than being copied.
     const target = doc.getElementById('fileList');
-    if (window.DOMPurify) {
-      target.replaceChildren(window.DOMPurify.sanitize(mapUrls(html), { ...meaningMarkup, RETURN_DOM_FRAGMENT: true }));
+    if (meaningPurifier) {
+      target.replaceChildren(sanitizedMeaning(html));
     } else {
       target.innerHTML = sanitize(mapUrls(html));
     }
@@ -528,16 +552,12 @@
   function keepPictures() {
     for (const img of fileList.querySelectorAll('img[src^="/decks/"], img[src^="/images/"]')) {
       const url = img.src;
-      let image = keptPictures.get(url);
-      if (image) {
-        keptPictures.delete(url);
-      } else {
-        image = new Image();
+      recentEntry(keptPictures, url, KEPT_PICTURES, () => {
+        const image = new Image();
         image.src = url;
-      }
-      keptPictures.set(url, image);
+        return image;
+      });
     }
-    while (keptPictures.size > KEPT_PICTURES) keptPictures.delete(keptPictures.keys().next().value);
   }
 
   function enhance() {
@@ -559,7 +579,7 @@
     enhanceCards();
     enhanceGrid();
     enhanceHexagrams();
-    fitSpread();
+    fitSpread(true);
   }
 
   function applyCardLabels(labels) {
@@ -579,8 +599,9 @@
   const READABLE_CARD_SCALE = 0.3;
   let fitPending = false;
   // What the last fit found, for the window's size and the page's shape: the
-  // next deal of that spread starts from it and is measured once, not shrunk
-  // from full size again (and its cards keep their size from deal to deal).
+  // next deal of that spread takes its size at once, without a layout of its
+  // own, and is checked when the frame is laid out anyway (and its cards keep
+  // their size from deal to deal).
   let lastFit = { shape: '', whole: true, factor: 1 };
 
   function scheduleFit() {
@@ -588,11 +609,15 @@
     fitPending = true;
     requestAnimationFrame(() => {
       fitPending = false;
+      const focused = giveFocus();
       fitSpread();
+      revealFocused(focused);
     });
   }
 
-  function fitSpread() {
+  // A page just written (remembered) takes the last fit of its shape if it
+  // has one; measuring is left to the frame.
+  function fitSpread(remembered = false) {
     const cards = Array.from(fileList.querySelectorAll('img.card')).filter((card) => card.complete && card.naturalWidth > 0);
     if (cards.length === 0 || cards.length !== fileList.querySelectorAll('img.card').length) return;
     const sizes = cards.map((card) => [card.naturalWidth, card.naturalHeight]);
@@ -620,6 +645,13 @@
       card.style.height = Math.max(1, Math.floor(sizes[index][1] * factor)) + 'px';
       markOwn(card, 'style');
     });
+    const known = lastFit.shape === shape;
+    if (known && remembered) {
+      scale(lastFit.factor);
+      scheduleFit();
+      return;
+    }
+    // (Asking which element scrolls lays the page out, in a page with no doctype.)
     const scroller = document.scrollingElement || document.documentElement;
     const pageBottom = () => scroller.scrollHeight;
     const spreadBottom = () => table.getBoundingClientRect().bottom + scroller.scrollTop + 4;
@@ -640,7 +672,6 @@
       }
       return factor;
     };
-    const known = lastFit.shape === shape;
     let whole = !known || lastFit.whole;
     let factor = whole ? fit(pageBottom, known ? lastFit.factor : 1) : 0;
     if (factor < READABLE_CARD_SCALE) {
@@ -671,14 +702,40 @@
     return Array.from(controls).find((control) => !control.disabled) || null;
   }
 
+  // Focusing lays the page out, so the new page's focus is given in its
+  // first frame, where the browser lays it out anyway (and after the fit's
+  // check, once); at once when a key or a box needs to know where it is.
+  let pendingFocus = null;  // { target, from: what had the focus when it was asked for }
+
   function placeFocus(actedOn) {
+    pendingFocus = null;
     if (meaningWindow.contains(document.activeElement)) return;
     const active = document.activeElement;
     const lost = !active || active === document.body || active === fileList;
     let target = actedOn && actedOn.inFragment ? counterpart(actedOn) : null;
     if (!target) target = fileList.querySelector('input[name=question]');
     if (!target && lost) target = fileList.querySelector('img.card') || firstControl() || fileList;
-    if (target && target !== active) target.focus({ preventScroll: target === fileList });
+    if (!target || target === active) return;
+    pendingFocus = { target, from: active };
+    requestAnimationFrame(() => revealFocused(giveFocus()));
+  }
+
+  // The focus asked for, unless the user has put it elsewhere meanwhile;
+  // gives back what it focused.
+  function giveFocus() {
+    const pending = pendingFocus;
+    pendingFocus = null;
+    if (!pending || !pending.target.isConnected || document.activeElement !== pending.from) return null;
+    pending.target.focus({ preventScroll: true });
+    return document.activeElement === pending.target ? pending.target : null;
+  }
+
+  // Into view if it is not, centred, as focusing would have brought it.
+  function revealFocused(target) {
+    if (!target || target === fileList || document.activeElement !== target) return;
+    const box = target.getBoundingClientRect();
+    const inside = box.top >= 0 && box.left >= 0 && box.bottom <= window.innerHeight && box.right <= window.innerWidth;
+    if (!inside) target.scrollIntoView({ block: 'center', inline: 'center' });
   }
 
   // A short word for screen readers on what the new page says: its heading
@@ -852,7 +909,7 @@
       event.preventDefault();  // the page is never reloaded from the keyboard
       return;
     }
-    const target = event.target;
+    const target = giveFocus() || event.target;  // a key pressed as the page came in is meant for it
     const plain = !event.altKey && !event.ctrlKey && !event.metaKey;
     if (plain && (event.key === 'Enter' || event.key === ' ') && activatable(target)) {
       event.preventDefault();
