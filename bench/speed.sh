@@ -62,9 +62,9 @@ if [ -d tests/e2e/node_modules/playwright-core ]; then
     echo
     node -e '
       const r = JSON.parse(process.argv[1]);
-      console.log("click until handled, p95 of 200 each (ms)        p95     ratio to no-op");
+      console.log("click until handled, p95 of 200 each (ms)        p95     ratio to no-op   until drawn");
       for (const [kind, name] of [["noop", "no-op click"], ["deal", "deal (Celtic Cross)"], ["meaning", "card meaning"], ["editor", "editor list"]])
-        console.log(`  ${name.padEnd(46)} ${r[kind].toFixed(2).padStart(7)} ${(r[kind] / r.noop).toFixed(2).padStart(9)}`);
+        console.log(`  ${name.padEnd(46)} ${r[kind].toFixed(2).padStart(7)} ${(r[kind] / r.noop).toFixed(2).padStart(9)} ${r.drawn[kind].toFixed(2).padStart(13)}`);
       console.log(`resident memory after ${r.clicks} clicks, bundled data: ${(r.residentKb / 1024).toFixed(1)} MB`);
     ' "$clicks"
 else
