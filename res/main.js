@@ -165,7 +165,6 @@
   }
 
   function showBox(message) {
-    giveFocus();
     if (openBox === null) {
       const active = document.activeElement;
       focusBeforeBox = active && active !== document.body && !overlay.contains(active) ? active : null;
@@ -600,23 +599,22 @@
   let fitPending = false;
   // What the last fit found, for the window's size and the page's shape: the
   // next deal of that spread takes its size at once, without a layout of its
-  // own, and is checked when the frame is laid out anyway (and its cards keep
-  // their size from deal to deal).
+  // own, and is checked on the layout that placing the focus makes anyway
+  // (and its cards keep their size from deal to deal).
   let lastFit = { shape: '', whole: true, factor: 1 };
+  let fitToCheck = false;
 
   function scheduleFit() {
     if (fitPending) return;
     fitPending = true;
     requestAnimationFrame(() => {
       fitPending = false;
-      const focused = giveFocus();
       fitSpread();
-      revealFocused(focused);
     });
   }
 
   // A page just written (remembered) takes the last fit of its shape if it
-  // has one; measuring is left to the frame.
+  // has one; it is measured once the focus is placed.
   function fitSpread(remembered = false) {
     const cards = Array.from(fileList.querySelectorAll('img.card')).filter((card) => card.complete && card.naturalWidth > 0);
     if (cards.length === 0 || cards.length !== fileList.querySelectorAll('img.card').length) return;
@@ -648,7 +646,7 @@
     const known = lastFit.shape === shape;
     if (known && remembered) {
       scale(lastFit.factor);
-      scheduleFit();
+      fitToCheck = true;
       return;
     }
     // (Asking which element scrolls lays the page out, in a page with no doctype.)
@@ -702,40 +700,14 @@
     return Array.from(controls).find((control) => !control.disabled) || null;
   }
 
-  // Focusing lays the page out, so the new page's focus is given in its
-  // first frame, where the browser lays it out anyway (and after the fit's
-  // check, once); at once when a key or a box needs to know where it is.
-  let pendingFocus = null;  // { target, from: what had the focus when it was asked for }
-
   function placeFocus(actedOn) {
-    pendingFocus = null;
     if (meaningWindow.contains(document.activeElement)) return;
     const active = document.activeElement;
     const lost = !active || active === document.body || active === fileList;
     let target = actedOn && actedOn.inFragment ? counterpart(actedOn) : null;
     if (!target) target = fileList.querySelector('input[name=question]');
     if (!target && lost) target = fileList.querySelector('img.card') || firstControl() || fileList;
-    if (!target || target === active) return;
-    pendingFocus = { target, from: active };
-    requestAnimationFrame(() => revealFocused(giveFocus()));
-  }
-
-  // The focus asked for, unless the user has put it elsewhere meanwhile;
-  // gives back what it focused.
-  function giveFocus() {
-    const pending = pendingFocus;
-    pendingFocus = null;
-    if (!pending || !pending.target.isConnected || document.activeElement !== pending.from) return null;
-    pending.target.focus({ preventScroll: true });
-    return document.activeElement === pending.target ? pending.target : null;
-  }
-
-  // Into view if it is not, centred, as focusing would have brought it.
-  function revealFocused(target) {
-    if (!target || target === fileList || document.activeElement !== target) return;
-    const box = target.getBoundingClientRect();
-    const inside = box.top >= 0 && box.left >= 0 && box.bottom <= window.innerHeight && box.right <= window.innerWidth;
-    if (!inside) target.scrollIntoView({ block: 'center', inline: 'center' });
+    if (target && target !== active) target.focus({ preventScroll: target === fileList });
   }
 
   // A short word for screen readers on what the new page says: its heading
@@ -838,7 +810,13 @@
       const actedOn = message.done ? sentEvents.get(message.done) : null;
       for (const op of ops) applyOp(op);
       if (ops.some((op) => op.op === 'write')) {
+        // Focusing lays the new page out; the fit is checked on that layout,
+        // so the page is laid out once before its first frame.
         placeFocus(actedOn);
+        if (fitToCheck) {
+          fitToCheck = false;
+          fitSpread();
+        }
         announce();
       }
       if (message.done) {
@@ -909,7 +887,7 @@
       event.preventDefault();  // the page is never reloaded from the keyboard
       return;
     }
-    const target = giveFocus() || event.target;  // a key pressed as the page came in is meant for it
+    const target = event.target;
     const plain = !event.altKey && !event.ctrlKey && !event.metaKey;
     if (plain && (event.key === 'Enter' || event.key === ' ') && activatable(target)) {
       event.preventDefault();
