@@ -17,4 +17,10 @@ std::string RenderHomePage(int index) {
     return html;
 }
 
+platform::PageParts HomePageParts() {
+    platform::PageParts parts;
+    parts.pictures.push_back({"file:./images/logo.gif", "Sagewend"});
+    return parts;
+}
+
 }  // namespace sw

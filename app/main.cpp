@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -181,10 +182,10 @@ void TidyWorkFolder(const std::filesystem::path& folder, const sw::FolderLock& l
 
 // Loads every data file; nothing when a fatal data error ended the load
 // (its message has been shown; the hint says where data was looked for).
-std::optional<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::filesystem::path& folder) {
-    std::optional<sw::CSagewendDlg> dialog;
+std::unique_ptr<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::filesystem::path& folder) {
+    std::unique_ptr<sw::CSagewendDlg> dialog;
     try {
-        dialog.emplace(shell);
+        dialog = std::make_unique<sw::CSagewendDlg>(shell);
     } catch (const sw::FatalDataError&) {
         std::cerr << "sagewend: " << sw::MissingDataHint(folder) << '\n';
     }

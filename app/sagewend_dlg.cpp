@@ -71,7 +71,7 @@ CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
     : host_(host),
       data_(std::move(data)),
       cardMeaning(std::make_unique<CCardMeaning>(host)),
-      journal_(std::make_unique<JournalView>(host, data_, hexagrams)) {}
+      features_(host, data_, hexagrams) {}
 
 bool CSagewendDlg::Route(const Element& source) {
     const std::string id = source.Id();
@@ -84,8 +84,8 @@ bool CSagewendDlg::Route(const Element& source) {
             return true;
         }
     }
-    // The journal's and the card library's elements, beside the map.
-    return journal_->Route(source);
+    // The features' elements, beside the map.
+    return features_.OnClick(source);
 }
 
 void CSagewendDlg::OnDocumentComplete() { ShowHomePage(); }
@@ -95,7 +95,7 @@ void CSagewendDlg::OnClick(const Element& source) { Route(source); }
 void CSagewendDlg::OnKey(std::string_view key) {
     if (int command = TranslateAccelerator(key)) {
         OnCommand(command);
-    } else if (journal_->OnKey(key)) {
+    } else if (features_.OnKey(key)) {
         return;
     } else if (key == "Escape") {
         OnCommand(platform::kIdCancel);
@@ -147,7 +147,7 @@ std::string CSagewendDlg::ElementValue(std::string_view id, std::string_view att
 void CSagewendDlg::ShowHomePage() {
     cardMeaning->Hide();
     const int n = Rand();
-    WritePage(RenderHomePage(n % kQuoteCount));
+    WritePage(RenderHomePage(n % kQuoteCount), HomePageParts());
 }
 
 int CSagewendDlg::OnHome(const Element&) {
@@ -181,8 +181,9 @@ int CSagewendDlg::OnIChing(const Element& element) {
     const int session = CAtoi(element.Text("session"));
     if (session != 0) question = ElementValue("Question");
     std::array<int, 6> draws{};
-    WritePage(hexagrams.RenderIChing(session, question, host_, &draws));
-    if (session != 0) journal_->Offer(Oracle::IChing, question, CastResult(draws));
+    const std::string html = hexagrams.RenderIChing(session, question, host_, &draws);
+    WritePage(html, session != 0 ? hexagrams.CastParts(draws) : HexagramTable::QuestionParts());
+    if (session != 0) features_.journal.Offer(Oracle::IChing, question, CastResult(draws));
     return 0;
 }
 
@@ -191,8 +192,9 @@ int CSagewendDlg::OnYesNo(const Element& element) {
     const int asked = CAtoi(element.Text("session"));
     if (asked != 0) question = ElementValue("Question");
     int answer = -1;
-    WritePage(yesNo.RenderYesNoPage(asked, question, host_, &answer));
-    if (answer >= 0) journal_->Offer(Oracle::YesNo, question, AnswerResult(answer));
+    const std::string html = yesNo.RenderYesNoPage(asked, question, host_, &answer);
+    WritePage(html, YesNoOracle::Parts());
+    if (answer >= 0) features_.journal.Offer(Oracle::YesNo, question, AnswerResult(answer));
     return 0;
 }
 
@@ -200,7 +202,7 @@ int CSagewendDlg::OnYesNo(const Element& element) {
 
 int CSagewendDlg::ShowReadingForm(const Element&) {
     cardMeaning->Hide();
-    WritePage(data_.RenderReadingForm(question));
+    WritePage(data_.RenderReadingForm(question), OracleData::ReadingFormParts());
     return 0;
 }
 
@@ -221,7 +223,7 @@ int CSagewendDlg::OnReading(const Element&) {
     WritePage(html);
     const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
     host_.DescribeCards(OracleData::CardLabels(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
-    journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
+    features_.journal.Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
     return 0;
 }
 
@@ -229,7 +231,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
     const int pos = CAtoi(element.Text("pos"));
     const int card = CAtoi(element.Text("card"));
     const int reversed = CAtoi(element.Text("reversed"));
-    if (const KeptReading* kept = journal_->ShownReading()) {
+    if (const KeptReading* kept = features_.journal.ShownReading(element)) {
         // A kept reading on show: its cards as they were kept.
         if (pos < 0 || pos >= kept->layout.positionCount || card < 0 || card >= kept->deck.cardCount) return 0;
         ShowCardMeaning(kept->deck, card, kept->layout.PositionText(pos), reversed);
@@ -256,7 +258,7 @@ void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::
 
 int CSagewendDlg::OnEditor(const Element&) {
     cardMeaning->Hide();
-    WritePage(data_.BuildLayoutListPage());
+    WritePage(data_.BuildLayoutListPage(), OracleData::LayoutListParts());
     return 0;
 }
 
@@ -274,13 +276,13 @@ int CSagewendDlg::OnAddOrEditLayout(const Element& element) {
         currentLayout = index;
         html = data_.BuildLayoutEditorPage(index);
     }
-    WritePage(html);
+    WritePage(html, OracleData::LayoutEditorParts());
     return 0;
 }
 
 void CSagewendDlg::RedrawLayoutEditor() {
     data_.editLayout.name = ElementValue("name");
-    WritePage(data_.BuildLayoutEditorPage(-2));
+    WritePage(data_.BuildLayoutEditorPage(-2), OracleData::LayoutEditorParts());
 }
 
 int CSagewendDlg::OnRefreshGrid(const Element&) {

@@ -31,6 +31,23 @@ std::string OracleData::BuildLayoutListPage() const {
     return html;
 }
 
+platform::PageParts OracleData::LayoutListParts() {
+    platform::PageParts parts;
+    parts.fields = {{"layout", "Layouts"}};
+    return parts;
+}
+
+platform::PageParts OracleData::LayoutEditorParts() {
+    platform::PageParts parts;
+    parts.fields = {{"name", "Name"},
+                    {"title", "Position Title"},
+                    {"description", "Description"},
+                    {"desclist", "Card Positions", true},
+                    {"cols", "Columns"},
+                    {"rows", "Rows"}};
+    return parts;
+}
+
 std::string OracleData::BuildPositionList() const {
     std::string html = "<select id='desclist' size=4 style='width:400px'>";
     for (int i = 0; i < editLayout.positionCount; ++i) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/element.h"
+#include "platform/page_parts.h"
 
 namespace sw::platform {
 
@@ -46,6 +47,8 @@ public:
     // Tower, reversed"). The fragments themselves stay as they are.
     virtual void DescribeCards(const std::vector<std::string>& labels) { (void)labels; }
     virtual void DescribeMeaning(const std::string& label) { (void)label; }
+    // What the parts of the fragment just written are (platform/page_parts.h).
+    virtual void DescribePage(const PageParts& parts) { (void)parts; }
 
     // The journal's and the card library's page services, beside the
     // fragments: the "Keep in journal" control of the page's own frame

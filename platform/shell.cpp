@@ -25,6 +25,36 @@ void MakeUtf8(json& value) {
     }
 }
 
+// The page names a box's icon by what it means; the program's callers use
+// the window system's icon numbers.
+const char* IconName(int iconId) { return iconId == kIconQuestion ? "question" : "exclamation"; }
+
+json PartsJson(const PageParts& parts) {
+    json op{{"op", "parts"}};
+    json fields = json::array();
+    for (const auto& field : parts.fields) {
+        json entry{{"name", field.name}, {"label", field.label}};
+        if (field.chooses) entry["chooses"] = true;
+        fields.push_back(std::move(entry));
+    }
+    json pictures = json::array();
+    for (const auto& picture : parts.pictures) pictures.push_back(json{{"src", picture.src}, {"alt", picture.alt}});
+    json hexagrams = json::array();
+    for (const auto& hexagram : parts.hexagrams) {
+        json lines = json::array();
+        for (std::size_t i = 0; i < 6; ++i)
+            lines.push_back(json{{"yang", hexagram.yang[i]}, {"moving", hexagram.moving[i]}});
+        json entry{{"number", hexagram.number}, {"name", hexagram.name}, {"lines", std::move(lines)}};
+        if (!hexagram.allMoving.empty()) entry["allMoving"] = hexagram.allMoving;
+        hexagrams.push_back(std::move(entry));
+    }
+    op["fields"] = std::move(fields);
+    op["pictures"] = std::move(pictures);
+    op["hexagrams"] = std::move(hexagrams);
+    op["focus"] = parts.focus;
+    return op;
+}
+
 }  // namespace
 
 Shell::Shell(ShellOptions options)
@@ -117,6 +147,7 @@ void Shell::HandleConnection(const Event& event) {
 void Shell::Replay() {
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
     if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
+    if (parts_) Queue(*parts_);
     for (const auto& [id, html] : fills_) Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
     if (keep_ != Keep::Hidden) SetKeepControl(keep_);
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
@@ -124,7 +155,8 @@ void Shell::Replay() {
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
     Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
-        Queue(json{{"op", "messageBox"}, {"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}});
+        Queue(json{{"op", "messageBox"}, {"box", pendingBox_->id}, {"text", pendingBox_->message},
+                    {"icon", IconName(pendingBox_->icon)}});
 }
 
 bool Shell::StillShown(const PageEvent& event) const { return !event.inFragment || event.page == pageNumber_; }
@@ -221,6 +253,7 @@ void Shell::Flush(long long done) {
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
     cardLabels_.clear();
+    parts_.reset();
     fills_.clear();
     keep_ = Keep::Hidden;
     ++pageNumber_;
@@ -243,7 +276,7 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
     }
     const int id = ++nextBox_;
     pendingBox_ = PendingBox{id, message, iconId};
-    Queue(json{{"op", "messageBox"}, {"box", id}, {"text", message}, {"icon", iconId}});
+    Queue(json{{"op", "messageBox"}, {"box", id}, {"text", message}, {"icon", IconName(iconId)}});
     Flush();
     for (;;) {
         auto event = WaitRaw();
@@ -308,6 +341,11 @@ void Shell::EndDialog() { ended_ = true; }
 void Shell::DescribeCards(const std::vector<std::string>& labels) {
     cardLabels_ = labels;
     Queue(json{{"op", "cardLabels"}, {"labels", labels}});
+}
+
+void Shell::DescribePage(const PageParts& parts) {
+    parts_ = PartsJson(parts);
+    Queue(*parts_);
 }
 
 void Shell::SetKeepControl(Keep state) {

@@ -33,12 +33,20 @@
 //   {"op":"write","html":..,"page":g}    replaces the fileList DIV; g numbers the fragment
 //   {"op":"setValue","id":..,"value":..} sets an input's value
 //   {"op":"cardLabels","labels":[..]}    accessible names of the cards just written
+//   {"op":"parts","fields":[{"name":..,"label":..,"chooses":true?}],
+//    "pictures":[{"src":..,"alt":..}],
+//    "hexagrams":[{"number":n,"name":..,"lines":[{"yang":b,"moving":b} x6, bottom first],
+//                  "allMoving":html?}],
+//    "focus":name}                       what the fragment just written is made of
+//                                        (platform/page_parts.h): captions, pictures
+//                                        ("" alt: decoration), hexagram drawings in
+//                                        the order drawn, the field to focus
 //   {"op":"meaning","html":..}           the card meaning window's document
 //   {"op":"meaningLabel","label":..}     the meaning window's accessible name
 //   {"op":"meaningVisible","visible":b}
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
-//   {"op":"messageBox","box":id,"text":..,"icon":32514|32515}
+//   {"op":"messageBox","box":id,"text":..,"icon":"question"|"exclamation"}
 //   {"op":"keep","state":"hidden"|"offered"|"kept"}  the "Keep in journal" control
 //   {"op":"fill","id":..,"html":..}      author's HTML into an element of the fragment, sanitised
 //   {"op":"download","name":..,"text":..} a text handed to the user as a file
@@ -116,6 +124,7 @@ public:
     void EndDialog() override;
     void DescribeCards(const std::vector<std::string>& labels) override;
     void DescribeMeaning(const std::string& label) override;
+    void DescribePage(const PageParts& parts) override;
     void SetKeepControl(Keep state) override;
     void FillHtml(const std::string& id, const std::string& html) override;
     void Download(const std::string& name, const std::string& text) override;
@@ -178,6 +187,7 @@ private:
     long long pageNumber_ = 0;                // the fragment on show
     std::optional<std::string> lastPage_;
     std::vector<std::string> cardLabels_;  // of the fragment on show
+    std::optional<nlohmann::json> parts_;  // likewise
     std::vector<std::pair<std::string, std::string>> fills_;  // likewise
     Keep keep_ = Keep::Hidden;                               // likewise
     std::optional<std::string> meaningPage_;

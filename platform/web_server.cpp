@@ -58,13 +58,6 @@ std::string CookieValue(std::string_view header, std::string_view name) {
     return {};
 }
 
-// Built-in resources the browser may ask for by name.
-bool IsServedResource(const std::string& path) {
-    static const std::array<std::string_view, 6> pages = {"main.js", "main.css", "meaning.html", "meaning.js",
-                                                          "icon.svg", "vendor/purify.min.js"};
-    return std::find(pages.begin(), pages.end(), path) != pages.end() || path.rfind("help/", 0) == 0;
-}
-
 constexpr const char* kPagePolicy =
     "default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; script-src 'self'; "
     "connect-src 'self'; frame-ancestors 'self'";
@@ -88,7 +81,7 @@ Response MakeResponse(const Request& request, http::status status, const std::st
 
 Response NotFound(const Request& request) { return MakeResponse(request, http::status::not_found, "text/plain", "Not found\n"); }
 
-// The decoded path below the root ("main.js", "decks/A/00.svg"); empty
+// The decoded path below the root ("page/main.mjs", "decks/A/00.svg"); empty
 // when the target is malformed.
 std::optional<std::string> RequestPath(const Request& request) {
     const std::string target(request.target());
@@ -153,7 +146,8 @@ std::string ContentTypeFor(const std::string& path) {
     if (ext == "ico") return "image/x-icon";
     if (ext == "htm" || ext == "html") return "text/html; charset=utf-8";
     if (ext == "css") return "text/css; charset=utf-8";
-    if (ext == "js") return "text/javascript; charset=utf-8";
+    if (ext == "js" || ext == "mjs") return "text/javascript; charset=utf-8";
+    if (ext == "json") return "application/json";
     return {};
 }
 
@@ -254,8 +248,8 @@ std::optional<Response> WebServer::Impl::Respond(const Request& request) const {
         return MakeResponse(request, http::status::method_not_allowed, "text/plain", "Method not allowed\n");
     const auto path = RequestPath(request);
     if (!path) return NotFound(request);
+    // Every file built in from res/ is served by its path there.
     const std::string resource = path->empty() ? "main.html" : *path;
-    if (resource != "main.html" && !IsServedResource(resource)) return std::nullopt;
     const auto bytes = FindResource(resource);
     if (!bytes) return std::nullopt;  // perhaps a generated help page
 

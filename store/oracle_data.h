@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/page_parts.h"
 #include "store/deck.h"
 #include "store/layout.h"
 
@@ -76,6 +77,7 @@ public:
 
     // Reading form and spread.
     std::string RenderReadingForm(const std::string& question) const;
+    static platform::PageParts ReadingFormParts();
     void ClearDrawn();
     int DrawCard();
     // Empty when the spread cannot be dealt; then problem says why. The
@@ -98,6 +100,8 @@ public:
     std::string BuildLayoutListPage() const;
     std::string BuildLayoutEditorPage(int mode);
     std::string BuildPositionList() const;
+    static platform::PageParts LayoutListParts();
+    static platform::PageParts LayoutEditorParts();
     bool SaveEditedLayout(const std::string& name);
     void AddPosition(const std::string& title, const std::string& description);
     void UpdatePosition(int index, const std::string& title, const std::string& description);

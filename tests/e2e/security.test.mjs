@@ -83,7 +83,7 @@ test('requests without the secret, from foreign hosts or origins, or outside the
   assert.equal((await get(port, withKey('/decks/Classic%20Tarot/00.svg'))).status, 200);
 
   const wrongKey = '0'.repeat(key.length);
-  for (const path of ['/', '/main.js', '/images/logo.gif', '/help/index.htm', `/?key=${wrongKey}`, '/?key=']) {
+  for (const path of ['/', '/page/main.mjs', '/images/logo.gif', '/help/index.htm', `/?key=${wrongKey}`, '/?key=']) {
     assert.equal((await get(port, path)).status, 403, `${path} without the secret`);
   }
   const cookieName = `sagewend-${port}`;

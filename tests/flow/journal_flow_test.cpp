@@ -69,6 +69,17 @@ TEST(JournalFlow, EachKindIsKeptOnlyWhenAskedAndShownAgainAsItWasDealt) {
         answer = page.Fragment();
         Click(session, "keep");
 
+        // Printed with every entry, after another deal, a kept card opens
+        // the meaning of its own spread's position, not the deal's.
+        page.Click("tarotbtn");
+        page.Choose("layout", "0");
+        page.Click("reading");
+        Click(session, "journalprintall");
+        page.ClickClass("card", {{"entry", "1"}, {"pos", "0"}});
+        const std::string keptTitle = PositionTitle(session.dialog().Data().LayoutAt(3).PositionText(0));
+        ASSERT_NE(keptTitle, PositionTitle(session.dialog().Data().LayoutAt(0).PositionText(0)));
+        EXPECT_NE(page.MeaningPage().find("<div class=heading>" + keptTitle + "</div>"), std::string::npos);
+
         Click(session, "journal");
         EXPECT_EQ(EntriesShown(page), (std::vector<std::string>{"3", "2", "1"}));
         EXPECT_TRUE(page.Messages().empty());

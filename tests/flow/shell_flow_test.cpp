@@ -192,5 +192,38 @@ TEST(ShellFlow, MenuPagesHideTheMeaningWindowButHelpDoesNot) {
     }
 }
 
+// The page script names a page's fields and pictures from what the program
+// sends beside the fragment; a page builder that adds or renames a field
+// without saying what it is would leave it unnamed for screen readers.
+TEST(ShellFlow, EveryFieldAndPictureOfEveryPageIsNamed) {
+    Session session(3);
+    auto& page = session.page();
+    auto expectNamed = [&](const std::string& where) {
+        EXPECT_EQ(page.Unnamed(), std::vector<std::string>{}) << where;
+    };
+    expectNamed("home");
+    page.Key("Alt+R");
+    expectNamed("reading form");
+    page.Key("Alt+I");
+    expectNamed("I Ching question");
+    EXPECT_EQ(page.Parts().focus, "question");
+    page.Type("question", "Which way?");
+    page.Click("iching");
+    expectNamed("cast");
+    // Seed 3's cast: the hexagrams drawn, in order, present first.
+    ASSERT_FALSE(page.Parts().hexagrams.empty());
+    EXPECT_TRUE(Contains(page.Fragment(), "<b>" + std::to_string(page.Parts().hexagrams[0].number) + " "));
+    page.Key("Alt+Y");
+    expectNamed("yes/no");
+    page.Key("Alt+E");
+    expectNamed("layout list");
+    page.Click("editlayout");
+    expectNamed("layout editor");
+    page.Key("Alt+J");
+    expectNamed("journal");
+    page.Key("Alt+C");
+    expectNamed("card library");
+}
+
 }  // namespace
 }  // namespace sw::testing

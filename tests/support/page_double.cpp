@@ -98,6 +98,38 @@ void PageDouble::Parse() {
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 }
 
+std::vector<std::string> PageDouble::Unnamed() const {
+    auto partsName = [&](const std::string& name) {
+        for (const auto& field : parts_.fields)
+            if (!name.empty() && EqualsNoCase(field.name, name) && !field.label.empty()) return true;
+        return false;
+    };
+    auto labelled = [&](const std::string& id) {
+        for (std::size_t i = fragmentBegin_; i < fragmentEnd_; ++i)
+            if (nodes_[i].tag == "LABEL" && !id.empty() && Attr(nodes_[i].attributes, "for") == id) return true;
+        return false;
+    };
+    std::vector<std::string> unnamed;
+    for (std::size_t i = fragmentBegin_; i < fragmentEnd_; ++i) {
+        const Node& node = nodes_[i];
+        const std::string id = Attr(node.attributes, "id");
+        const std::string name = Attr(node.attributes, "name");
+        const std::string type = Attr(node.attributes, "type");
+        const bool field = node.tag == "SELECT" || node.tag == "TEXTAREA" ||
+                           (node.tag == "INPUT" && !EqualsNoCase(type, "hidden") && !EqualsNoCase(type, "image"));
+        if (field && !partsName(name) && !partsName(id) && !labelled(id))
+            unnamed.push_back(node.tag + " " + (name.empty() ? id : name));
+        if (node.tag == "IMG" && !EqualsNoCase(Attr(node.attributes, "class"), "card")) {
+            bool hasAlt = false;
+            Attr(node.attributes, "alt", &hasAlt);
+            bool described = false;
+            for (const auto& picture : parts_.pictures) described = described || picture.src == Attr(node.attributes, "src");
+            if (!hasAlt && !described) unnamed.push_back("IMG " + Attr(node.attributes, "src"));
+        }
+    }
+    return unnamed;
+}
+
 std::vector<Element> PageDouble::Elements() const { return Snapshot().elements; }
 
 platform::Document PageDouble::Snapshot() const {
@@ -268,6 +300,7 @@ void PageDouble::Load() {
 
 void PageDouble::WritePage(const std::string& html) {
     fragment_ = html;
+    parts_ = {};
     ++writes_;
     keep_ = Keep::Hidden;  // as the page hides the control with every write
     fills_.clear();

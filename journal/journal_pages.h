@@ -1,7 +1,7 @@
 #pragma once
-// The journal of readings and the card library: pages beside the oracles'
-// own, reached by the Journal (Alt+J) and Cards (Alt+C) links of the main
-// page and driven like every page, by clicks routed on the handler thread.
+// The journal of readings: a page beside the oracles' own, reached by the
+// Journal link (Alt+J) and driven like every page, by clicks routed on the
+// handler thread (app/features.cpp says which ids come here).
 //
 // A result on show (a spread, a cast, an answer) is offered for keeping
 // through the "Keep in journal" control of the page's frame; nothing is kept
@@ -12,10 +12,12 @@
 // one that cannot be used is reported and the oracles go on without it.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "iching/hexagram_table.h"
 #include "journal/journal_result.h"
@@ -26,22 +28,30 @@
 
 namespace sw {
 
-class JournalView {
+class JournalPages {
 public:
-    JournalView(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams);
-    ~JournalView();
+    JournalPages(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams);
+    ~JournalPages();
 
     // The result just written, offered for keeping.
     void Offer(Oracle oracle, const std::string& question, std::string result);
     // Another page was written: nothing is offered or shown any more.
     void PageReplaced();
-    // Handles a click on one of the journal's or the library's elements;
-    // false when the element is none of theirs.
-    bool Route(const platform::Element& element);
-    // Alt+J and Alt+C; false for any other key.
-    bool OnKey(std::string_view key);
-    // The kept reading on show, when the page shows one.
-    const KeptReading* ShownReading() const { return shown_ ? &*shown_ : nullptr; }
+    // The kept reading a card picture on show belongs to, if any.
+    const KeptReading* ShownReading(const platform::Element& card) const;
+
+    // Handlers, routed by app/features.cpp.
+    void ShowList() { ShowList(search_); }
+    void Find();
+    void ShowEntry(const platform::Element& element) { ShowEntry(EntryId(element)); }
+    void Keep();
+    void SaveNotes(const platform::Element& element) { SaveNotes(EntryId(element)); }
+    void Delete(const platform::Element& element) { Delete(EntryId(element)); }
+    void ExportOne(const platform::Element& element) { ExportOne(EntryId(element)); }
+    void ExportAll();
+    // The browser's print of the entry on show; of every entry.
+    void Print() { host_.Print(); }
+    void PrintAll();
 
     static constexpr const char* kJournalFile = "journal.sqlite3";
 
@@ -50,6 +60,13 @@ private:
         Oracle oracle;
         std::string question;
         std::string result;
+    };
+    // A kept result's page, as its oracle drew it, and what it is made of.
+    struct ResultShown {
+        std::string html;
+        platform::PageParts parts;
+        std::vector<std::string> cardLabels;
+        std::optional<KeptReading> reading;
     };
 
     JournalStore* Store();
@@ -63,18 +80,13 @@ private:
 
     void ShowList(const std::string& search);
     void ShowEntry(std::int64_t id);
-    void Keep();
     void SaveNotes(std::int64_t id);
     void Delete(std::int64_t id);
     void ExportOne(std::int64_t id);
-    void ExportAll();
-    void PrintAll();
-    void ShowLibrary(int deck);
-    void ShowLibraryCard(int deck, int card);
 
-    // The page of a kept result, as its oracle drew it; empty with a message
-    // in *err when the result cannot be read.
-    std::string ResultPage(const JournalEntry& entry, std::optional<KeptReading>* reading, std::string* err) const;
+    // Empty html with a message in *err when the result cannot be read.
+    ResultShown ResultPage(const JournalEntry& entry, std::string* err) const;
+    void Describe(const platform::PageParts& parts, const std::vector<std::string>& cardLabels);
 
     platform::Host& host_;
     const OracleData& data_;
@@ -82,8 +94,8 @@ private:
     std::unique_ptr<JournalStore> store_;
     std::optional<Offered> offered_;
     std::optional<KeptReading> shown_;
+    std::map<std::int64_t, KeptReading> printed_;  // the readings of the printed journal, by entry
     std::string search_;
-    int libraryDeck_ = -1;
 };
 
 }  // namespace sw

@@ -1,10 +1,10 @@
-// The journal's and the card library's pages and handlers; declared in
-// app/journal_view.h.
-#include "app/journal_view.h"
+// The journal's pages and handlers; declared in journal/journal_pages.h.
+#include "journal/journal_pages.h"
 
 #include <filesystem>
 
 #include "app/msg_box.h"
+#include "app/page_pieces.h"
 #include "core/text.h"
 #include "journal/journal_markdown.h"
 #include "yesno/yes_no.h"
@@ -36,24 +36,14 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
-std::string Button(const char* id, const char* text, std::int64_t entry = 0) {
-    if (entry > 0)
-        return Format("<button type='button' class='btn' id='%s' entry='%lld'>%s</button>", id,
-                      static_cast<long long>(entry), text);
-    return Format("<button type='button' class='btn' id='%s'>%s</button>", id, text);
-}
-
-const char* const kPageStart = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
-const char* const kPageEnd = "</td></tr></table>";
-
 }  // namespace
 
-JournalView::JournalView(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams)
+JournalPages::JournalPages(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams)
     : host_(host), data_(data), hexagrams_(hexagrams) {}
 
-JournalView::~JournalView() = default;
+JournalPages::~JournalPages() = default;
 
-JournalStore* JournalView::Store() {
+JournalStore* JournalPages::Store() {
     if (store_) return store_.get();
     std::string err;
     store_ = JournalStore::Open(kJournalFile, &err);
@@ -61,86 +51,51 @@ JournalStore* JournalView::Store() {
     return store_.get();
 }
 
-std::string JournalView::Value(std::string_view name) const {
+std::string JournalPages::Value(std::string_view name) const {
     auto element = host_.GetElement(name);
     return element ? element->Text("value") : std::string();
 }
 
-std::int64_t JournalView::EntryId(const Element& element) const {
+std::int64_t JournalPages::EntryId(const Element& element) const {
     const std::string text = element.Text("entry");
     return std::max(0, CAtoi(text));
 }
 
-void JournalView::Write(const std::string& html) {
+void JournalPages::Write(const std::string& html) {
     PageReplaced();
     host_.WritePage(html);
 }
 
-void JournalView::Say(const std::string& message) const { CMsgBox().Show(message, platform::kIconExclamation); }
+void JournalPages::Say(const std::string& message) const { CMsgBox().Show(message, platform::kIconExclamation); }
 
-void JournalView::Offer(Oracle oracle, const std::string& question, std::string result) {
+void JournalPages::Offer(Oracle oracle, const std::string& question, std::string result) {
     offered_ = Offered{oracle, ToUtf8(question), std::move(result)};
     host_.SetKeepControl(platform::Host::Keep::Offered);
 }
 
-void JournalView::PageReplaced() {
+void JournalPages::PageReplaced() {
     offered_.reset();
     shown_.reset();
+    printed_.clear();
 }
 
-bool JournalView::OnKey(std::string_view key) {
-    if (key == "Alt+J") {
-        host_.ShowMeaningWindow(false);
-        ShowList(search_);
-        return true;
+const KeptReading* JournalPages::ShownReading(const Element& card) const {
+    // The printed journal marks each card with its entry.
+    if (card.HasAttribute("entry")) {
+        auto found = printed_.find(EntryId(card));
+        return found == printed_.end() ? nullptr : &found->second;
     }
-    if (key == "Alt+C") {
-        host_.ShowMeaningWindow(false);
-        ShowLibrary(libraryDeck_);
-        return true;
-    }
-    return false;
+    return shown_ ? &*shown_ : nullptr;
 }
 
-bool JournalView::Route(const Element& element) {
-    const std::string id = element.Id();
-    if (id == "journal" || id == "cards") {
-        // Like the oracles' menu pages, these close the meaning window.
-        host_.ShowMeaningWindow(false);
-        if (id == "journal") ShowList(search_);
-        else ShowLibrary(libraryDeck_);
-    } else if (id == "journalfind") {
-        search_ = Value("journalsearch");
-        ShowList(search_);
-    } else if (id == "journalentry") {
-        ShowEntry(EntryId(element));
-    } else if (id == "keep") {
-        Keep();
-    } else if (id == "journalsavenotes") {
-        SaveNotes(EntryId(element));
-    } else if (id == "journaldelete") {
-        Delete(EntryId(element));
-    } else if (id == "journalexportone") {
-        ExportOne(EntryId(element));
-    } else if (id == "journalprint") {
-        host_.Print();
-    } else if (id == "journalexport") {
-        ExportAll();
-    } else if (id == "journalprintall") {
-        PrintAll();
-    } else if (id == "cardsshow") {
-        ShowLibrary(CAtoi(Value("cardsdeck")));
-    } else if (id == "librarycard") {
-        ShowLibraryCard(CAtoi(element.Text("deck")), CAtoi(element.Text("card")));
-    } else {
-        return false;
-    }
-    return true;
+void JournalPages::Find() {
+    search_ = Value("journalsearch");
+    ShowList(search_);
 }
 
 // ---- keeping -----------------------------------------------------------------
 
-void JournalView::Keep() {
+void JournalPages::Keep() {
     if (!offered_) return;  // kept already, or the page has changed
     JournalStore* store = Store();
     if (!store) return;
@@ -159,7 +114,7 @@ void JournalView::Keep() {
 
 // ---- the journal's pages ------------------------------------------------------
 
-void JournalView::ShowList(const std::string& search) {
+void JournalPages::ShowList(const std::string& search) {
     std::string html = kPageStart;
     html += "<BR><BR><h3>Journal</h3>";
     html += "<table cellpadding='5'><tr><td><label for='journalsearch'><b>Search:</b></label></td>";
@@ -194,32 +149,43 @@ void JournalView::ShowList(const std::string& search) {
     Write(html);
 }
 
-std::string JournalView::ResultPage(const JournalEntry& entry, std::optional<KeptReading>* reading,
-                                    std::string* err) const {
+JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, std::string* err) const {
+    ResultShown shown;
     switch (entry.oracle) {
         case Oracle::Reading: {
             KeptReading kept;
-            if (!ReadReading(entry.result, &kept, err)) return {};
-            std::string html = OracleData::RenderDealtSpread(kept.layout, kept.deck, entry.question, kept.dealt);
-            if (reading) *reading = std::move(kept);
-            return html;
+            if (!ReadReading(entry.result, &kept, err)) return shown;
+            shown.html = OracleData::RenderDealtSpread(kept.layout, kept.deck, entry.question, kept.dealt);
+            shown.cardLabels = OracleData::CardLabels(kept.layout, kept.deck, kept.dealt);
+            shown.reading = std::move(kept);
+            return shown;
         }
         case Oracle::IChing: {
             std::array<int, 6> draws{};
-            if (!ReadCast(entry.result, &draws, err)) return {};
-            return hexagrams_.RenderCast(draws, entry.question);
+            if (!ReadCast(entry.result, &draws, err)) return shown;
+            shown.html = hexagrams_.RenderCast(draws, entry.question);
+            shown.parts = hexagrams_.CastParts(draws);
+            return shown;
         }
         case Oracle::YesNo: {
             int answer = 0;
-            if (!ReadAnswer(entry.result, &answer, err)) return {};
-            return YesNoOracle::RenderAnswerPage(answer, entry.question);
+            if (!ReadAnswer(entry.result, &answer, err)) return shown;
+            shown.html = YesNoOracle::RenderAnswerPage(answer, entry.question);
+            shown.parts = YesNoOracle::Parts();
+            shown.parts.focus.clear();  // a kept answer is read, not asked again
+            return shown;
         }
     }
     *err = "This entry of the journal is of an unknown kind.";
-    return {};
+    return shown;
 }
 
-bool JournalView::Load(std::int64_t id, JournalEntry* entry) {
+void JournalPages::Describe(const platform::PageParts& parts, const std::vector<std::string>& cardLabels) {
+    if (!cardLabels.empty()) host_.DescribeCards(cardLabels);
+    if (!parts.Empty()) host_.DescribePage(parts);
+}
+
+bool JournalPages::Load(std::int64_t id, JournalEntry* entry) {
     JournalStore* store = Store();
     std::string err;
     if (!store) return false;
@@ -228,12 +194,12 @@ bool JournalView::Load(std::int64_t id, JournalEntry* entry) {
     return false;
 }
 
-void JournalView::ShowEntry(std::int64_t id) {
+void JournalPages::ShowEntry(std::int64_t id) {
     JournalEntry entry;
     if (!Load(id, &entry)) return;
     std::string err;
-    std::optional<KeptReading> reading;
-    const std::string page = ResultPage(entry, &reading, &err);
+    ResultShown shown = ResultPage(entry, &err);
+    const std::optional<KeptReading>& reading = shown.reading;
     std::string html = Format("<div class='sw-entry'><h3>%s of %s</h3>", OracleName(entry.oracle),
                               EscapeHtml(ShownDate(entry.keptAt)).c_str());
     if (reading) {
@@ -248,7 +214,7 @@ void JournalView::ShowEntry(std::int64_t id) {
                            EscapeHtml(reading->deck.directory).c_str());
     }
     html += "</div>";
-    html += page.empty() ? "<p class='sw-note'>" + EscapeHtml(err) + "</p>" : page;
+    html += shown.html.empty() ? "<p class='sw-note'>" + EscapeHtml(err) + "</p>" : shown.html;
     html += "<div class='sw-entry-notes'><label for='journalnotes'><b>Notes</b></label><br>";
     html += Format("<textarea id='journalnotes' name='journalnotes' rows='6' cols='70'>%s</textarea><br>",
                    EscapeHtml(entry.notes).c_str());
@@ -256,10 +222,11 @@ void JournalView::ShowEntry(std::int64_t id) {
             Button("journalprint", "Print") + Button("journaldelete", "Delete", entry.id) + Button("journal", "Back");
     html += "</div>";
     Write(html);
-    shown_ = std::move(reading);
+    Describe(shown.parts, shown.cardLabels);
+    shown_ = std::move(shown.reading);
 }
 
-void JournalView::SaveNotes(std::int64_t id) {
+void JournalPages::SaveNotes(std::int64_t id) {
     JournalStore* store = Store();
     std::string err;
     if (!store) return;
@@ -270,7 +237,7 @@ void JournalView::SaveNotes(std::int64_t id) {
     Say("Notes saved");
 }
 
-void JournalView::Delete(std::int64_t id) {
+void JournalPages::Delete(std::int64_t id) {
     JournalStore* store = Store();
     if (!store || CMsgBox().Show("Are you sure?", platform::kIconQuestion) != platform::kIdOk) return;
     std::string err;
@@ -281,7 +248,7 @@ void JournalView::Delete(std::int64_t id) {
     ShowList(search_);
 }
 
-void JournalView::ExportOne(std::int64_t id) {
+void JournalPages::ExportOne(std::int64_t id) {
     JournalEntry entry;
     if (!Load(id, &entry)) return;
     std::string name = entry.keptAt.substr(0, 16);
@@ -290,13 +257,13 @@ void JournalView::ExportOne(std::int64_t id) {
     host_.Download("sagewend-" + name + ".md", EntryMarkdown(entry, hexagrams_));
 }
 
-void JournalView::ExportAll() {
+void JournalPages::ExportAll() {
     std::vector<JournalEntry> entries;
     if (!LoadAll(&entries)) return;
     host_.Download("sagewend-journal.md", JournalMarkdown(entries, hexagrams_));
 }
 
-bool JournalView::LoadAll(std::vector<JournalEntry>* entries) {
+bool JournalPages::LoadAll(std::vector<JournalEntry>* entries) {
     JournalStore* store = Store();
     std::string err;
     if (!store) return false;
@@ -305,84 +272,37 @@ bool JournalView::LoadAll(std::vector<JournalEntry>* entries) {
     return false;
 }
 
-void JournalView::PrintAll() {
+void JournalPages::PrintAll() {
     std::vector<JournalEntry> entries;
     if (!LoadAll(&entries)) return;
     std::string err;
     std::string html = "<div class='sw-entry'><h3>Journal</h3></div>";
+    platform::PageParts parts;
+    std::vector<std::string> cardLabels;
+    std::map<std::int64_t, KeptReading> printed;
     for (const JournalEntry& entry : entries) {
         html += Format("<div class='sw-entry'><h3>%s of %s</h3></div>", OracleName(entry.oracle),
                        EscapeHtml(ShownDate(entry.keptAt)).c_str());
-        const std::string page = ResultPage(entry, nullptr, &err);
-        html += page.empty() ? "<p class='sw-note'>" + EscapeHtml(err) + "</p>" : page;
+        ResultShown shown = ResultPage(entry, &err);
+        if (shown.reading) {
+            // Each card names its entry, so that a click opens the meaning it was kept with.
+            const std::string marked = Format("<IMG class='card' entry='%lld' ", static_cast<long long>(entry.id));
+            shown.html = ReplaceAll(shown.html, "<IMG class='card' ", marked);
+            printed.emplace(entry.id, std::move(*shown.reading));
+        }
+        html += shown.html.empty() ? "<p class='sw-note'>" + EscapeHtml(err) + "</p>" : shown.html;
         if (!entry.notes.empty()) html += "<div class='sw-entry-notes'><pre>" + EscapeHtml(entry.notes) + "</pre></div>";
         html += "<hr class='mainhr' width='420'>";
+        cardLabels.insert(cardLabels.end(), shown.cardLabels.begin(), shown.cardLabels.end());
+        parts.hexagrams.insert(parts.hexagrams.end(), shown.parts.hexagrams.begin(), shown.parts.hexagrams.end());
+        parts.pictures.insert(parts.pictures.end(), shown.parts.pictures.begin(), shown.parts.pictures.end());
+        for (const auto& field : shown.parts.fields) parts.fields.push_back(field);
     }
     html += Button("journal", "Back");
     Write(html);
+    Describe(parts, cardLabels);
+    printed_ = std::move(printed);
     host_.Print();
-}
-
-// ---- the card library -----------------------------------------------------------
-
-void JournalView::ShowLibrary(int deck) {
-    // The chosen deck, or the first loaded one.
-    if (!data_.IsDeckIndex(deck) || !data_.DeckAt(deck).loaded) {
-        deck = -1;
-        for (int i = 0; i < data_.deckCount && deck < 0; ++i)
-            if (data_.DeckAt(i).loaded) deck = i;
-    }
-    libraryDeck_ = deck;
-    std::string html = kPageStart;
-    html += "<BR><BR><h3>Cards</h3><table cellpadding='5'><tr><td><label for='cardsdeck'><b>Deck:</b></label></td>"
-            "<td><select id='cardsdeck' name='cardsdeck'>";
-    for (int i = 0; i < data_.deckCount; ++i) {
-        const DeckRecord& record = data_.DeckAt(i);
-        if (!record.loaded) continue;
-        html += Format("<option value='%d'%s>%s</option>", i, i == deck ? " selected" : "",
-                       EscapeHtml(record.directory).c_str());
-    }
-    html += "</select></td><td>" + Button("cardsshow", "Show") + "</td></tr></table>";
-    if (deck < 0) {
-        html += "<p>No deck could be loaded.</p>";
-    } else {
-        const DeckRecord& record = data_.DeckAt(deck);
-        html += "<div class='sw-library'>";
-        for (int card = 0; card < record.cardCount; ++card) {
-            const std::string name = EscapeHtml(record.CardAt(card).name);
-            html += Format("<figure class='sw-librarycard'><img class='sw-librarycard' id='librarycard' deck='%d' "
-                           "card='%d' tabindex='0' role='button' src='%s' alt='%s'><figcaption>%s</figcaption></figure>",
-                           deck, card, EscapeHtml(record.CardImageUrl(card, 0)).c_str(), name.c_str(), name.c_str());
-        }
-        html += "</div>";
-    }
-    html += kPageEnd;
-    Write(html);
-}
-
-void JournalView::ShowLibraryCard(int deck, int card) {
-    if (!data_.IsDeckIndex(deck) || card < 0 || card >= data_.DeckAt(deck).cardCount) {
-        ShowLibrary(libraryDeck_);
-        return;
-    }
-    const DeckRecord& record = data_.DeckAt(deck);
-    const CardRecord& entry = record.CardAt(card);
-    const std::string name = EscapeHtml(entry.name);
-    std::string html = kPageStart;
-    html += "<BR><BR><h3>" + name + "</h3><table cellspacing='20'><tr>";
-    html += Format("<td align='center'><img src='%s' alt='%s, upright'><br>Upright</td>",
-                   EscapeHtml(record.CardImageUrl(card, 0)).c_str(), name.c_str());
-    if (entry.hasReversedImage)
-        html += Format("<td align='center'><img src='%s' alt='%s, reversed'><br>Reversed</td>",
-                       EscapeHtml(record.CardImageUrl(card, 1)).c_str(), name.c_str());
-    html += "</tr></table><table width='600'><tr><td><h4>Upright</h4><div id='sw-fill-upright'></div></td></tr>";
-    html += entry.hasReversedImage ? "<tr><td><h4>Reversed</h4><div id='sw-fill-reversed'></div></td></tr>"
-                                   : "<tr><td><p>This card has no reversed form: a reading always shows it upright.</p></td></tr>";
-    html += "</table>" + Button("cards", "Back") + kPageEnd;
-    libraryDeck_ = deck;
-    Write(html);
-    host_.FillHtml("sw-fill-upright", entry.meaning);
-    if (entry.hasReversedImage) host_.FillHtml("sw-fill-reversed", entry.reversedMeaning);
 }
 
 }  // namespace sw

@@ -1,0 +1,74 @@
+#include "app/features.h"
+
+namespace sw {
+
+using platform::Element;
+
+namespace {
+
+// One route: what arrives (a clicked element's id, or a key), whether it
+// opens a page of its own (which closes the card meaning window first, as
+// the menu pages do), and what it runs.
+struct Route {
+    const char* name;
+    bool opensPage;
+    void (*run)(Features&, const Element&);
+};
+
+const Route kClickRoutes[] = {
+    // The journal (journal/).
+    {"journal", true, [](Features& f, const Element&) { f.journal.ShowList(); }},
+    {"journalfind", false, [](Features& f, const Element&) { f.journal.Find(); }},
+    {"journalentry", false, [](Features& f, const Element& e) { f.journal.ShowEntry(e); }},
+    {"keep", false, [](Features& f, const Element&) { f.journal.Keep(); }},
+    {"journalsavenotes", false, [](Features& f, const Element& e) { f.journal.SaveNotes(e); }},
+    {"journaldelete", false, [](Features& f, const Element& e) { f.journal.Delete(e); }},
+    {"journalexportone", false, [](Features& f, const Element& e) { f.journal.ExportOne(e); }},
+    {"journalprint", false, [](Features& f, const Element&) { f.journal.Print(); }},
+    {"journalexport", false, [](Features& f, const Element&) { f.journal.ExportAll(); }},
+    {"journalprintall", false, [](Features& f, const Element&) { f.journal.PrintAll(); }},
+    // The card library (library/).
+    {"cards", true, [](Features& f, const Element&) { f.library.Show(); }},
+    {"cardsshow", false, [](Features& f, const Element&) { f.library.ShowChosen(); }},
+    {"librarycard", false, [](Features& f, const Element& e) { f.library.ShowCard(e); }},
+};
+
+const Route kKeyRoutes[] = {
+    {"Alt+J", true, [](Features& f, const Element&) { f.journal.ShowList(); }},
+    {"Alt+C", true, [](Features& f, const Element&) { f.library.Show(); }},
+};
+
+template <std::size_t N>
+const Route* Find(const Route (&routes)[N], std::string_view name) {
+    for (const Route& route : routes)
+        if (name == route.name) return &route;
+    return nullptr;
+}
+
+}  // namespace
+
+Features::Features(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams)
+    : journal(host, data, hexagrams), library(host, data, [this](const std::string& html) { Write(html); }), host_(host) {}
+
+void Features::Write(const std::string& html) {
+    PageReplaced();
+    host_.WritePage(html);
+}
+
+bool Features::OnClick(const Element& element) {
+    const Route* route = Find(kClickRoutes, element.Id());
+    if (!route) return false;
+    if (route->opensPage) host_.ShowMeaningWindow(false);
+    route->run(*this, element);
+    return true;
+}
+
+bool Features::OnKey(std::string_view key) {
+    const Route* route = Find(kKeyRoutes, key);
+    if (!route) return false;
+    if (route->opensPage) host_.ShowMeaningWindow(false);
+    route->run(*this, Element());
+    return true;
+}
+
+}  // namespace sw

@@ -1,0 +1,23 @@
+#pragma once
+// Pieces the pages beside the dialog's own (the journal, the card library)
+// share: they are written in the same nested-table manner as the oracles'
+// pages, with real buttons.
+#include <cstdint>
+#include <string>
+
+#include "core/text.h"
+
+namespace sw {
+
+inline constexpr const char* kPageStart = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
+inline constexpr const char* kPageEnd = "</td></tr></table>";
+
+// A button routed by its id; entry names the journal entry it acts on.
+inline std::string Button(const char* id, const char* text, std::int64_t entry = 0) {
+    if (entry > 0)
+        return Format("<button type='button' class='btn' id='%s' entry='%lld'>%s</button>", id,
+                      static_cast<long long>(entry), text);
+    return Format("<button type='button' class='btn' id='%s'>%s</button>", id, text);
+}
+
+}  // namespace sw

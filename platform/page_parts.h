@@ -1,0 +1,50 @@
+#pragma once
+// What a fragment's parts are, sent beside it. The page script makes a
+// fragment usable from the keyboard and by a screen reader; what it needs to
+// know for that (a field's caption, which picture is only decoration, what a
+// hexagram drawing shows) comes from the code that built the fragment, not
+// from the fragment's markup, so a changed table cell cannot silently break a
+// label. The fragments themselves stay exactly as they are.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace sw::platform {
+
+struct PageParts {
+    // A form field, found by its id or name: its caption for screen readers.
+    // `chooses` marks a list whose choice acts at once (the page sends a
+    // keyboard choice as the click a mouse choice would be).
+    struct Field {
+        std::string name;
+        std::string label;
+        bool chooses = false;
+    };
+    // A picture, found by its src as written: its text, "" for decoration.
+    struct Picture {
+        std::string src;
+        std::string alt;
+    };
+    // A hexagram drawing, in the order the fragment draws them: its number,
+    // its name, and its lines from the bottom (yang or yin, moving or not).
+    // allMoving is the text for a cast whose six lines all move, when the
+    // hexagram has one (HTML, shown beside the fragment).
+    struct Hexagram {
+        int number = 0;
+        std::string name;
+        std::array<bool, 6> yang{};
+        std::array<bool, 6> moving{};
+        std::string allMoving;
+    };
+
+    std::vector<Field> fields;
+    std::vector<Picture> pictures;
+    std::vector<Hexagram> hexagrams;
+    // The field the focus goes to when the page opens, by name; "" for the
+    // page's own choice.
+    std::string focus;
+
+    bool Empty() const { return fields.empty() && pictures.empty() && hexagrams.empty() && focus.empty(); }
+};
+
+}  // namespace sw::platform
