@@ -593,9 +593,10 @@
   // Cards shrink (never grow past their own size) until the page needs no
   // scrolling; captions wrap meanwhile. Where that would leave the cards too
   // small to make out, the spread alone fits the window and the words of the
-  // page's foot wait below it.
-  const MIN_CARD_SCALE = 0.1;
-  const READABLE_CARD_SCALE = 0.3;
+  // page's foot wait below it. Both limits are the tallest card's height on
+  // screen, whatever the size of the pictures behind it.
+  const MIN_CARD_HEIGHT = 20;
+  const READABLE_CARD_HEIGHT = 60;
   let fitPending = false;
   // What the last fit found, for the window's size and the page's shape: the
   // next deal of that spread takes its size at once, without a layout of its
@@ -637,6 +638,8 @@
         return `${cell.parentElement.rowIndex}.${cell.cellIndex}:${sizes[index].join('x')}`;
       })].join(' ');
     const cardsHigh = Array.from(rowHeights.values()).reduce((a, b) => a + b, 0);
+    const tallest = Math.max(...rowHeights.values());
+    const minScale = Math.min(1, MIN_CARD_HEIGHT / tallest);
     const cardsWide = Array.from(columnWidths.values()).reduce((a, b) => a + b, 0);
     const scale = (factor) => cards.forEach((card, index) => {
       card.style.width = Math.max(1, Math.floor(sizes[index][0] * factor)) + 'px';
@@ -663,7 +666,7 @@
         let next = factor;
         if (overY > 0) next = Math.min(next, factor - (overY + 1) / cardsHigh);
         if (overX > 0) next = Math.min(next, factor - (overX + 1) / cardsWide);
-        next = Math.max(MIN_CARD_SCALE, next);
+        next = Math.max(minScale, next);
         if (next >= factor) break;
         factor = next;
         scale(factor);
@@ -672,7 +675,7 @@
     };
     let whole = !known || lastFit.whole;
     let factor = whole ? fit(pageBottom, known ? lastFit.factor : 1) : 0;
-    if (factor < READABLE_CARD_SCALE) {
+    if (factor < Math.min(1, READABLE_CARD_HEIGHT / tallest)) {
       whole = false;
       factor = fit(spreadBottom, known && !lastFit.whole ? lastFit.factor : 1);
     }
