@@ -9,7 +9,7 @@ import {
   act, click, launchBrowser, messageBox, readDeck, readLayouts, screenshot, settle, startSession,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+const DECK = 'Tarot 1909';  // the deck a fresh reading deals
 // The lines of hexagrams 1 to 64, bottom first: 8 a solid (yang) line, 7 a broken (yin) one.
 const HEXAGRAM_LINES = [
   '888888', '777777', '877787', '787778', '888787', '787888', '787777', '777787',

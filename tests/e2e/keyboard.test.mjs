@@ -8,7 +8,7 @@ import {
   act, decodeFile, launchBrowser, messageBox, readDeck, readLayouts, settle, startSession,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+const DECK = 'Tarot 1909';  // the deck a fresh reading deals
 
 let browser;
 before(async () => { browser = await launchBrowser(); });

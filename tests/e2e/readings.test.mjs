@@ -2,11 +2,15 @@
 // meaning window, checked against the data files themselves.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { join } from 'node:path';
 import {
-  act, cardPicture, click, launchBrowser, readDeck, readLayouts, screenshot, startSession,
+  act, cardPicture, click, decodeFile, launchBrowser, readDeck, readLayouts, screenshot, startSession,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+// A fresh reading deals the first deck of the sample; the Celtic Cross below
+// is dealt on another one, chosen on the form.
+const DEFAULT_DECK = 'Tarot 1909';
+const CHOSEN_DECK = 'Classic Tarot';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -85,10 +89,12 @@ async function clickCard(page, cardIndex) {
 test('a Celtic Cross reading: the spread, the meaning window, and the form offered again', async (t) => {
   const { run, page } = await startSession(t, browser, { seed: 11 });
   const layouts = readLayouts(run.dir);
-  const cards = readDeck(run.dir, DECK);
+  const cards = readDeck(run.dir, CHOSEN_DECK);
+  const deckIndex = String(decodeFile(join(run.dir, 'data', 'decks.dat')).slice(1).indexOf(CHOSEN_DECK));
   const layoutIndex = layouts.findIndex((layout) => layout.name === 'Celtic Cross');
   const layout = layouts[layoutIndex];
   assert.ok(layout, 'the sample data has a Celtic Cross');
+  assert.notEqual(deckIndex, '0', 'the chosen deck is not the one offered first');
 
   await click(page, '#tarotbtn');
   assert.deepEqual(await readForm(page), {
@@ -97,7 +103,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
   const question = "Should I follow a friend's idea?";
   await page.fill('input[name=question]', question);
   await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
-  await page.selectOption('select[name=deck]', { label: DECK });
+  await page.selectOption('select[name=deck]', { label: CHOSEN_DECK });
   await screenshot(page, 'reading-form');
 
   await click(page, '#reading');
@@ -122,7 +128,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
       assert.equal(shown.caption, `${text} - ${position.title}`);
       assert.equal(shown.alt, position.title);
       assert.ok(shown.reversed === 0 || (shown.reversed === 1 && card.hasReversedImage));
-      assert.equal(shown.src, cardPicture(DECK, card, shown.reversed));
+      assert.equal(shown.src, cardPicture(CHOSEN_DECK, card, shown.reversed));
       assert.ok(shown.loaded, `the picture of cell ${r},${c} loads`);
       dealt.push(shown);
     });
@@ -141,7 +147,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     await clickCard(page, shown.card);
     const meaning = await readMeaning(page, shown.reversed ? card.reversedMeaning : card.meaning);
     assert.deepEqual(meaning, {
-      src: cardPicture(DECK, card, shown.reversed),
+      src: cardPicture(CHOSEN_DECK, card, shown.reversed),
       alt: card.name,
       loaded: true,
       name: card.name,
@@ -167,8 +173,8 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     question,
     layout: String(layoutIndex),
     markedLayout: String(layoutIndex),
-    deck: '0',
-    markedDeck: '0',
+    deck: deckIndex,
+    markedDeck: deckIndex,
     reversed: true,
   }, 'the form offers the same question, layout and deck again');
 });
@@ -176,7 +182,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
 test('without reversed cards every card lies upright; a question with markup shows as typed', async (t) => {
   const { run, page } = await startSession(t, browser, { seed: 12 });
   const layouts = readLayouts(run.dir);
-  const cards = readDeck(run.dir, DECK);
+  const cards = readDeck(run.dir, DEFAULT_DECK);
   const layoutIndex = layouts.findIndex((layout) => layout.name === 'Past, Present, Future');
 
   await act(page, () => page.keyboard.press('Alt+R'));
@@ -192,7 +198,7 @@ test('without reversed cards every card lies upright; a question with markup sho
   assert.deepEqual(shown.map((cell) => cell.caption), ['1 - The Past', '2 - The Present', '3 - The Future']);
   for (const cell of shown) {
     assert.equal(cell.reversed, 0);
-    assert.equal(cell.src, cardPicture(DECK, cards[cell.card], 0));
+    assert.equal(cell.src, cardPicture(DEFAULT_DECK, cards[cell.card], 0));
   }
 
   await act(page, () => page.keyboard.press('Alt+R'));

@@ -89,7 +89,7 @@ TEST(JournalFlow, EachKindIsKeptOnlyWhenAskedAndShownAgainAsItWasDealt) {
     // A later run, whose deck has since gone: the entries open from what
     // was kept.
     const std::string kept = folder.string() + "-kept";
-    std::filesystem::remove_all(kept + "/decks/Classic Tarot");
+    std::filesystem::remove_all(kept + "/decks/Tarot 1909");  // the deck dealt by default
     Session later(1, kept);
     std::filesystem::remove_all(kept);
     PageDouble& page = later.page();
