@@ -108,23 +108,28 @@ void AppendDeck(std::string& html, const DeckRecord& deck, std::size_t deckIndex
 // ---- Hexagrams --------------------------------------------------------------
 
 // The key holds '8' for a solid line and '7' for a broken one, bottom line
-// first; the figure is drawn top line first, as a reading draws it. Borders
-// rather than backgrounds draw the lines, so they stay visible in forced colours.
-std::string Figure(const std::string& key, const std::string& ordinal) {
+// first. The figure keeps that order, the order in which a hexagram is cast
+// and read, and the style sheet stacks its lines upwards, so the first line
+// lies at the bottom; its label reads them the same way, in the words the
+// reading page uses. Borders rather than backgrounds draw the lines, so they
+// stay visible in forced colours.
+std::string Figure(const std::string& key, const HexagramEntry& entry) {
     std::string lines;
-    std::string label = "Hexagram " + EscapeHtml(ordinal) + ", lines from the top:";
-    for (std::size_t line = std::min<std::size_t>(key.size(), 7); line-- > 1;) {
+    std::string label = "Hexagram " + EscapeHtml(entry[kOrdinal]) + ", " + EscapeHtml(entry[kEnglishName]) +
+                        ": lines from the bottom:";
+    const std::size_t end = std::min<std::size_t>(key.size(), 7);
+    for (std::size_t line = 1; line < end; ++line) {
         const bool solid = key[line] == '8';
         lines += solid ? "<span class=\"line solid\"></span>"
                        : "<span class=\"line broken\"><span></span><span></span></span>";
-        label += solid ? " solid" : " broken";
-        if (line > 1) label += ",";
+        label += line > 1 ? ", " : " ";
+        label += solid ? "yang" : "yin";
     }
     return "<div class=\"figure\" role=\"img\" aria-label=\"" + label + "\">" + lines + "</div>";
 }
 
 // A trigram text is its romanised name padded to seven characters, then its
-// English name and image: "K'un   The Receptive, Earth".
+// English name and image: "Kun    The Yielding, Earth".
 std::string Trigram(const std::string& text) {
     if (text.size() > 7) {
         const std::string romanised = Trim(std::string_view(text).substr(0, 7));
@@ -141,7 +146,7 @@ void AppendHexagram(std::string& html, const std::string& key, const HexagramEnt
     html += "<h2><span class=\"number\">" + ordinal + "</span>. <span class=\"romanised\">" +
             EscapeHtml(entry[kRomanisedName]) + "</span> &ndash; <span class=\"english\">" +
             EscapeHtml(entry[kEnglishName]) + "</span></h2>\n";
-    html += "<div class=\"hexagram-head\">" + Figure(key, entry[kOrdinal]) + "\n";
+    html += "<div class=\"hexagram-head\">" + Figure(key, entry) + "\n";
     html += "<p class=\"trigrams\">Upper trigram: " + Trigram(entry[kUpperTrigram]) + "<br>Lower trigram: " +
             Trigram(entry[kLowerTrigram]) + "</p></div>\n";
     html += "<h3>The Judgement</h3>\n<div class=\"text\">" +
@@ -201,9 +206,9 @@ std::string BuildHexagramIndexPage(const HexagramTable& table) {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     std::string html = PageStart("Sagewend Hexagram Index");
-    html += "<p>The 64 hexagrams of the I Ching in their traditional order. Each figure is drawn "
-            "as a reading draws it: the top line first, the first line cast at the bottom; a solid line is yang, "
-            "a broken line yin. With each hexagram come its two trigrams (the upper three lines and the lower "
+    html += "<p>The 64 hexagrams of the I Ching in their traditional order. Read each figure from the "
+            "bottom up, as it is cast: the first line lies at the bottom and the sixth at the top; a solid line is "
+            "yang, a broken line yin. With each hexagram come its two trigrams (the lower three lines and the upper "
             "three), its judgement and its image. How to read a cast is told in "
             "<a href=\"index.htm#iching-basics\">I Ching basics</a>.</p>\n";
 

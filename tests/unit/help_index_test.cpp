@@ -112,7 +112,7 @@ std::string PercentDecode(const std::string& text) {
 
 // ---- Hexagrams ----------------------------------------------------------------
 
-// The figure's lines, top first, as "solid" or "broken".
+// The figure's lines in document order, as "solid" or "broken".
 std::vector<std::string> FigureLines(const Element& section) {
     std::vector<std::string> lines;
     for (const Element* line : section.WithClass("line"))
@@ -146,13 +146,16 @@ TEST(HelpIndex, HexagramPageListsAllSixtyFourInOrderWithTheirFigures) {
         EXPECT_FALSE(texts[0]->WithTag("br").empty());
     }
 
-    // Keys are bottom line first with '8' solid; the figure is drawn top first.
+    // Keys are bottom line first with '8' solid; the figure and its label go
+    // from the bottom too, as the help teaches a hexagram to be read.
     EXPECT_EQ(FigureLines(*sections[0]), std::vector<std::string>(6, "solid"));
     EXPECT_EQ(FigureLines(*sections[1]), std::vector<std::string>(6, "broken"));
     // 3 is "_877787", 27 "_877778", 63 "_878787".
-    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"broken", "solid", "broken", "broken", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "solid", "broken"}));
     EXPECT_EQ(FigureLines(*sections[26]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "broken", "solid"}));
-    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"broken", "solid", "broken", "solid", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"solid", "broken", "solid", "broken", "solid", "broken"}));
+    EXPECT_EQ(sections[2]->WithClass("figure")[0]->Attr("aria-label"),
+              "Hexagram 3, " + byNumber.at(3)->at(sw::kEnglishName) + ": lines from the bottom: yang, yin, yin, yin, yang, yin");
 
     // Drawn with markup, and every number of the contents list leads to its entry.
     EXPECT_TRUE(page.WithTag("img").empty());
