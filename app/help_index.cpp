@@ -199,6 +199,51 @@ std::string BuildCardIndexPage(const OracleData& data) {
     return html + PageEnd();
 }
 
+// ---- About ------------------------------------------------------------------
+
+// The version comes from the build, which is why this page is made rather
+// than stored. The credits name every translator whose words the quotations
+// use and the sources of the pictures, the hexagram texts and the page script.
+std::string BuildAboutPage() {
+    std::string html = PageStart("About Sagewend");
+    html += "<p>Sagewend version <b class=\"version\">" + EscapeHtml(SAGEWEND_VERSION) +
+            "</b>: card readings, the I Ching and a yes/no oracle, with a layout editor, a journal and a card "
+            "library.</p>\n";
+    html += "<h2 id=\"licence\">Licence</h2>\n"
+            "<p>Copyright 2026 The Sagewend developers. Sagewend's own files are not yet released under a public "
+            "licence; until they are, all rights are reserved by their authors.</p>\n"
+            "<p>The page script uses DOMPurify, by Cure53 and other contributors, under the Apache License 2.0 or "
+            "the Mozilla Public License 2.0. Its licence text comes with the sources "
+            "(<code>res/vendor/purify.LICENSE</code>) and, in an installed Sagewend, in "
+            "<code>/usr/share/doc/sagewend/copyright</code>.</p>\n";
+    html += "<h2 id=\"credits\">Credits</h2>\n<h3>Pictures</h3>\n<ul>\n"
+            "<li>The Classic Tarot deck: pictures of our own, drawn for Sagewend by its picture generator "
+            "(<code>tools/make_cards.py</code>).</li>\n"
+            "<li>Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; scans of a 1909 "
+            "printing via Wikimedia Commons.</li>\n"
+            "<li>The logo, the page pictures and the icon: our own (the pictures drawn by "
+            "<code>tools/make_pictures.py</code>, the icon <code>res/icon.svg</code>).</li>\n</ul>\n"
+            "<h3>The card meanings and the layouts</h3>\n"
+            "<p>The meanings of the Classic Tarot's cards and the bundled layouts are written for Sagewend.</p>\n";
+    html += "<h3>The hexagram texts</h3>\n"
+            "<p>The names, judgements, images and line texts of the 64 hexagrams are Sagewend's own plain English "
+            "rendering of the Chinese classic, made with the public-domain translation of James Legge (The Yi King, "
+            "1882) beside it. Chinese names are given in pinyin.</p>\n";
+    html += "<h3>The quotations</h3>\n"
+            "<p>A quotation on the home page whose credit names a translator (&quot;Laozi, tr. Legge&quot;) is in "
+            "the words of that public-domain translation:</p>\n<ul>\n"
+            "<li><b>Legge</b>: James Legge, for Laozi (The Tao Teh King, 1891), Zhuangzi (The Writings of Kwang-ze, "
+            "1891), Confucius (The Confucian Analects) and Mencius (The Works of Mencius).</li>\n"
+            "<li><b>Basore</b>: John W. Basore, for Seneca (On the Shortness of Life, in the Moral Essays, "
+            "1932).</li>\n"
+            "<li><b>Burnet</b>: John Burnet, for Heraclitus (Early Greek Philosophy, 1892).</li>\n"
+            "<li><b>Nicholson</b>: Reynold A. Nicholson, for Rumi (The Mathnawi, Book I, 1926).</li>\n"
+            "<li><b>Common</b>: Thomas Common, for Nietzsche (Thus Spake Zarathustra, 1909).</li>\n"
+            "</ul>\n<p>The other quotations were written in English, or are given in the wording they have long had "
+            "in English.</p>\n";
+    return html + PageEnd();
+}
+
 std::string BuildHexagramIndexPage(const HexagramTable& table) {
     std::vector<std::pair<int, const std::pair<const std::string, HexagramEntry>*>> order;
     for (const auto& item : table.Entries()) order.emplace_back(CAtoi(item.second[kOrdinal]), &item);

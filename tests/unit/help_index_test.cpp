@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/quote_table.h"
 #include "core/text.h"
 #include "store_test_support.h"
 
@@ -162,6 +164,33 @@ TEST(HelpIndex, HexagramPageListsAllSixtyFourInOrderWithTheirFigures) {
     auto jumps = page.Find([](const Element& e) { return e.tag == "a" && e.Attr("href").starts_with("#hexagram-"); });
     ASSERT_EQ(jumps.size(), 64u);
     for (int n = 1; n <= 64; ++n) EXPECT_EQ(jumps[static_cast<std::size_t>(n - 1)]->Attr("href"), "#hexagram-" + std::to_string(n));
+}
+
+// ---- About --------------------------------------------------------------------
+
+// The home page credits a translator as "Author, tr. Translator"; the About page
+// must name each one, so a new translated quotation cannot go uncredited.
+TEST(HelpIndex, AboutPageGivesTheVersionAndCreditsEveryTranslatorTheQuotationsName) {
+    const std::string html = sw::BuildAboutPage();
+    const Element page = Parse(html);
+    ExpectHelpPage(page, "About Sagewend");
+    EXPECT_EQ(page.TextOfClass("version"), SAGEWEND_VERSION);
+
+    std::set<std::string> credited;
+    for (const Element* item : page.WithTag("li"))
+        for (const Element* name : item->WithTag("b")) credited.insert(name->text);
+    std::set<std::string> translators;
+    for (const sw::Quote& quote : sw::QuoteTable) {
+        const std::string attribution = quote.attribution;
+        const auto tr = attribution.find(", tr. ");
+        if (tr != std::string::npos) translators.insert(attribution.substr(tr + 6));
+    }
+    ASSERT_FALSE(translators.empty());
+    for (const std::string& translator : translators) EXPECT_EQ(credited.count(translator), 1u) << translator;
+
+    EXPECT_NE(html.find("Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; scans of "
+                        "a 1909 printing via Wikimedia Commons."),
+              std::string::npos);
 }
 
 // ---- Cards --------------------------------------------------------------------
