@@ -279,3 +279,43 @@ test('spreads fit the window at 800 x 600 and 1280 x 800, and the meaning window
     await page.waitForSelector('#sw-meaning', { state: 'hidden' });
   }
 });
+
+// The help is reached from its first page: every page it links to is opened,
+// audited and walked in turn, so a new page is covered once anything links to it.
+test('every help page passes axe-core, and its links, their targets and its pictures all resolve', async (t) => {
+  const { page, url } = await startSession(t, browser, { seed: 22 });
+  const help = await page.context().newPage();
+  const base = new URL('/help/', url);
+  const queue = ['index.htm'];
+  const idsOf = new Map();
+  const wanted = [];
+  while (queue.length > 0) {
+    const name = queue.shift();
+    const response = await help.goto(new URL(name, base).href);
+    assert.equal(response.status(), 200, `help ${name} is served`);
+    await help.waitForFunction(() => Array.from(document.images).every((img) => img.complete));
+    await expectClean(help, `help ${name}`);
+    const found = await help.evaluate(() => ({
+      links: Array.from(document.querySelectorAll('a[href]'), (a) => a.href),
+      ids: Array.from(document.querySelectorAll('[id]'), (element) => element.id),
+      pictures: Array.from(document.images, (img) => ({ src: img.getAttribute('src'), shown: img.naturalWidth > 0 })),
+    }));
+    idsOf.set(name, new Set(found.ids));
+    for (const picture of found.pictures) assert.ok(picture.shown, `help ${name}: the picture ${picture.src} loads`);
+    for (const href of found.links) {
+      const target = new URL(href);
+      assert.ok(target.origin === base.origin && target.pathname.startsWith(base.pathname),
+        `help ${name}: ${href} stays inside the help`);
+      const topic = target.pathname.slice(base.pathname.length);
+      if (target.hash) wanted.push({ from: name, topic, id: decodeURIComponent(target.hash.slice(1)) });
+      if (!idsOf.has(topic) && !queue.includes(topic)) queue.push(topic);
+    }
+  }
+  for (const topic of ['index.htm', 'disclaimer.htm', 'cards.htm', 'hexagrams.htm', 'about.htm', 'first-reading.htm']) {
+    assert.ok(idsOf.has(topic), `help ${topic} is reached by a link`);
+  }
+  for (const { from, topic, id } of wanted) {
+    assert.ok(idsOf.get(topic).has(id), `help ${from}: the link to ${topic}#${id} finds its target`);
+  }
+  await help.close();
+});

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/quote_table.h"
 #include "core/text.h"
 #include "store_test_support.h"
 
@@ -112,7 +114,7 @@ std::string PercentDecode(const std::string& text) {
 
 // ---- Hexagrams ----------------------------------------------------------------
 
-// The figure's lines, top first, as "solid" or "broken".
+// The figure's lines in document order, as "solid" or "broken".
 std::vector<std::string> FigureLines(const Element& section) {
     std::vector<std::string> lines;
     for (const Element* line : section.WithClass("line"))
@@ -146,19 +148,49 @@ TEST(HelpIndex, HexagramPageListsAllSixtyFourInOrderWithTheirFigures) {
         EXPECT_FALSE(texts[0]->WithTag("br").empty());
     }
 
-    // Keys are bottom line first with '8' solid; the figure is drawn top first.
+    // Keys are bottom line first with '8' solid; the figure and its label go
+    // from the bottom too, as the help teaches a hexagram to be read.
     EXPECT_EQ(FigureLines(*sections[0]), std::vector<std::string>(6, "solid"));
     EXPECT_EQ(FigureLines(*sections[1]), std::vector<std::string>(6, "broken"));
     // 3 is "_877787", 27 "_877778", 63 "_878787".
-    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"broken", "solid", "broken", "broken", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "solid", "broken"}));
     EXPECT_EQ(FigureLines(*sections[26]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "broken", "solid"}));
-    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"broken", "solid", "broken", "solid", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"solid", "broken", "solid", "broken", "solid", "broken"}));
+    EXPECT_EQ(sections[2]->WithClass("figure")[0]->Attr("aria-label"),
+              "Hexagram 3, " + byNumber.at(3)->at(sw::kEnglishName) + ": lines from the bottom: yang, yin, yin, yin, yang, yin");
 
     // Drawn with markup, and every number of the contents list leads to its entry.
     EXPECT_TRUE(page.WithTag("img").empty());
     auto jumps = page.Find([](const Element& e) { return e.tag == "a" && e.Attr("href").starts_with("#hexagram-"); });
     ASSERT_EQ(jumps.size(), 64u);
     for (int n = 1; n <= 64; ++n) EXPECT_EQ(jumps[static_cast<std::size_t>(n - 1)]->Attr("href"), "#hexagram-" + std::to_string(n));
+}
+
+// ---- About --------------------------------------------------------------------
+
+// The home page credits a translator as "Author, tr. Translator"; the About page
+// must name each one, so a new translated quotation cannot go uncredited.
+TEST(HelpIndex, AboutPageGivesTheVersionAndCreditsEveryTranslatorTheQuotationsName) {
+    const std::string html = sw::BuildAboutPage();
+    const Element page = Parse(html);
+    ExpectHelpPage(page, "About Sagewend");
+    EXPECT_EQ(page.TextOfClass("version"), SAGEWEND_VERSION);
+
+    std::set<std::string> credited;
+    for (const Element* item : page.WithTag("li"))
+        for (const Element* name : item->WithTag("b")) credited.insert(name->text);
+    std::set<std::string> translators;
+    for (const sw::Quote& quote : sw::QuoteTable) {
+        const std::string attribution = quote.attribution;
+        const auto tr = attribution.find(", tr. ");
+        if (tr != std::string::npos) translators.insert(attribution.substr(tr + 6));
+    }
+    ASSERT_FALSE(translators.empty());
+    for (const std::string& translator : translators) EXPECT_EQ(credited.count(translator), 1u) << translator;
+
+    EXPECT_NE(html.find("Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; scans of "
+                        "a 1909 printing via Wikimedia Commons."),
+              std::string::npos);
 }
 
 // ---- Cards --------------------------------------------------------------------
