@@ -1,21 +1,23 @@
 // Fitting a spread into the window. Cards shrink (never grow past their own
 // size) until the page needs no scrolling; captions wrap meanwhile. Where
 // that would leave the cards too small to make out, the spread alone fits
-// the window and the words of the page's foot wait below it. This measures
-// the laid-out page: the spread's geometry is what the browser drew.
+// the window and the words of the page's foot wait below it. Both limits are
+// the tallest card's height on screen, whatever the size of the pictures
+// behind it. This measures the laid-out page: the spread's geometry is what
+// the browser drew.
 import { markOwn } from './own.mjs';
 
-export const MIN_CARD_SCALE = 0.1;
-export const READABLE_CARD_SCALE = 0.3;
+export const MIN_CARD_HEIGHT = 20;
+export const READABLE_CARD_HEIGHT = 60;
 
 // The next, smaller scale for a page that overflows by overX and overY
 // pixels, whose cards take cardsWide and cardsHigh pixels at scale 1. Not
-// below the smallest scale; the same factor when nothing overflows.
-export function nextFactor(factor, overX, overY, cardsWide, cardsHigh) {
+// below minScale; the same factor when nothing overflows.
+export function nextFactor(factor, overX, overY, cardsWide, cardsHigh, minScale) {
   let next = factor;
   if (overY > 0) next = Math.min(next, factor - (overY + 1) / cardsHigh);
   if (overX > 0) next = Math.min(next, factor - (overX + 1) / cardsWide);
-  return Math.max(MIN_CARD_SCALE, next);
+  return Math.max(minScale, next);
 }
 
 let fitPending = false;
@@ -74,6 +76,8 @@ export function fitSpread(remembered = false) {
     })].join(' ');
   const cardsHigh = Array.from(rowHeights.values()).reduce((a, b) => a + b, 0);
   const cardsWide = Array.from(columnWidths.values()).reduce((a, b) => a + b, 0);
+  const tallest = Math.max(...rowHeights.values());
+  const minScale = Math.min(1, MIN_CARD_HEIGHT / tallest);
   const scale = (factor) => cards.forEach((card, index) => {
     card.style.width = Math.max(1, Math.floor(sizes[index][0] * factor)) + 'px';
     card.style.height = Math.max(1, Math.floor(sizes[index][1] * factor)) + 'px';
@@ -96,7 +100,7 @@ export function fitSpread(remembered = false) {
       const overY = bottom() - scroller.clientHeight;
       const overX = scroller.scrollWidth - scroller.clientWidth;
       if (overY <= 0 && overX <= 0) break;
-      const next = nextFactor(factor, overX, overY, cardsWide, cardsHigh);
+      const next = nextFactor(factor, overX, overY, cardsWide, cardsHigh, minScale);
       if (next >= factor) break;
       factor = next;
       scale(factor);
@@ -105,7 +109,7 @@ export function fitSpread(remembered = false) {
   };
   let whole = !known || lastFit.whole;
   let factor = whole ? fit(pageBottom, known ? lastFit.factor : 1) : 0;
-  if (factor < READABLE_CARD_SCALE) {
+  if (factor < Math.min(1, READABLE_CARD_HEIGHT / tallest)) {
     whole = false;
     factor = fit(spreadBottom, known && !lastFit.whole ? lastFit.factor : 1);
   }

@@ -11,7 +11,7 @@ const load = (name) => import(join(page, name));
 
 const { MEANING, placeMeaning, keepInside, dragTo } = await load('placement.mjs');
 const { keyName, isReloadKey } = await load('keys.mjs');
-const { nextFactor, MIN_CARD_SCALE } = await load('fit.mjs');
+const { nextFactor } = await load('fit.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
 const { mapUrls, mapUrl } = await load('urls.mjs');
@@ -73,11 +73,11 @@ test('keys are named as the program knows them', () => {
 });
 
 test('a spread that overflows shrinks by its overflow, never below the smallest scale', () => {
-  assert.equal(nextFactor(1, 0, 0, 500, 400), 1);
-  assert.equal(nextFactor(1, 0, 99, 500, 400), 1 - 100 / 400);
-  assert.equal(nextFactor(1, 49, 0, 500, 400), 1 - 50 / 500);
-  assert.equal(nextFactor(1, 49, 99, 500, 400), 0.75, 'the larger cut of the two');
-  assert.equal(nextFactor(0.5, 0, 5000, 500, 400), MIN_CARD_SCALE);
+  assert.equal(nextFactor(1, 0, 0, 500, 400, 0.1), 1);
+  assert.equal(nextFactor(1, 0, 99, 500, 400, 0.1), 1 - 100 / 400);
+  assert.equal(nextFactor(1, 49, 0, 500, 400, 0.1), 1 - 50 / 500);
+  assert.equal(nextFactor(1, 49, 99, 500, 400, 0.1), 0.75, 'the larger cut of the two');
+  assert.equal(nextFactor(0.5, 0, 5000, 500, 400, 0.1), 0.1);
 });
 
 test('arrow keys step one cell in the grid', () => {
