@@ -53,6 +53,9 @@ Features::Features(platform::Host& host, const OracleData& data, const HexagramT
 void Features::Write(const std::string& html) {
     PageReplaced();
     host_.WritePage(html);
+    platform::PageParts parts;
+    parts.menu = "cards";
+    host_.DescribePage(parts);
 }
 
 bool Features::OnClick(const Element& element) {

@@ -32,6 +32,7 @@ public:
     CardLibrary library;
 
 private:
+    // A page of the card library.
     void Write(const std::string& html);
 
     platform::Host& host_;

@@ -51,7 +51,7 @@ struct Accelerator {
 };
 
 const Accelerator kAccelerators[] = {
-    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
+    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+T", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
     {"Alt+Y", kCmdYesNo}, {"Alt+H", kIdHelp},    {"F1", kIdHelp},      {"F5", kCmdNoReload},
 };
 
@@ -220,8 +220,8 @@ int CSagewendDlg::OnReading(const Element&) {
     }
     currentDeck = deck;
     currentLayout = layout;
-    WritePage(html);
     const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
+    WritePage(html, OracleData::SpreadParts(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
     host_.DescribeCards(OracleData::CardLabels(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
     features_.journal.Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
     return 0;
@@ -250,7 +250,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
 
 void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed) {
     cardMeaning->ShowMeaning(deck, card, positionText, reversed);
-    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
+    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"), reversed == 1);
     cardMeaning->Show();
 }
 

@@ -34,6 +34,7 @@ std::string OracleData::BuildLayoutListPage() const {
 platform::PageParts OracleData::LayoutListParts() {
     platform::PageParts parts;
     parts.fields = {{"layout", "Layouts"}};
+    parts.menu = "editor";
     return parts;
 }
 
@@ -45,6 +46,7 @@ platform::PageParts OracleData::LayoutEditorParts() {
                     {"desclist", "Card Positions", true},
                     {"cols", "Columns"},
                     {"rows", "Rows"}};
+    parts.menu = "editor";
     return parts;
 }
 

@@ -61,11 +61,16 @@ std::int64_t JournalPages::EntryId(const Element& element) const {
     return std::max(0, CAtoi(text));
 }
 
-void JournalPages::Write(const std::string& html) {
+void JournalPages::Write(const std::string& html, platform::PageParts parts, const std::vector<std::string>& cardLabels) {
     PageReplaced();
     host_.WritePage(html);
+    if (!cardLabels.empty()) host_.DescribeCards(cardLabels);
+    // A kept result is read here, not asked again: nothing of its oracle's form acts.
+    parts.menu = "journal";
+    parts.focus.clear();
+    if (parts.enter != "journalfind") parts.enter.clear();
+    host_.DescribePage(parts);
 }
-
 void JournalPages::Say(const std::string& message) const { CMsgBox().Show(message, platform::kIconExclamation); }
 
 void JournalPages::Offer(Oracle oracle, const std::string& question, std::string result) {
@@ -146,7 +151,9 @@ void JournalPages::ShowList(const std::string& search) {
         html += "</table><BR>" + Button("journalexport", "Export") + Button("journalprintall", "Print");
     }
     html += kPageEnd;
-    Write(html);
+    platform::PageParts parts;
+    parts.enter = "journalfind";
+    Write(html, parts);
 }
 
 JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, std::string* err) const {
@@ -157,6 +164,7 @@ JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, st
             if (!ReadReading(entry.result, &kept, err)) return shown;
             shown.html = OracleData::RenderDealtSpread(kept.layout, kept.deck, entry.question, kept.dealt);
             shown.cardLabels = OracleData::CardLabels(kept.layout, kept.deck, kept.dealt);
+            shown.parts = OracleData::SpreadParts(kept.layout, kept.deck, kept.dealt);
             shown.reading = std::move(kept);
             return shown;
         }
@@ -172,17 +180,11 @@ JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, st
             if (!ReadAnswer(entry.result, &answer, err)) return shown;
             shown.html = YesNoOracle::RenderAnswerPage(answer, entry.question);
             shown.parts = YesNoOracle::Parts();
-            shown.parts.focus.clear();  // a kept answer is read, not asked again
             return shown;
         }
     }
     *err = "This entry of the journal is of an unknown kind.";
     return shown;
-}
-
-void JournalPages::Describe(const platform::PageParts& parts, const std::vector<std::string>& cardLabels) {
-    if (!cardLabels.empty()) host_.DescribeCards(cardLabels);
-    if (!parts.Empty()) host_.DescribePage(parts);
 }
 
 bool JournalPages::Load(std::int64_t id, JournalEntry* entry) {
@@ -221,8 +223,7 @@ void JournalPages::ShowEntry(std::int64_t id) {
     html += Button("journalsavenotes", "Save notes", entry.id) + Button("journalexportone", "Export", entry.id) +
             Button("journalprint", "Print") + Button("journaldelete", "Delete", entry.id) + Button("journal", "Back");
     html += "</div>";
-    Write(html);
-    Describe(shown.parts, shown.cardLabels);
+    Write(html, shown.parts, shown.cardLabels);
     shown_ = std::move(shown.reading);
 }
 
@@ -234,7 +235,7 @@ void JournalPages::SaveNotes(std::int64_t id) {
         Say(err);
         return;
     }
-    Say("Notes saved");
+    host_.Notify("Notes saved");
 }
 
 void JournalPages::Delete(std::int64_t id) {
@@ -299,8 +300,7 @@ void JournalPages::PrintAll() {
         for (const auto& field : shown.parts.fields) parts.fields.push_back(field);
     }
     html += Button("journal", "Back");
-    Write(html);
-    Describe(parts, cardLabels);
+    Write(html, parts, cardLabels);
     printed_ = std::move(printed);
     host_.Print();
 }

@@ -37,14 +37,38 @@ struct PageParts {
         std::string allMoving;
     };
 
+    // A card of a spread, in the order of the fragment's card pictures:
+    // where it lies (the position's number from 1, its title and
+    // description) and what it is (its name, how it lies, its picture as
+    // the fragment names it and the meaning for how it lies, HTML).
+    struct Card {
+        int position = 0;
+        std::string title;
+        std::string description;
+        std::string name;
+        bool reversed = false;
+        std::string picture;
+        std::string meaning;
+    };
+
     std::vector<Field> fields;
     std::vector<Picture> pictures;
     std::vector<Hexagram> hexagrams;
+    std::vector<Card> cards;
     // The field the focus goes to when the page opens, by name; "" for the
     // page's own choice.
     std::string focus;
+    // The id of the control Enter presses in the page's text fields ("Ask
+    // the Oracle", Find); "" for none.
+    std::string enter;
+    // The menu link of the part of the program on show ("tarotbtn" for the
+    // form and the spread, "journal" for the journal's pages).
+    std::string menu;
 
-    bool Empty() const { return fields.empty() && pictures.empty() && hexagrams.empty() && focus.empty(); }
+    bool Empty() const {
+        return fields.empty() && pictures.empty() && hexagrams.empty() && cards.empty() && focus.empty() &&
+               enter.empty() && menu.empty();
+    }
 };
 
 }  // namespace sw::platform

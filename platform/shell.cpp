@@ -48,6 +48,14 @@ json PartsJson(const PageParts& parts) {
         if (!hexagram.allMoving.empty()) entry["allMoving"] = hexagram.allMoving;
         hexagrams.push_back(std::move(entry));
     }
+    json cards = json::array();
+    for (const auto& card : parts.cards)
+        cards.push_back(json{{"position", card.position}, {"title", card.title}, {"description", card.description},
+                             {"name", card.name}, {"reversed", card.reversed}, {"picture", card.picture},
+                             {"meaning", card.meaning}});
+    op["cards"] = std::move(cards);
+    op["enter"] = parts.enter;
+    op["menu"] = parts.menu;
     op["fields"] = std::move(fields);
     op["pictures"] = std::move(pictures);
     op["hexagrams"] = std::move(hexagrams);
@@ -151,7 +159,8 @@ void Shell::Replay() {
     for (const auto& [id, html] : fills_) Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
     if (keep_ != Keep::Hidden) SetKeepControl(keep_);
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
-    if (!meaningLabel_.empty()) Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}});
+    if (!meaningLabel_.empty())
+        Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}, {"reversed", meaningReversed_}});
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
     Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
@@ -348,6 +357,8 @@ void Shell::DescribePage(const PageParts& parts) {
     Queue(*parts_);
 }
 
+void Shell::Notify(const std::string& text) { Queue(json{{"op", "notice"}, {"text", text}}); }
+
 void Shell::SetKeepControl(Keep state) {
     keep_ = state;
     const char* name = state == Keep::Offered ? "offered" : state == Keep::Kept ? "kept" : "hidden";
@@ -365,9 +376,10 @@ void Shell::Download(const std::string& name, const std::string& text) {
 
 void Shell::Print() { Queue(json{{"op", "print"}}); }
 
-void Shell::DescribeMeaning(const std::string& label) {
+void Shell::DescribeMeaning(const std::string& label, bool reversed) {
     meaningLabel_ = label;
-    Queue(json{{"op", "meaningLabel"}, {"label", label}});
+    meaningReversed_ = reversed;
+    Queue(json{{"op", "meaningLabel"}, {"label", label}, {"reversed", reversed}});
 }
 
 }  // namespace sw::platform

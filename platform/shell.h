@@ -37,12 +37,20 @@
 //    "pictures":[{"src":..,"alt":..}],
 //    "hexagrams":[{"number":n,"name":..,"lines":[{"yang":b,"moving":b} x6, bottom first],
 //                  "allMoving":html?}],
-//    "focus":name}                       what the fragment just written is made of
+//    "cards":[{"position":n,"title":..,"description":..,"name":..,"reversed":b,
+//              "picture":..,"meaning":..}],
+//    "focus":name, "enter":id, "menu":id}
+//                                        what the fragment just written is made of
 //                                        (platform/page_parts.h): captions, pictures
 //                                        ("" alt: decoration), hexagram drawings in
-//                                        the order drawn, the field to focus
+//                                        the order drawn, a spread's cards in the
+//                                        order of their pictures, the field to focus,
+//                                        the control Enter presses, the menu link of
+//                                        the page on show
+//   {"op":"notice","text":..}            a short notice that asks for nothing
 //   {"op":"meaning","html":..}           the card meaning window's document
-//   {"op":"meaningLabel","label":..}     the meaning window's accessible name
+//   {"op":"meaningLabel","label":..,"reversed":b}  the meaning window's accessible
+//                                        name, and whether its card lies reversed
 //   {"op":"meaningVisible","visible":b}
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
@@ -123,8 +131,9 @@ public:
     void PostCommand(int command) override;
     void EndDialog() override;
     void DescribeCards(const std::vector<std::string>& labels) override;
-    void DescribeMeaning(const std::string& label) override;
+    void DescribeMeaning(const std::string& label, bool reversed) override;
     void DescribePage(const PageParts& parts) override;
+    void Notify(const std::string& text) override;
     void SetKeepControl(Keep state) override;
     void FillHtml(const std::string& id, const std::string& html) override;
     void Download(const std::string& name, const std::string& text) override;
@@ -192,6 +201,7 @@ private:
     Keep keep_ = Keep::Hidden;                               // likewise
     std::optional<std::string> meaningPage_;
     std::string meaningLabel_;
+    bool meaningReversed_ = false;
     bool meaningVisible_ = false;
     bool waitCursor_ = false;
 };

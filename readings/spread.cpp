@@ -129,4 +129,18 @@ std::vector<std::string> OracleData::CardLabels(const LayoutRecord& layout, cons
     return labels;
 }
 
+platform::PageParts OracleData::SpreadParts(const LayoutRecord& layout, const DeckRecord& deck,
+                                            const std::vector<DealtCard>& dealt) {
+    platform::PageParts parts;
+    parts.menu = "tarotbtn";
+    for (const DealtCard& dealtCard : dealt) {
+        const std::string text = layout.PositionText(dealtCard.position);
+        const CardRecord& card = deck.CardAt(dealtCard.card);
+        parts.cards.push_back({dealtCard.position + 1, PositionTitle(text), PositionDescription(text), card.name,
+                               dealtCard.reversed == 1, deck.CardImageUrl(dealtCard.card, dealtCard.roll),
+                               dealtCard.reversed == 1 ? card.reversedMeaning : card.meaning});
+    }
+    return parts;
+}
+
 }  // namespace sw

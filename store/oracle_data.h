@@ -93,6 +93,9 @@ public:
     // "The Tower, reversed, position 1, The Present" for each dealt card.
     static std::vector<std::string> CardLabels(const LayoutRecord& layout, const DeckRecord& deck,
                                                const std::vector<DealtCard>& dealt);
+    // The spread's cards beside its page: what each is and where it lies.
+    static platform::PageParts SpreadParts(const LayoutRecord& layout, const DeckRecord& deck,
+                                           const std::vector<DealtCard>& dealt);
     // Whether this layout can be dealt from this deck; when not, why in *err.
     bool CheckSpread(int layoutIndex, int deckIndex, std::string* err) const;
 

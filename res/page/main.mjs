@@ -8,6 +8,9 @@
 //   meaning-window.mjs  the card meaning window (placement.mjs: where it goes)
 //   enhance.mjs         fragments made usable from the keyboard and by screen readers
 //   fit.mjs             a spread fitted into the window
+//   spread.mjs          a spread's cards in position order
+//   sheet.mjs           the reading sheet beside or below the spread
+//   notice.mjs          short notices that ask for nothing
 //   focus.mjs           where the focus goes after a new fragment
 //   grid.mjs            the layout editor's grid from the keyboard
 //   journal.mjs         the journal's controls and services
@@ -15,11 +18,12 @@
 //   sanitize.mjs        a deck author's HTML made safe
 import * as connection from './connection.mjs';
 import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
-import { checkFit, scheduleFit, setUpFit } from './fit.mjs';
+import { checkFit, fitSpread, scheduleFit, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
 import { download, fill, print, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
+import { showNotice as notify } from './notice.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
 import { findOne, markOwn } from './own.mjs';
 import { mapUrls } from './urls.mjs';
@@ -75,7 +79,10 @@ function applyOp(op) {
       print();
       break;
     case 'meaningLabel':
-      setMeaningLabel(op.label);
+      setMeaningLabel(op.label, op.reversed);
+      break;
+    case 'notice':
+      notify(String(op.text));
       break;
     case 'setValue': {
       const element = findOne(op.id);
@@ -115,8 +122,9 @@ function apply(message) {
     const actedOn = connection.actedOnBy(message.done);
     for (const op of ops) applyOp(op);
     if (ops.some((op) => op.op === 'write')) {
-      // Focusing lays the new page out; the fit is checked on that layout,
-      // so the page is laid out once before its first frame.
+      // Focusing lays the new page out; a remembered fit is checked on that
+      // layout, so the page is laid out once before its first frame.
+      fitSpread(true);
       placeFocus(fileList, actedOn);
       checkFit();
       announce(fileList, statusRegion);
@@ -131,7 +139,7 @@ function apply(message) {
 
 setUpFit(fileList);
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
-setUpMeaningWindow(sendKey);
+setUpMeaningWindow(fileList, sendKey);
 setUpInput(fileList, () => pageNumber);
 window.addEventListener('resize', () => {
   scheduleFit();

@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import {
-  act, click, launchBrowser, messageBox, settle, startSession, stopProgram,
+  act, click, launchBrowser, notice, startSession, stopProgram,
 } from './harness.mjs';
 
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
@@ -75,9 +75,8 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
 
   await page.fill('#journalnotes', 'Planted the beans.');
   await click(page, '#journalsavenotes');
-  assert.equal(await messageBox(page), 'Notes saved');
-  await page.click('#sw-ok');
-  await settle(page);
+  assert.equal(await notice(page), 'Notes saved');
+  assert.ok(await page.isHidden('#sw-overlay'), 'saved notes need no answer');
   const markdown = await downloaded(page, () => page.click('#journalexportone'));
   assert.match(markdown, /^> Will the garden grow this year\?$/m);
   assert.match(markdown, /Planted the beans\./);
@@ -117,9 +116,8 @@ test('keeping, finding, annotating and exporting from the keyboard alone', async
   await page.keyboard.type('Called; all is well.');
   await tabTo(page, '#journalsavenotes');
   await press('Enter');
-  assert.equal(await messageBox(page), 'Notes saved');
-  await page.keyboard.press('Enter');
-  await settle(page);
+  assert.equal(await notice(page), 'Notes saved');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'journalsavenotes', 'the notice leaves the focus where it was');
   await tabTo(page, '#journalexportone');
   const markdown = await downloaded(page, () => page.keyboard.press('Enter'));
   assert.match(markdown, /Should I call today\?/);

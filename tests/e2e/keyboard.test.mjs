@@ -67,9 +67,10 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
 
   // The first card has the focus; Enter opens its meaning, Escape closes it.
   const frame = page.frame({ url: /\/meaning\.html$/ });
-  const readCard = (index) => page.$eval(`#fileList img.card >> nth=${index}`, (img) => Number(img.getAttribute('card')));
-  const first = await page.evaluate(() => Array.from(document.querySelectorAll('#fileList img.card')).indexOf(document.activeElement));
-  assert.equal(first, 0, 'the first card has the focus');
+  // Cards go in position order, not in the order they lie on the grid.
+  const readCard = (pos) => page.$eval(`#fileList img.card[pos="${pos}"]`, (img) => Number(img.getAttribute('card')));
+  const focusedPos = () => page.evaluate(() => document.activeElement.getAttribute('pos'));
+  assert.equal(await focusedPos(), '0', 'the card of position 1 has the focus');
   await press(page, 'Enter');
   await page.waitForSelector('#sw-meaning:not([hidden])');
   assert.equal(await focused(page), 'meaning window', 'the focus moves into the meaning window');
@@ -84,8 +85,9 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
   assert.ok(await page.isHidden('#sw-overlay'), 'and does not ask about exit');
   assert.equal(await page.evaluate(() => document.activeElement.matches('img.card')), true, 'the focus is back on the card');
 
-  // Space on the next card; the window's close box is a button.
+  // Space on the next card (position 2); the window's close box is a button.
   await tab(page);
+  assert.equal(await focusedPos(), '1', 'Tab goes to the card of the next position');
   await press(page, ' ');
   await page.waitForSelector('#sw-meaning:not([hidden])');
   await frame.waitForFunction((name) => document.querySelector('#fileList .heading')?.textContent === name,
@@ -94,7 +96,7 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
   assert.equal(await focused(page), 'sw-meaning-close');
   await page.keyboard.press('Enter');
   assert.ok(await page.isHidden('#sw-meaning'));
-  assert.equal(await page.evaluate(() => Array.from(document.querySelectorAll('#fileList img.card')).indexOf(document.activeElement)), 1);
+  assert.equal(await focusedPos(), '1');
 
   // Every menu link is a tab stop in reading order; the Disclaimer opens by Enter.
   await page.focus('#home');

@@ -80,7 +80,15 @@ async function readMeaning(page, expectedMeaningHtml) {
 
 async function clickCard(page, cardIndex) {
   const frame = meaningFrame(page);
-  await act(page, () => page.click(`#fileList img.card[card="${cardIndex}"]`));
+  const target = `#fileList img.card[card="${cardIndex}"]`;
+  // The window opens beside the card it explains and may lie over others, as a window does.
+  await page.locator(target).scrollIntoViewIfNeeded();
+  const covered = await page.$eval(target, (img) => {
+    const box = img.getBoundingClientRect();
+    return document.elementFromPoint(box.left + box.width / 2, box.top + box.height / 2) !== img;
+  });
+  if (covered) await page.click('#sw-meaning-close');
+  await act(page, () => page.click(target));
   await page.waitForSelector('#sw-meaning:not([hidden])');
   await frame.waitForFunction((index) =>
     document.querySelector(`#fileList img[card="${index}"]`)?.complete, cardIndex);
@@ -158,8 +166,19 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     }, `the meaning window for ${card.name}`);
     if (shown === reversed) await screenshot(page, 'reading-meaning-window');
   }
-  const box = await page.locator('#sw-meaning').boundingBox();
-  assert.deepEqual([box.x, box.y], [0, 0], 'the meaning window opens at the top left');
+  // It opens beside its card, below the menu, at its usual width where there is room.
+  const placed = await page.evaluate((cardIndex) => {
+    const box = document.getElementById('sw-meaning').getBoundingClientRect();
+    const opener = document.querySelector(`#fileList img.card[card="${cardIndex}"]`).closest('td').getBoundingClientRect();
+    const menu = document.querySelector('td[role=navigation]').getBoundingClientRect();
+    return {
+      clear: box.right <= opener.left || box.left >= opener.right || box.bottom <= opener.top || box.top >= opener.bottom,
+      belowMenu: box.top >= menu.bottom, width: box.width,
+    };
+  }, upright.card);
+  assert.ok(placed.clear, 'the meaning window leaves its card in view');
+  assert.ok(placed.belowMenu, 'and the menu');
+  assert.ok(placed.width >= 480, `and is 480 px wide or more (${placed.width})`);
 
   // Its close box hides it; a card click shows it again; Home hides it.
   await page.click('#sw-meaning-close');

@@ -76,6 +76,7 @@ public:
     void Download(const std::string& name, const std::string& text) override { downloads_.emplace_back(name, text); }
     void Print() override { ++prints_; }
     void DescribePage(const platform::PageParts& parts) override { parts_ = parts; }
+    void Notify(const std::string& text) override { notices_.push_back(text); }
 
     Keep KeepState() const { return keep_; }
     const std::vector<std::pair<std::string, std::string>>& Fills() const { return fills_; }
@@ -83,6 +84,7 @@ public:
     int Prints() const { return prints_; }
     // What the program said the fragment on show is made of.
     const platform::PageParts& Parts() const { return parts_; }
+    const std::vector<std::string>& Notices() const { return notices_; }
     // The fields and pictures of the fragment on show that neither the
     // fragment nor its parts name ("INPUT question", "IMG file:images/x.gif").
     std::vector<std::string> Unnamed() const;
@@ -125,6 +127,7 @@ private:
     std::vector<std::pair<std::string, std::string>> downloads_;
     int prints_ = 0;
     platform::PageParts parts_;
+    std::vector<std::string> notices_;
     std::vector<std::string> steps_;
     const platform::Document* current_ = nullptr;
     platform::Document snapshot_;
