@@ -115,7 +115,14 @@ bool ReadAliases(const toml::table& aliases, const std::string& file, DeckManife
         const std::string bundled = BundledName(order);
         const std::string rankName = ranks[rank].empty() ? bundled.substr(0, bundled.find(' ')) : ranks[rank];
         const std::string suitName = suits[suit].empty() ? bundled.substr(bundled.rfind(' ') + 1) : suits[suit];
-        manifest->names[order] = MinorName(rankName, suitName);
+        const std::string name = MinorName(rankName, suitName);
+        const std::string problem = CardNameProblem(name);
+        if (!problem.empty()) {
+            problems->push_back({file, LineOf(aliases), "the card name \"" + std::string(FirstCharacters(name, 40)) +
+                                                            "...\" made from [aliases] " + problem});
+            return false;
+        }
+        manifest->names[order] = name;
     }
     return true;
 }

@@ -401,7 +401,7 @@ PictureKind KindOfContent(std::string_view bytes) {
     if (StartsWith(bytes, "\xFF\xD8\xFF")) return PictureKind::kJpeg;
     if (StartsWith(bytes, "\x89PNG\r\n\x1A\n")) return PictureKind::kPng;
     if (StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a")) return PictureKind::kGif;
-    if (StartsWith(bytes, "RIFF") && bytes.substr(8, 4) == "WEBP") return PictureKind::kWebp;
+    if (StartsWith(bytes, "RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP") return PictureKind::kWebp;
     if (StartsWith(bytes, "BM")) return PictureKind::kBmp;
     if (StartsWith(bytes, std::string_view("II*\0", 4)) || StartsWith(bytes, std::string_view("MM\0*", 4)))
         return PictureKind::kTiff;

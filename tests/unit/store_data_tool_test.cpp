@@ -377,7 +377,7 @@ TEST(ImportDeck, RefusesBadInputNamingTheFileAndChangesNothing) {
         {"a name with a path separator", [&](auto& r) { r.name = "a/b"; }, "--name", "holds a path separator"},
         {"a name with markup", [&](auto& r) { r.name = "<b>Bold</b>"; }, "--name", "holds markup (<)"},
         {"an existing deck's name", [&](auto& r) { r.name = "ALPHA"; }, "decks/Alpha", "is already there"},
-        {"a deck.toml that is not TOML", [&](auto&) { put("deck.toml", "[deck\nname = 1\n"); }, "deck.toml:1",
+        {"a deck.toml that is not TOML", [&](auto&) { put("deck.toml", "[!deck]\nname = 1\n"); }, "deck.toml:1",
          "not TOML"},
         {"a deck.toml that names no cards", [&](auto&) { put("deck.toml", "[deck]\nname = \"Empty\"\n"); }, "cards",
          "holds a deck.toml but no card pictures"},
