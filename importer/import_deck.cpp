@@ -152,6 +152,7 @@ private:
     void ReadDeckList();
     void ReadMeanings();
     void TurnPictures();
+    void NoteTrimmed();
     bool WriteNewFile(const fs::path& path, std::string_view bytes);
     bool SyncFolder(const fs::path& folder);
     std::vector<std::string> IndexLines() const;
@@ -179,19 +180,24 @@ private:
     fs::path placed_;                    // the deck folder, until the deck list names it
     bool committed_ = false;
     std::map<std::string, int> kinds_;
-    int trimmed_ = 0;
+    std::map<std::string, std::vector<fs::path>> trimmed_;  // by what was done
+    int trimmedCount_ = 0;
 };
 
-// One note for the pictures of a folder that are no card: a few of their
-// names and how many there are.
-void Importer::NoteLeftOut(const fs::path& folder, const std::vector<std::string>& names, const char* why) {
-    if (names.empty()) return;
+// "a.jpg, b.jpg, c.jpg, d.jpg and 18 more": a few names of a group.
+std::string FewNames(const std::vector<std::string>& names) {
     constexpr std::size_t kNamed = 4;
     std::string list;
     for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) list += (i ? ", " : "") + names[i];
     if (names.size() > kNamed) list += Format(" and %zu more", names.size() - kNamed);
+    return list;
+}
+
+// One note for the pictures of a folder that are no card.
+void Importer::NoteLeftOut(const fs::path& folder, const std::vector<std::string>& names, const char* why) {
+    if (names.empty()) return;
     Note(Shown(folder), Format("left out %zu picture%s (%s): %s", names.size(), names.size() == 1 ? "" : "s",
-                               list.c_str(), why));
+                               FewNames(names).c_str(), why));
 }
 
 std::string Importer::Shown(const fs::path& path) const {
@@ -212,6 +218,7 @@ bool Importer::Run() {
     ReadDeckList();
     ReadMeanings();
     if (sourceRead) TurnPictures();
+    NoteTrimmed();
     if (Failed()) return false;
     if (!PutInPlace() || !WriteDeckList()) return false;
     committed_ = true;
@@ -601,6 +608,21 @@ bool Importer::SyncFolder(const fs::path& folder) {
     return fs_.Close(fd) == 0 && ok;
 }
 
+// A deck's pictures are mostly of one size: one note for all that were
+// trimmed alike.
+void Importer::NoteTrimmed() {
+    for (const auto& [note, paths] : trimmed_) {
+        if (paths.size() == 1) {
+            Note(Shown(paths[0]), note);
+            continue;
+        }
+        std::vector<std::string> names;
+        for (const fs::path& path : paths) names.push_back(path.filename().string());
+        Note(Shown(paths[0].parent_path()),
+             Format("%zu JPEG pictures (%s): %s", paths.size(), FewNames(names).c_str(), note.c_str()));
+    }
+}
+
 void Importer::TurnPictures() {
     for (int card = 0; card < kTarotCount; ++card) {
         if (!pictures_[card]) continue;
@@ -626,8 +648,8 @@ void Importer::TurnPictures() {
             continue;
         }
         if (!turned.note.empty()) {
-            Note(shown, turned.note);
-            ++trimmed_;
+            trimmed_[turned.note].push_back(picture.path);
+            ++trimmedCount_;
         }
         ++kinds_[KindName(kind)];
         // Nothing is written once a problem is known: it would only go again.
@@ -760,23 +782,24 @@ void Importer::Summarise() {
         if (kind == std::string("PNG")) made += " turned by libpng";
         if (kind == std::string("SVG")) made += " wrapped in a turning SVG";
     }
-    const std::string deckFolder = DataShown("decks/" + result_.deckName);
+    // The data folder is named above these lines; its files by their place in it.
+    const std::string deckFolder = "decks/" + result_.deckName;
     result_.summary.push_back(Format("Made %s: %d cards (%s), each with its picture turned half a turn for its "
                                      "reversed form: %s.",
                                      deckFolder.c_str(), count, count == kTarotCount ? "the whole tarot" : "the major arcana",
                                      made.c_str()));
-    if (trimmed_ > 0)
-        result_.summary.push_back(Format("%d JPEG picture%s trimmed to whole blocks (see the notes above).", trimmed_,
-                                         trimmed_ == 1 ? " was" : "s were"));
+    if (trimmedCount_ > 0)
+        result_.summary.push_back(Format("%d JPEG picture%s trimmed to whole blocks (see the note above).",
+                                         trimmedCount_, trimmedCount_ == 1 ? " was" : "s were"));
     if (request_.meaningsDeck.empty())
         result_.summary.push_back("Meanings: none given; each card says so. Import again with --meanings DECK to "
                                   "take them from a deck of this data folder.");
     else
         result_.summary.push_back(Format("Meanings: taken from %s for %d of the %d cards%s.",
-                                         DataShown("decks/" + request_.meaningsDeck).c_str(), meaningsMatched_, count,
+                                         ("decks/" + request_.meaningsDeck).c_str(), meaningsMatched_, count,
                                          meaningsMatched_ < count ? "; the others say none was given" : ""));
-    result_.summary.push_back(Format("Added \"%s\" to %s, which lists %d deck%s now.", result_.deckName.c_str(),
-                                     DataShown("data/decks.dat").c_str(), deckCount_ + 1, deckCount_ == 0 ? "" : "s"));
+    result_.summary.push_back(Format("Added \"%s\" to data/decks.dat, which lists %d deck%s now.",
+                                     result_.deckName.c_str(), deckCount_ + 1, deckCount_ == 0 ? "" : "s"));
     if (FolderLock::InUse(request_.dataFolder))
         result_.summary.push_back("Sagewend is running on this data folder: it reads its decks when it starts, so "
                                   "start it again to read from the new deck.");

@@ -101,8 +101,9 @@ bool TurnJpeg(std::string_view bytes, TurnedPicture* out, std::string* error) {
     }
     out->upright = std::move(pieces[0]);
     out->reversed = std::move(pieces[1]);
-    out->note = Format("%d x %d pixels is not a whole number of the JPEG picture's %d x %d blocks, so both pictures "
-                       "were trimmed losslessly to %d x %d (%d at the right, %d at the bottom) to turn exactly",
+    out->note = Format("%d x %d pixels is not a whole number of the JPEG picture's %d x %d blocks, so the picture and "
+                       "its reversed form were trimmed losslessly to %d x %d (%d pixels off the right, %d off the "
+                       "bottom) to turn exactly",
                        width, height, blockWidth, blockHeight, keptWidth, keptHeight, width - keptWidth,
                        height - keptHeight);
     return true;
