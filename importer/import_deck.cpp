@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -784,10 +785,14 @@ void Importer::Summarise() {
     }
     // The data folder is named above these lines; its files by their place in it.
     const std::string deckFolder = "decks/" + result_.deckName;
-    result_.summary.push_back(Format("Made %s: %d cards (%s), each with its picture turned half a turn for its "
+    const bool minors = std::any_of(pictures_.begin() + kMajorCount, pictures_.end(), [](const auto& p) { return p.has_value(); });
+    const char* which = !minors                ? "the major arcana"
+                        : count == kTarotCount ? "the whole tarot"
+                                               : "the tarot but for the cards its deck.toml leaves out";
+    const std::string from = layoutSource_ ? " from the pictures in " + pictureFolderLabel_ + "/" : std::string();
+    result_.summary.push_back(Format("Made %s%s: %d cards (%s), each with its picture turned half a turn for its "
                                      "reversed form: %s.",
-                                     deckFolder.c_str(), count, count == kTarotCount ? "the whole tarot" : "the major arcana",
-                                     made.c_str()));
+                                     deckFolder.c_str(), from.c_str(), count, which, made.c_str()));
     if (trimmedCount_ > 0)
         result_.summary.push_back(Format("%d JPEG picture%s trimmed to whole blocks (see the note above).",
                                          trimmedCount_, trimmedCount_ == 1 ? " was" : "s were"));

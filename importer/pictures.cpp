@@ -243,7 +243,7 @@ void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attribut
             while (!target.empty() && std::isspace(static_cast<unsigned char>(target[0]))) target.remove_prefix(1);
             if (!StartsWith(target, "#") && !StartsWith(Lower(target.substr(0, 11)), "data:image/"))
                 return scan->Refuse("refers to another file or address (href=\"" +
-                                    std::string(value.substr(0, 60)) + "\")");
+                                    std::string(FirstCharacters(value, 60)) + "\")");
         }
         const std::string problem = ReferenceProblem(value);
         if (!problem.empty()) return scan->Refuse(problem + " in its " + std::string(LocalName(a[0])) + " attribute");
