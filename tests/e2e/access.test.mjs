@@ -114,7 +114,7 @@ test('axe-core finds no serious fault on any page', async (t) => {
   await settle(page);
 
   const help = await page.context().newPage();
-  for (const topic of ['index.htm', 'cards.htm', 'hexagrams.htm']) {
+  for (const topic of ['index.htm', 'own-deck.htm', 'cards.htm', 'hexagrams.htm']) {
     await help.goto(new URL(`/help/${topic}`, url).href);
     await expectClean(help, `help ${topic}`);
   }
