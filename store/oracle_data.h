@@ -66,11 +66,6 @@ public:
     // opening Layout files") when the stored file could not be written; the
     // stored file is then unchanged.
     bool SaveLayouts();
-    // What data/layouts.dat holds now against what this holder last read or
-    // wrote (nothing to compare with before either). On a change the file
-    // is read again into layouts, unless it is gone or cannot be read.
-    enum class LayoutsFile { kUnchanged, kReread, kRemoved, kUnreadable };
-    LayoutsFile RereadChangedLayouts(std::string* problem);
 
     DeckRecord& DeckAt(int index) { return decks[index]; }
     const DeckRecord& DeckAt(int index) const { return decks[index]; }
@@ -115,6 +110,11 @@ public:
     void DeletePosition(int index);
 
 private:
+    // What data/layouts.dat holds now against what this holder last read or
+    // wrote (nothing to compare with before either). On a change the file
+    // is read again into layouts, unless it is gone or cannot be read.
+    enum class LayoutsFile { kUnchanged, kReread, kRemoved, kUnreadable };
+    LayoutsFile RereadChangedLayouts(std::string* problem);
     // Whether a save may go ahead over data/layouts.dat as it is now; when
     // not, the user has been told why.
     bool LayoutsFileStillOurs();
