@@ -305,8 +305,9 @@ TEST(JournalRefusal, DamagedForeignAndNewerJournalsAreLeftByteForByte) {
          },
          "was made by a newer version of Sagewend"},
         // A damaged header is damage, whatever its version field holds.
+        // Its version field reads 0x11111111, far above this version's.
         {"header overwritten past its first sixteen bytes",
-         [&](const std::string& p) { WriteBytes(p, goodBytes.substr(0, 16) + noise.substr(0, 84) + goodBytes.substr(100)); },
+         [&](const std::string& p) { WriteBytes(p, goodBytes.substr(0, 16) + std::string(84, '\x11') + goodBytes.substr(100)); },
          "is damaged"},
         {"a later version from another program",
          [&](const std::string& p) { RawConnection(p).Exec("CREATE TABLE t (x); PRAGMA user_version = 7"); },
@@ -333,34 +334,46 @@ TEST(JournalRefusal, DamagedForeignAndNewerJournalsAreLeftByteForByte) {
 // Damage past the header is for the integrity check, which does not hold
 // up opening: the journal opens, and nothing is ever written into it.
 TEST(JournalRefusal, DamageInsideIsFoundBeforeAnyChangeAndNothingIsWritten) {
-    TempDir dir;
-    const std::string path = dir / "journal.sqlite3";
-    {
-        auto store = OpenOrFail(path);
-        for (int i = 0; i < 300; ++i) Keep(*store, Entry(Oracle::YesNo, "question " + std::to_string(i)));
-    }
-    std::string bytes = ReadBytes(path);
-    ASSERT_GT(bytes.size(), 4096u * 4);
-    // Every byte of the third page but its first: a table page no more.
-    for (std::size_t i = 2 * 4096 + 1; i < 3 * 4096; ++i) bytes[i] = static_cast<char>(0x5A);
-    WriteBytes(path, bytes);
-    const auto files = FilesUnder(dir.path());
+    for (const bool quickCheckPasses : {false, true}) {
+        SCOPED_TRACE(quickCheckPasses ? "an index that does not match its table" : "a page overwritten");
+        TempDir dir;
+        const std::string path = dir / "journal.sqlite3";
+        {
+            auto store = OpenOrFail(path);
+            for (int i = 0; i < 300; ++i) Keep(*store, Entry(Oracle::YesNo, "question " + std::to_string(i)));
+        }
+        if (quickCheckPasses) {
+            // The index is declared on other columns than it holds: only the
+            // full integrity check compares an index with its table.
+            RawConnection raw(path);
+            ASSERT_EQ(raw.Exec("PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, "
+                               "'(kept_utc, id)', '(oracle, id)') WHERE name = 'entries_by_time'"),
+                      SQLITE_OK);
+        }
+        std::string bytes = ReadBytes(path);
+        ASSERT_GT(bytes.size(), 4096u * 4);
+        // Every byte of the third page but its first: a table page no more.
+        if (!quickCheckPasses)
+            for (std::size_t i = 2 * 4096 + 1; i < 3 * 4096; ++i) bytes[i] = static_cast<char>(0x5A);
+        WriteBytes(path, bytes);
+        const auto files = FilesUnder(dir.path());
 
-    std::string err;
-    auto store = JournalStore::Open(path, &err);
-    ASSERT_TRUE(store) << err;
-    JournalEntry entry = Entry(Oracle::YesNo, "never kept");
-    EXPECT_FALSE(store->Add(entry, &err));
-    EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
-    EXPECT_EQ(entry.id, 0);
-    EXPECT_FALSE(store->SetNotes(1, "no", &err));
-    EXPECT_FALSE(store->Delete(1, &err));
-    std::vector<JournalEntry> entries;
-    EXPECT_FALSE(store->List("", &entries, &err));
-    EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
-    store.reset();
-    EXPECT_EQ(ReadBytes(path), bytes);
-    EXPECT_EQ(FilesUnder(dir.path()), files);
+        std::string err;
+        auto store = JournalStore::Open(path, &err);
+        ASSERT_TRUE(store) << err;
+        JournalEntry entry = Entry(Oracle::YesNo, "never kept");
+        EXPECT_FALSE(store->Add(entry, &err));
+        EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
+        EXPECT_EQ(entry.id, 0);
+        EXPECT_FALSE(store->SetNotes(1, "no", &err));
+        EXPECT_FALSE(store->Delete(1, &err));
+        std::vector<JournalEntry> entries;
+        EXPECT_FALSE(store->List("", &entries, &err));
+        EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
+        store.reset();
+        EXPECT_EQ(ReadBytes(path), bytes);
+        EXPECT_EQ(FilesUnder(dir.path()), files);
+    }
 }
 
 TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
