@@ -7,6 +7,7 @@
 // label. The fragments themselves stay exactly as they are.
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sw::platform {
@@ -37,14 +38,35 @@ struct PageParts {
         std::string allMoving;
     };
 
+    // A control the page draws beside the fragment (the fragment stays as
+    // it was composed): a button, a check box or a choice of one among
+    // several. It is a page element like the menu links: its clicks reach
+    // the program by its id, and the snapshot of every click holds its
+    // state (a check box by its id; each choice by "<id>-<value>").
+    struct Control {
+        enum class Kind { Button, Check, Choice } kind = Kind::Button;
+        std::string id;
+        std::string label;
+        std::string value;  // a check box: "1" when ticked; a choice: the value chosen
+        std::vector<std::pair<std::string, std::string>> choices;  // value, text
+        // Off (with note saying why) while the fragment's field named
+        // watch holds one of the values in offFor.
+        std::string watch;
+        std::vector<std::string> offFor;
+        std::string note;
+    };
+
     std::vector<Field> fields;
     std::vector<Picture> pictures;
     std::vector<Hexagram> hexagrams;
+    std::vector<Control> controls;
     // The field the focus goes to when the page opens, by name; "" for the
     // page's own choice.
     std::string focus;
 
-    bool Empty() const { return fields.empty() && pictures.empty() && hexagrams.empty() && focus.empty(); }
+    bool Empty() const {
+        return fields.empty() && pictures.empty() && hexagrams.empty() && controls.empty() && focus.empty();
+    }
 };
 
 }  // namespace sw::platform
