@@ -205,8 +205,8 @@ void JournalPages::ShowEntry(std::int64_t id) {
     std::string html = Format("<div class='sw-entry'><h3>%s of %s</h3>", OracleName(entry.oracle),
                               EscapeHtml(ShownDate(entry.keptAt)).c_str());
     if (reading) {
-        html += Format("<p>Layout: <b>%s</b>, deck: <b>%s</b></p>", EscapeHtml(reading->layout.name).c_str(),
-                       EscapeHtml(reading->deck.directory).c_str());
+        html += Format("<p>Layout: <b>%s</b>, deck: <b>%s</b>%s</p>", EscapeHtml(reading->layout.name).c_str(),
+                       EscapeHtml(reading->deck.directory).c_str(), reading->byHand ? ", drawn by hand" : "");
         bool pictures = true;
         for (const DealtCard& card : reading->dealt)
             pictures = pictures && FileExists(PictureFile(reading->deck.CardImageUrl(card.card, card.roll)));

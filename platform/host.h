@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/element.h"
@@ -64,6 +65,11 @@ public:
     virtual void FillHtml(const std::string& id, const std::string& html) { (void)id, (void)html; }
     virtual void Download(const std::string& name, const std::string& text) { (void)name, (void)text; }
     virtual void Print() {}
+
+    // The kept preferences the page itself applies (the look, the card
+    // size, where the reading sheet goes), by name; sent when the page
+    // opens and whenever one changes.
+    virtual void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) { (void)values; }
 };
 
 // Receives what the page does; implemented by the main dialog.

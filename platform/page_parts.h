@@ -7,6 +7,7 @@
 // label. The fragments themselves stay exactly as they are.
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sw::platform {
@@ -50,11 +51,29 @@ struct PageParts {
         std::string picture;
         std::string meaning;
     };
+    // A control the page draws beside the fragment (the fragment stays as
+    // it was composed): a button, a check box or a choice of one among
+    // several. It is a page element like the menu links: its clicks reach
+    // the program by its id, and the snapshot of every click holds its
+    // state (a check box by its id; each choice by "<id>-<value>").
+    struct Control {
+        enum class Kind { Button, Check, Choice } kind = Kind::Button;
+        std::string id;
+        std::string label;
+        std::string value;  // a check box: "1" when ticked; a choice: the value chosen
+        std::vector<std::pair<std::string, std::string>> choices;  // value, text
+        // Off (with note saying why) while the fragment's field named
+        // watch holds one of the values in offFor.
+        std::string watch;
+        std::vector<std::string> offFor;
+        std::string note;
+    };
 
     std::vector<Field> fields;
     std::vector<Picture> pictures;
     std::vector<Hexagram> hexagrams;
     std::vector<Card> cards;
+    std::vector<Control> controls;
     // The field the focus goes to when the page opens, by name; "" for the
     // page's own choice.
     std::string focus;
@@ -66,8 +85,8 @@ struct PageParts {
     std::string menu;
 
     bool Empty() const {
-        return fields.empty() && pictures.empty() && hexagrams.empty() && cards.empty() && focus.empty() &&
-               enter.empty() && menu.empty();
+        return fields.empty() && pictures.empty() && hexagrams.empty() && cards.empty() && controls.empty() &&
+               focus.empty() && enter.empty() && menu.empty();
     }
 };
 

@@ -56,9 +56,23 @@ json PartsJson(const PageParts& parts) {
     op["cards"] = std::move(cards);
     op["enter"] = parts.enter;
     op["menu"] = parts.menu;
+    json controls = json::array();
+    for (const auto& control : parts.controls) {
+        using Kind = PageParts::Control::Kind;
+        json entry{{"kind", control.kind == Kind::Check ? "check" : control.kind == Kind::Choice ? "choice" : "button"},
+                   {"id", control.id}, {"label", control.label}, {"value", control.value}};
+        json choices = json::array();
+        for (const auto& [value, text] : control.choices) choices.push_back(json{{"value", value}, {"text", text}});
+        if (!choices.empty()) entry["choices"] = std::move(choices);
+        if (!control.watch.empty()) entry["watch"] = control.watch;
+        if (!control.offFor.empty()) entry["offFor"] = control.offFor;
+        if (!control.note.empty()) entry["note"] = control.note;
+        controls.push_back(std::move(entry));
+    }
     op["fields"] = std::move(fields);
     op["pictures"] = std::move(pictures);
     op["hexagrams"] = std::move(hexagrams);
+    op["controls"] = std::move(controls);
     op["focus"] = parts.focus;
     return op;
 }
@@ -153,6 +167,7 @@ void Shell::HandleConnection(const Event& event) {
 }
 
 void Shell::Replay() {
+    if (settings_) Queue(*settings_);  // first: the page's look before its content
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
     if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
     if (parts_) Queue(*parts_);
@@ -375,6 +390,13 @@ void Shell::Download(const std::string& name, const std::string& text) {
 }
 
 void Shell::Print() { Queue(json{{"op", "print"}}); }
+
+void Shell::ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) {
+    json named = json::object();
+    for (const auto& [name, value] : values) named[name] = value;
+    settings_ = json{{"op", "settings"}, {"values", std::move(named)}};
+    Queue(*settings_);
+}
 
 void Shell::DescribeMeaning(const std::string& label, bool reversed) {
     meaningLabel_ = label;

@@ -16,6 +16,9 @@
 //   journal.mjs         the journal's controls and services
 //   own.mjs             what the program reads of the page
 //   sanitize.mjs        a deck author's HTML made safe
+//   controls.mjs        the controls the program asks for beside a fragment
+//   owncards.mjs        the page of a reading of one's own cards
+//   settings.mjs        the kept preferences the page applies itself
 import * as connection from './connection.mjs';
 import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
 import { checkFit, fitSpread, scheduleFit, setUpFit } from './fit.mjs';
@@ -25,7 +28,10 @@ import { download, fill, print, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
 import { showNotice as notify } from './notice.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
+import { clearControls, setUpControls, showControls } from './controls.mjs';
 import { findOne, markOwn } from './own.mjs';
+import { focusOwnCards, setUpOwnCards } from './owncards.mjs';
+import { applySettings } from './settings.mjs';
 import { mapUrls } from './urls.mjs';
 
 const root = document.documentElement;
@@ -57,11 +63,16 @@ function applyOp(op) {
       fileList.innerHTML = mapUrls(op.html);
       pageNumber = op.page;
       showKeep('hidden', fileList);
+      clearControls();
       enhance(fileList, beside);
       ready();
       break;
     case 'parts':
       applyParts(fileList, beside, op);
+      showControls(fileList, op.controls);
+      break;
+    case 'settings':
+      applySettings(op.values);
       break;
     case 'cardLabels':
       if (Array.isArray(op.labels)) applyCardLabels(fileList, op.labels);
@@ -126,6 +137,7 @@ function apply(message) {
       // layout, so the page is laid out once before its first frame.
       fitSpread(true);
       placeFocus(fileList, actedOn);
+      focusOwnCards(fileList);
       checkFit();
       announce(fileList, statusRegion);
     }
@@ -141,6 +153,8 @@ setUpFit(fileList);
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
 setUpMeaningWindow(fileList, sendKey);
 setUpInput(fileList, () => pageNumber);
+setUpControls(document.getElementById('sw-controls'));
+setUpOwnCards(fileList, statusRegion);
 window.addEventListener('resize', () => {
   scheduleFit();
   keepMeaningInside();

@@ -1,5 +1,5 @@
 // The reading sheet: the whole reading on one page, beside or below the
-// spread (the user's choice, kept for the run). Every position in its
+// spread (the user's choice, kept with the preferences). Every position in its
 // number order: the number and title, the position's description, a small
 // picture, the card's name and how it lies, and the meaning for how it
 // lies. Screen readers read it as a list of sections, and the keyboard
@@ -9,12 +9,15 @@
 import { positionOrder } from './spread.mjs';
 import { sanitize } from './sanitize.mjs';
 import { mapUrl } from './urls.mjs';
+import { preference, setPreference } from './settings.mjs';
 
 const WIDE_ENOUGH = 1100;  // below this, the sheet starts below the spread
-let placement = null;      // 'beside' | 'below', once the user has chosen
-
+// Where the sheet goes: where the user last put it, else beside the spread
+// in a wide window.
 export function sheetPlacement() {
-  return placement || (window.innerWidth >= WIDE_ENOUGH ? 'beside' : 'below');
+  const chosen = preference('sheet');
+  if (chosen === 'beside' || chosen === 'below') return chosen;
+  return window.innerWidth >= WIDE_ENOUGH ? 'beside' : 'below';
 }
 
 function place(reading, where) {
@@ -49,7 +52,7 @@ export function showSheet(container, beside, cards, onPlaced) {
     button.type = 'button';
     button.dataset.place = where;
     button.addEventListener('click', () => {
-      placement = where;
+      setPreference('sheet', where);
       place(reading, where);
       onPlaced();
     });

@@ -1,6 +1,7 @@
 // The journal and the card library in Chromium: a reading kept, found again
 // after a restart, shown as it was dealt, annotated and exported, with the
-// mouse and with the keyboard alone; and axe-core over their pages.
+// mouse and with the keyboard alone; the card of the day, the same after a
+// restart, and kept; and axe-core over their pages.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
@@ -90,6 +91,29 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   assert.ok((await page.textContent('#sw-fill-upright')).length > 40, 'the upright meaning is shown');
   assert.ok((await page.textContent('#sw-fill-reversed')).length > 40, 'and the reversed one');
   assert.deepEqual(await seriousFindings(page), [], 'a card of the library');
+});
+
+test('the card of the day is the same after a restart, and is kept as a reading of one card', async (t) => {
+  const first = await startSession(t, browser, { seed: 64 });
+  const dayCard = (page) => page.$eval('#fileList .sw-daycard img', (img) => [img.getAttribute('src'), img.getAttribute('alt')]);
+  await click(first.page, '#daycard');
+  assert.equal(await first.page.textContent('#fileList h3'), 'Card of the day');
+  const shown = await dayCard(first.page);
+  assert.ok((await first.page.textContent('#sw-fill-daycard')).length > 40, 'with its meaning');
+  assert.deepEqual(await seriousFindings(first.page), [], 'the card of the day');
+  const date = new Date().toDateString();
+  stopProgram(first.run);
+
+  const { page } = await startSession(t, browser, { dir: first.run.dir, seed: 65 });
+  await act(page, () => page.keyboard.press('Alt+A'));
+  const again = await dayCard(page);
+  if (new Date().toDateString() === date) assert.deepEqual(again, shown, 'the same card all day');
+  await click(page, '#keep');
+  assert.equal(await page.textContent('#sw-kept'), 'Kept in journal');
+  await click(page, '#journal');
+  await click(page, '#journalentry');
+  assert.match(await page.textContent('#fileList .sw-entry'), /Layout: Card of the day/);
+  assert.equal(await page.$eval('#fileList img.card', (img) => img.getAttribute('src')), again[0]);
 });
 
 test('keeping, finding, annotating and exporting from the keyboard alone', async (t) => {

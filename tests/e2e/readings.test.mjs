@@ -1,10 +1,12 @@
 // Card readings: the form, the spread dealt onto a layout's grid, and the card
-// meaning window, checked against the data files themselves.
+// meaning window, checked against the data files themselves; the deal options
+// beside the form, and the preferences kept from one run to the next.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { existsSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import {
-  act, cardPicture, click, decodeFile, launchBrowser, readDeck, readLayouts, screenshot, startSession,
+  act, cardPicture, click, decodeFile, launchBrowser, readDeck, readLayouts, screenshot, startSession, stopProgram,
 } from './harness.mjs';
 
 // A fresh reading deals the first deck of the sample; the Celtic Cross below
@@ -196,6 +198,45 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     markedDeck: deckIndex,
     reversed: true,
   }, 'the form offers the same question, layout and deck again');
+});
+
+test('major arcana only deals only trumps; the options, the layout and the look survive a restart', async (t) => {
+  const first = await startSession(t, browser, { seed: 14 });
+  const cards = readDeck(first.run.dir, DEFAULT_DECK);
+  const isTrump = (card) => /^\d\d?$/.test(card.number) && Number(card.number) < 22;
+  await click(first.page, '#tarotbtn');
+  assert.equal(await first.page.isChecked('#dealmajor'), false, 'the whole deck at first');
+  assert.equal(await first.page.isChecked('#dealreversals-sometimes'), true, 'reversed as always at first');
+  assert.equal(existsSync(join(first.run.dir, 'settings.json')), false, 'a first start writes nothing');
+  await click(first.page, '#dealmajor');
+  await click(first.page, '#dealreversals-often');
+  await first.page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  for (let deal = 0; deal < 3; deal++) {
+    await click(first.page, '#reading');
+    const dealt = (await readSpread(first.page)).rows.flat().filter((cell) => !cell.empty);
+    assert.equal(dealt.length, 10);
+    assert.ok(dealt.every((cell) => isTrump(cards[cell.card])), `deal ${deal}: trumps only`);
+    await click(first.page, '#tarotbtn');
+    assert.equal(await first.page.isChecked('#dealmajor'), true, 'the option stays ticked');
+  }
+  // A look the page sets for itself, as a settings page would.
+  await act(first.page, () => first.page.evaluate(async () => {
+    (await import('/page/settings.mjs')).setPreference('theme', 'dark');
+  }));
+  await first.page.waitForFunction(() => document.documentElement.dataset.swTheme === 'dark');
+  const stored = JSON.parse(readFileSync(join(first.run.dir, 'settings.json'), 'utf8'));
+  assert.deepEqual(stored, {
+    version: 1, deck: DEFAULT_DECK, layout: 'Celtic Cross', majorOnly: true, reversals: 'often',
+    cardSize: 'fit', theme: 'dark',
+  }, 'the sheet\'s place is kept only once the user has chosen it');
+  stopProgram(first.run);
+
+  const { page } = await startSession(t, browser, { dir: first.run.dir, seed: 15 });
+  assert.equal(await page.evaluate(() => document.documentElement.dataset.swTheme), 'dark');
+  await click(page, '#tarotbtn');
+  assert.equal(await page.$eval('select[name=layout] option[selected]', (option) => option.textContent), 'Celtic Cross');
+  assert.equal(await page.isChecked('#dealmajor'), true);
+  assert.equal(await page.isChecked('#dealreversals-often'), true);
 });
 
 test('without reversed cards every card lies upright; a question with markup shows as typed', async (t) => {

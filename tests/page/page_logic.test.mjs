@@ -1,6 +1,7 @@
 // The page script's decisions that need no browser: where the meaning
 // window goes, key names, a spread's fitting step, grid moves, what is kept
-// of the recent pictures and meanings, picture addresses.
+// of the recent pictures and meanings, picture addresses, which cards the
+// letters typed for one's own card name.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -16,6 +17,7 @@ const { positionOrder } = await load('spread.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
 const { mapUrls, mapUrl } = await load('urls.mjs');
+const { matchCards } = await load('owncards.mjs');
 
 const rect = (left, top, width, height) => ({ left, top, right: left + width, bottom: top + height, width, height });
 const covers = (box, r) => box.x < r.right && r.left < box.x + box.width && box.y < r.bottom && r.top < box.y + box.height;
@@ -124,4 +126,26 @@ test('file: picture addresses become the program routes, nothing else changes', 
   assert.equal(mapUrls('<a title="file:images/x">'), '<a title="file:images/x">', 'only pictures are mapped');
   assert.equal(mapUrl('file:./images/logo.gif'), '/images/logo.gif');
   assert.equal(mapUrl('file:decks/Tarot 1909/00.jpg'), '/decks/Tarot 1909/00.jpg');
+});
+
+test('a few letters of a card\'s name find it, the best match first', () => {
+  const names = ['The Fool', 'The Magician', 'The Tower', 'The Star', 'Ace of Cups', 'Three of Cups', 'Queen of Swords',
+    'Three of Swords', 'Strength', 'Ten of Wands'];
+  const find = (typed) => matchCards(names, typed).map((index) => names[index]);
+  assert.deepEqual(matchCards(names, ''), names.map((_, index) => index), 'nothing typed: every card');
+  assert.deepEqual(find('tow'), ['The Tower']);
+  assert.deepEqual(find('TOWER'), ['The Tower']);
+  assert.deepEqual(find('st'), ['The Star', 'Strength']);
+  assert.deepEqual(find('sw'), ['Queen of Swords', 'Three of Swords']);
+  assert.deepEqual(find('th'), ['Three of Cups', 'Three of Swords', 'The Fool', 'The Magician', 'The Tower', 'The Star',
+    'Strength'], 'names beginning so first (a leading "the" aside), then a word beginning so, then the letters anywhere');
+  assert.deepEqual(find('3 cups'), ['Three of Cups'], 'a number typed as a figure');
+  assert.deepEqual(find('three of'), ['Three of Cups', 'Three of Swords']);
+  assert.deepEqual(find('q sw'), ['Queen of Swords']);
+  assert.deepEqual(find('10 w'), ['Ten of Wands']);
+  assert.deepEqual(find('the fool'), ['The Fool']);
+  assert.deepEqual(find('agic'), ['The Magician'], 'letters within a word, last');
+  assert.deepEqual(find('cups ace'), [], 'the words in the order of the name');
+  assert.deepEqual(find('  '), names, 'blanks alone: every card');
+  assert.deepEqual(find('zz'), []);
 });
