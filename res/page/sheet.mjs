@@ -11,7 +11,7 @@ import { sanitize } from './sanitize.mjs';
 import { mapUrl } from './urls.mjs';
 import { preference, setPreference } from './settings.mjs';
 
-const WIDE_ENOUGH = 1100;  // below this, the sheet starts below the spread
+const WIDE_ENOUGH = 1400;  // below this, the sheet starts below the spread, which then has the width
 // Where the sheet goes: where the user last put it, else beside the spread
 // in a wide window.
 export function sheetPlacement() {
