@@ -48,12 +48,22 @@ const Route kClickRoutes[] = {
     {"dealreversals-sometimes", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
     {"dealreversals-often", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
     {"setpref", false, [](Features& f, const Element& e) { f.settings.SetFromPage(e); }},
+    // The settings page and its choices.
+    {"settings", true, [](Features& f, const Element&) { f.ShowSettings(); }},
+    {"look-system", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"look-green", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"look-dark", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"look-contrast", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"cardsize-smaller", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"cardsize-fit", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"cardsize-larger", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
 };
 
 const Route kKeyRoutes[] = {
     {"Alt+J", true, [](Features& f, const Element&) { f.journal.ShowList(); }},
     {"Alt+C", true, [](Features& f, const Element&) { f.library.Show(); }},
     {"Alt+A", true, [](Features& f, const Element&) { f.daycard.Show(); }},
+    {"Alt+S", true, [](Features& f, const Element&) { f.ShowSettings(); }},
 };
 
 template <std::size_t N>
@@ -69,9 +79,9 @@ Features::Features(platform::Host& host, const OracleData& data, const HexagramT
                    OwnCards::Shower showPlaced)
     : settings(host),
       journal(host, data, hexagrams),
-      library(host, data, [this](const std::string& html) { Write(html); }),
-      owncards(host, data, [this](const std::string& html) { Write(html); }, std::move(showPlaced)),
-      daycard(host, data, journal, [this](const std::string& html) { Write(html); }),
+      library(host, data, [this](const std::string& html) { Write(html, "cards"); }),
+      owncards(host, data, [this](const std::string& html) { Write(html, "tarotbtn"); }, std::move(showPlaced)),
+      daycard(host, data, journal, [this](const std::string& html) { Write(html, "daycard"); }),
       host_(host),
       data_(data) {}
 
@@ -80,13 +90,16 @@ void Features::AddReadingControls(platform::PageParts& parts) const {
     parts.controls.push_back(OwnCards::Control());
 }
 
-void Features::Write(const std::string& html) {
+void Features::Write(const std::string& html, const char* menu, std::vector<platform::PageParts::Control> controls) {
     PageReplaced();
     host_.WritePage(html);
     platform::PageParts parts;
-    parts.menu = "cards";
+    parts.menu = menu;
+    parts.controls = std::move(controls);
     host_.DescribePage(parts);
 }
+
+void Features::ShowSettings() { Write(Settings::PageHtml(), "settings", settings.PageControls()); }
 
 bool Features::OnClick(const Element& element) {
     const Route* route = Find(kClickRoutes, element.Id());

@@ -9,6 +9,7 @@
 // handlers.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "daycard/day_card.h"
 #include "iching/hexagram_table.h"
@@ -36,6 +37,8 @@ public:
     void PageOpened() { settings.Share(); }
     // What the features put beside the reading form.
     void AddReadingControls(platform::PageParts& parts) const;
+    // The settings page (its choices are the settings' own).
+    void ShowSettings();
 
     Settings settings;
     JournalPages journal;
@@ -47,8 +50,8 @@ public:
     const OracleData& Data() const { return data_; }
 
 private:
-    // A page of the card library.
-    void Write(const std::string& html);
+    // A page of a feature, the menu link it lights and the controls beside it.
+    void Write(const std::string& html, const char* menu, std::vector<platform::PageParts::Control> controls = {});
 
     platform::Host& host_;
     const OracleData& data_;

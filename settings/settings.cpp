@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/msg_box.h"
+#include "app/page_pieces.h"
 #include "core/text.h"
 
 namespace sw {
@@ -22,6 +23,29 @@ std::string AsideName(const std::string& target) {
         if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) return name;
     }
     return {};
+}
+
+// The settings page's choices: the preference each sets, and its values
+// with the words the page shows for them.
+struct PageChoice {
+    const char* id;
+    const char* pref;
+    std::string Preferences::*member;
+    const char* label;
+    std::vector<std::pair<std::string, std::string>> choices;
+};
+
+const std::vector<PageChoice>& PageChoices() {
+    static const std::vector<PageChoice> choices = {
+        {"look", "theme", &Preferences::theme, "Look",
+         {{"system", "As the system asks (green, unless it asks for dark or for more contrast)"},
+          {"green", "Green"},
+          {"dark", "Dark"},
+          {"contrast", "Light, high contrast"}}},
+        {"cardsize", "cardSize", &Preferences::cardSize, "Size of the cards in a spread and in the card library",
+         {{"smaller", "Smaller"}, {"fit", "As large as fits the window"}, {"larger", "Larger (a spread may scroll)"}}},
+    };
+    return choices;
 }
 
 std::string Shown(const std::string& path) {
@@ -104,6 +128,39 @@ void Settings::SetFromPage(const platform::Element& element) {
 }
 
 void Settings::Share() { host_.ShareSettings(PagePreferences(preferences_)); }
+
+std::string Settings::PageHtml() {
+    return std::string(kPageStart) +
+           "<BR><BR><h3>Settings</h3><p class='sw-settings'>How Sagewend looks. What you choose here is kept for the next time.</p>" +
+           kPageEnd;
+}
+
+std::vector<platform::PageParts::Control> Settings::PageControls() const {
+    std::vector<platform::PageParts::Control> controls;
+    for (const PageChoice& choice : PageChoices()) {
+        platform::PageParts::Control control;
+        control.kind = platform::PageParts::Control::Kind::Choice;
+        control.id = choice.id;
+        control.label = choice.label;
+        control.value = preferences_.*choice.member;
+        control.choices = choice.choices;
+        controls.push_back(std::move(control));
+    }
+    return controls;
+}
+
+void Settings::PageChoiceClicked(const platform::Element& element) {
+    const std::string id = element.Id();
+    for (const PageChoice& choice : PageChoices()) {
+        const std::string prefix = std::string(choice.id) + "-";
+        if (id.rfind(prefix, 0) != 0) continue;
+        Preferences next = preferences_;
+        if (!SetPagePreference(&next, choice.pref, id.substr(prefix.size()))) return;
+        Change(std::move(next));
+        Share();
+        return;
+    }
+}
 
 void Settings::Change(Preferences next) {
     if (next == preferences_) return;

@@ -17,9 +17,11 @@
 // the clicks here).
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/element.h"
 #include "platform/host.h"
+#include "platform/page_parts.h"
 #include "settings/settings_file.h"
 #include "store/file_system.h"
 #include "store/oracle_data.h"
@@ -49,6 +51,13 @@ public:
     void SetFromPage(const platform::Element& element);
     // Sends the preferences the page applies.
     void Share();
+
+    // The settings page: its fragment, and beside it a choice for each of
+    // the look and the card size, as they stand.
+    static std::string PageHtml();
+    std::vector<platform::PageParts::Control> PageControls() const;
+    // One of those choices was clicked: its id is "<choice>-<value>".
+    void PageChoiceClicked(const platform::Element& element);
 
 private:
     void Change(Preferences next);

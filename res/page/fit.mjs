@@ -5,7 +5,9 @@
 // the spread's top, between the page's left column and the program's
 // column, less the reading sheet when it stands beside the spread. This
 // measures the laid-out page: the spread's geometry is what the browser
-// drew (its captions wrap as the cards narrow).
+// drew (its captions wrap as the cards narrow). The user's card size
+// ("cardSize") then makes the fitted cards smaller or larger (a larger
+// spread may scroll), never larger than the pictures themselves.
 import { markOwn, setOwn } from './own.mjs';
 
 export const MIN_CARD_HEIGHT = 20;  // pixels on screen, whatever the pictures' size
@@ -30,6 +32,12 @@ export function firstFactor(room, cardsWide, cardsHigh, minScale = 0.1) {
   return Math.max(minScale, Math.min(1, room.width / cardsWide, room.height / cardsHigh));
 }
 
+// The fitted scale, as the user's card size makes it: not past 1, not below minScale.
+export const CARD_SIZES = { smaller: 0.75, fit: 1, larger: 1.35 };
+export function sizedFactor(fitted, cardSize, minScale = 0.1) {
+  return Math.max(minScale, Math.min(1, fitted * (CARD_SIZES[cardSize] || 1)));
+}
+
 let fitPending = false;
 // What the last fit found for the room and the page's shape: the next
 // deal of that spread takes its size at once, without a layout of its
@@ -38,9 +46,17 @@ let fitPending = false;
 let lastFit = { shape: '', factor: 1, compact: false };
 let fitToCheck = false;
 let container = null;
+let cardSize = 'fit';  // the user's: "smaller", "fit" or "larger"
 
 export function setUpFit(fileList) {
   container = fileList;
+}
+
+// The user's card size, from the kept preferences: a change refits the spread on show.
+export function setCardSize(name) {
+  if (name === cardSize) return;
+  cardSize = name;
+  scheduleFit();
 }
 
 export function scheduleFit() {
@@ -110,10 +126,11 @@ export function fitSpread(remembered = false) {
     if (on) setOwn(table, 'class', 'sw-compact');
     else if (table.classList.contains('sw-compact')) table.removeAttribute('class');
   };
+  const shown = (factor) => scale(sizedFactor(factor, cardSize, minScale));
   const known = lastFit.shape === shape;
   if (known && remembered) {
     compact(lastFit.compact);
-    scale(lastFit.factor);
+    shown(lastFit.factor);
     fitToCheck = true;
     return;
   }
@@ -161,4 +178,5 @@ export function fitSpread(remembered = false) {
     factor = fit(firstFactor(room, cardsWide, cardsHigh, minScale));
   }
   lastFit = { shape, factor, compact: small };
+  shown(factor);
 }

@@ -19,9 +19,10 @@
 //   controls.mjs        the controls the program asks for beside a fragment
 //   owncards.mjs        the page of a reading of one's own cards
 //   settings.mjs        the kept preferences the page applies itself
+//   look.mjs            the theme the page and the meaning window wear
 import * as connection from './connection.mjs';
 import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
-import { checkFit, fitSpread, scheduleFit, setUpFit } from './fit.mjs';
+import { checkFit, fitSpread, scheduleFit, setCardSize, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
 import { download, fill, print, showKeep } from './journal.mjs';
@@ -31,7 +32,8 @@ import { closeBox, setUpNotification, showBox } from './notification.mjs';
 import { clearControls, setUpControls, showControls } from './controls.mjs';
 import { findOne, markOwn } from './own.mjs';
 import { focusOwnCards, setUpOwnCards } from './owncards.mjs';
-import { applySettings } from './settings.mjs';
+import { setTheme, setUpLook } from './look.mjs';
+import { applySettings, onPreferences } from './settings.mjs';
 import { mapUrls } from './urls.mjs';
 
 const root = document.documentElement;
@@ -150,6 +152,11 @@ function apply(message) {
 }
 
 setUpFit(fileList);
+setUpLook(document.getElementById('sw-meaning-frame'));
+onPreferences((values) => {
+  setTheme(values.get('theme'));
+  setCardSize(values.get('cardSize'));
+});
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
 setUpMeaningWindow(fileList, sendKey);
 setUpInput(fileList, () => pageNumber);

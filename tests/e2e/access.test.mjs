@@ -113,6 +113,32 @@ test('axe-core finds no serious fault on any page', async (t) => {
   await page.click('#sw-cancel');
   await settle(page);
 
+  // The other looks, chosen on the settings page, over the pages whose colours they change.
+  await act(page, () => page.keyboard.press('Alt+S'));
+  await expectClean(page, 'the settings page');
+  for (const look of ['dark', 'contrast']) {
+    await act(page, () => page.keyboard.press('Alt+S'));
+    await act(page, () => page.check(`#look-${look}`));
+    await page.waitForFunction((wanted) => document.documentElement.dataset.swLook === wanted, look);
+    await expectClean(page, `the settings page in the ${look} look`);
+    await deal(page, 'Celtic Cross');
+    await act(page, () => page.click('#fileList img.card'));
+    await frame.waitForSelector('#fileList .heading');
+    assert.equal(await frame.evaluate(() => document.documentElement.dataset.swLook), look, 'the meaning window wears it too');
+    await expectClean(page, `a Celtic Cross with its meaning window in the ${look} look`);
+    await expectClean(frame, `the meaning window in the ${look} look`);
+    await click(page, '#ichingbtn');
+    await page.fill('#question', 'Where does this road lead?');
+    await click(page, '#iching');
+    await expectClean(page, `an I Ching cast in the ${look} look`);
+    await click(page, '#editor');
+    await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+    await click(page, '#editlayout');
+    await expectClean(page, `the editor in the ${look} look`);
+    await act(page, () => page.keyboard.press('Alt+J'));
+    await expectClean(page, `the journal in the ${look} look`);
+  }
+
   const help = await page.context().newPage();
   for (const topic of ['index.htm', 'own-deck.htm', 'cards.htm', 'hexagrams.htm']) {
     await help.goto(new URL(`/help/${topic}`, url).href);

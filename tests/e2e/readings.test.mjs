@@ -219,11 +219,10 @@ test('major arcana only deals only trumps; the options, the layout and the look 
     await click(first.page, '#tarotbtn');
     assert.equal(await first.page.isChecked('#dealmajor'), true, 'the option stays ticked');
   }
-  // A look the page sets for itself, as a settings page would.
-  await act(first.page, () => first.page.evaluate(async () => {
-    (await import('/page/settings.mjs')).setPreference('theme', 'dark');
-  }));
-  await first.page.waitForFunction(() => document.documentElement.dataset.swTheme === 'dark');
+  // The look and the card size, chosen on the settings page.
+  await act(first.page, () => first.page.keyboard.press('Alt+S'));
+  await act(first.page, () => first.page.check('#look-dark'));
+  await first.page.waitForFunction(() => document.documentElement.dataset.swLook === 'dark');
   const stored = JSON.parse(readFileSync(join(first.run.dir, 'settings.json'), 'utf8'));
   assert.deepEqual(stored, {
     version: 1, deck: DEFAULT_DECK, layout: 'Celtic Cross', majorOnly: true, reversals: 'often',
@@ -232,7 +231,9 @@ test('major arcana only deals only trumps; the options, the layout and the look 
   stopProgram(first.run);
 
   const { page } = await startSession(t, browser, { dir: first.run.dir, seed: 15 });
-  assert.equal(await page.evaluate(() => document.documentElement.dataset.swTheme), 'dark');
+  assert.equal(await page.evaluate(() => document.documentElement.dataset.swLook), 'dark');
+  await act(page, () => page.keyboard.press('Alt+S'));
+  assert.equal(await page.isChecked('#look-dark'), true, 'the settings page shows the look kept');
   await click(page, '#tarotbtn');
   assert.equal(await page.$eval('select[name=layout] option[selected]', (option) => option.textContent), 'Celtic Cross');
   assert.equal(await page.isChecked('#dealmajor'), true);

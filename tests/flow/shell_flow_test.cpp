@@ -228,6 +228,10 @@ TEST(ShellFlow, EveryFieldAndPictureOfEveryPageIsNamed) {
     expectNamed("card library");
     page.Key("Alt+A");
     expectNamed("card of the day");
+    page.Key("Alt+S");
+    expectNamed("settings");
+    ASSERT_EQ(page.Parts().controls.size(), 2u);
+    EXPECT_EQ(page.Parts().menu, "settings");
     page.Key("Alt+R");
     page.Click("owncards");
     expectNamed("a reading of one's own cards");
@@ -256,9 +260,12 @@ TEST(ShellFlow, PreferencesSurviveARestartAndAFirstStartWritesNothing) {
         page.Choose("layout", "3");
         page.Click("reading");
         for (const DealtCard& card : session.dialog().Data().lastDeal) EXPECT_LT(card.card, 22) << "a trump";
+        page.Key("Alt+S");
+        page.Click("cardsize-larger");
         const SettingsRead read = ReadSettings((session.dir() / "settings.json").string(), RealFileSystem());
         EXPECT_EQ(read.state, SettingsRead::State::Read);
         EXPECT_EQ(read.preferences.layout, "Celtic Cross");
+        EXPECT_EQ(read.preferences.cardSize, "larger");
         kept = session.dir().string() + "-kept";
         std::filesystem::copy(session.dir(), kept, std::filesystem::copy_options::recursive);
     }
@@ -269,6 +276,8 @@ TEST(ShellFlow, PreferencesSurviveARestartAndAFirstStartWritesNothing) {
     EXPECT_TRUE(Contains(page.Fragment(), "<option selected value='3'>Celtic Cross</option>"));
     EXPECT_EQ(page.Parts().controls[0].value, "1");
     EXPECT_EQ(page.Parts().controls[1].value, "often");
+    page.Key("Alt+S");
+    EXPECT_EQ(page.Parts().controls[1].value, "larger") << "the settings page shows what is kept";
     EXPECT_TRUE(page.Messages().empty());
 }
 

@@ -12,7 +12,8 @@ const load = (name) => import(join(page, name));
 
 const { MEANING, placeMeaning, keepInside, dragTo } = await load('placement.mjs');
 const { keyName, isReloadKey } = await load('keys.mjs');
-const { nextFactor, firstFactor } = await load('fit.mjs');
+const { nextFactor, firstFactor, sizedFactor } = await load('fit.mjs');
+const { resolveLook } = await load('look.mjs');
 const { positionOrder } = await load('spread.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
@@ -93,6 +94,22 @@ test('a spread that overflows shrinks by its overflow, never below the smallest 
   assert.equal(firstFactor({ width: 1000, height: 600 }, 500, 1200, 0.05), 0.5);
   assert.equal(firstFactor({ width: 1000, height: 6000 }, 500, 1200, 0.05), 1);
   assert.equal(firstFactor({ width: 10, height: 10 }, 500, 1200, 0.05), 0.05);
+  // The user's card size scales the fit, never past the pictures' size nor below the smallest.
+  assert.equal(sizedFactor(0.5, 'smaller', 0.1), 0.375);
+  assert.equal(sizedFactor(0.5, 'larger', 0.1), 0.675);
+  assert.equal(sizedFactor(0.9, 'larger', 0.1), 1);
+  assert.equal(sizedFactor(0.12, 'smaller', 0.1), 0.1);
+  assert.equal(sizedFactor(0.5, 'unheard-of', 0.1), 0.5);
+});
+
+test('a chosen look holds whatever the system asks; until one is chosen the system decides', () => {
+  const plain = { dark: false, moreContrast: false };
+  assert.equal(resolveLook(undefined, plain), 'green', 'a first start looks as it always did');
+  assert.equal(resolveLook('system', { dark: true, moreContrast: false }), 'dark');
+  assert.equal(resolveLook('system', { dark: true, moreContrast: true }), 'contrast', 'more contrast comes first');
+  assert.equal(resolveLook('green', { dark: true, moreContrast: true }), 'green');
+  assert.equal(resolveLook('dark', { dark: false, moreContrast: true }), 'dark');
+  assert.equal(resolveLook('<b>', plain), 'green', 'an unknown name is no look');
 });
 
 test('the cards of a spread go in position order, cards of one position in the order dealt', () => {
