@@ -10,7 +10,8 @@
 //   fit.mjs             a spread fitted into the window
 //   focus.mjs           where the focus goes after a new fragment
 //   grid.mjs            the layout editor's grid from the keyboard
-//   journal.mjs         the journal's controls and services
+//   journal.mjs         the journal's controls and services (exports, imports;
+//                       pieces.mjs: how a file for import is cut)
 //   own.mjs             what the program reads of the page
 //   sanitize.mjs        a deck author's HTML made safe
 import * as connection from './connection.mjs';
@@ -18,7 +19,7 @@ import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
 import { checkFit, scheduleFit, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
-import { download, fill, print, showKeep } from './journal.mjs';
+import { download, downloadFrom, fill, print, setUpImport, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
 import { findOne, markOwn } from './own.mjs';
@@ -70,6 +71,9 @@ function applyOp(op) {
       break;
     case 'download':
       download(String(op.name), String(op.text));
+      break;
+    case 'downloadFrom':
+      if (String(op.url).startsWith('/download/')) downloadFrom(String(op.url));
       break;
     case 'print':
       print();
@@ -133,6 +137,7 @@ setUpFit(fileList);
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
 setUpMeaningWindow(sendKey);
 setUpInput(fileList, () => pageNumber);
+setUpImport(fileList, () => pageNumber);
 window.addEventListener('resize', () => {
   scheduleFit();
   keepMeaningInside();

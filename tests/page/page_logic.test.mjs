@@ -1,6 +1,7 @@
 // The page script's decisions that need no browser: where the meaning
 // window goes, key names, a spread's fitting step, grid moves, what is kept
-// of the recent pictures and meanings, picture addresses.
+// of the recent pictures and meanings, picture addresses, how a file for
+// import is cut.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -15,6 +16,7 @@ const { nextFactor, MIN_CARD_SCALE } = await load('fit.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
 const { mapUrls, mapUrl } = await load('urls.mjs');
+const { pieces, PIECE_BYTES } = await load('pieces.mjs');
 
 const rect = (left, top, width, height) => ({ left, top, right: left + width, bottom: top + height, width, height });
 const covers = (box, r) => box.x < r.right && r.left < box.x + box.width && box.y < r.bottom && r.top < box.y + box.height;
@@ -106,4 +108,20 @@ test('file: picture addresses become the program routes, nothing else changes', 
   assert.equal(mapUrls('<a title="file:images/x">'), '<a title="file:images/x">', 'only pictures are mapped');
   assert.equal(mapUrl('file:./images/logo.gif'), '/images/logo.gif');
   assert.equal(mapUrl('file:decks/Tarot 1909/00.jpg'), '/decks/Tarot 1909/00.jpg');
+});
+
+test('a file for import is cut into pieces that cover it once, in order, each within the message limit', () => {
+  assert.deepEqual(pieces(0), [[0, 0]], 'an empty file is still sent, as one empty piece');
+  assert.deepEqual(pieces(10, 4), [[0, 4], [4, 8], [8, 10]]);
+  assert.deepEqual(pieces(8, 4), [[0, 4], [4, 8]]);
+  const size = 5 * PIECE_BYTES + 17;
+  const ranges = pieces(size);
+  assert.equal(ranges.length, 6);
+  ranges.forEach(([start, end], i) => {
+    assert.equal(start, i === 0 ? 0 : ranges[i - 1][1]);
+    assert.ok(end > start && end - start <= PIECE_BYTES);
+  });
+  assert.equal(ranges.at(-1)[1], size);
+  // Escaped as \u0001 in JSON, every byte of a piece becomes six.
+  assert.ok(6 * PIECE_BYTES + 1024 < 1 << 20);
 });
