@@ -1,6 +1,6 @@
 #pragma once
 // The features beyond the dialog's own pages. Each lives in a folder of its
-// own with its own handler class and state (journal/, library/); the table
+// own with its own handler class and state (journal/, insights/, library/); the table
 // in app/features.cpp is the one place that says which page ids and which
 // keys reach which of them. The main dialog routes a click through its
 // event map first and hands what the map does not match to OnClick; keys
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "iching/hexagram_table.h"
+#include "insights/insights_page.h"
 #include "journal/journal_pages.h"
 #include "library/card_library.h"
 #include "platform/element.h"
@@ -29,6 +30,7 @@ public:
     void PageReplaced() { journal.PageReplaced(); }
 
     JournalPages journal;
+    InsightsPage insights;
     CardLibrary library;
 
 private:

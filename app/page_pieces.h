@@ -12,6 +12,14 @@ namespace sw {
 inline constexpr const char* kPageStart = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
 inline constexpr const char* kPageEnd = "</td></tr></table>";
 
+// n with a comma between thousands: "100,007".
+inline std::string Thousands(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n);
+    for (auto at = static_cast<long long>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return n < 0 ? "-" + digits : digits;
+}
+
 // A button routed by its id; entry names the journal entry it acts on.
 inline std::string Button(const char* id, const char* text, std::int64_t entry = 0) {
     if (entry > 0)
