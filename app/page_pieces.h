@@ -17,7 +17,8 @@ inline std::string Thousands(long long n) {
     std::string digits = std::to_string(n < 0 ? -n : n);
     for (auto at = static_cast<long long>(digits.size()) - 3; at > 0; at -= 3)
         digits.insert(static_cast<std::size_t>(at), ",");
-    return n < 0 ? "-" + digits : digits;
+    if (n < 0) digits = std::string(1, '-') + digits;
+    return digits;
 }
 
 // A button routed by its id; entry names the journal entry it acts on.

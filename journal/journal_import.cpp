@@ -85,11 +85,11 @@ std::string JournalImport::Report() const {
     if (imported_ == 0 && known_ == 0 && skipped_.empty()) return "There are no journal entries in " + file + ".";
     std::string report = "Imported " + Count(imported_, "entry", "entries") + " from " + file + ".";
     if (known_ > 0)
-        report += " " + Count(known_, "entry was", "entries were") + " in the journal already and " +
-                  (known_ == 1 ? "was" : "were") + " left as " + (known_ == 1 ? "it is." : "they are.");
+        report += Format(" %s in the journal already and %s", Count(known_, "entry was", "entries were").c_str(),
+                         known_ == 1 ? "was left as it is." : "were left as they are.");
     if (!skipped_.empty()) {
-        report += " " + Count(skipped_.size(), "line", "lines") + " could not be read and " +
-                  (skipped_.size() == 1 ? "was" : "were") + " skipped: ";
+        report += Format(" %s could not be read and %s skipped: ", Count(skipped_.size(), "line", "lines").c_str(),
+                         skipped_.size() == 1 ? "was" : "were");
         for (std::size_t i = 0; i < skipped_.size() && i < kNamedLines; ++i)
             report += Format("%sline %zu (%s)", i ? ", " : "", skipped_[i].first, skipped_[i].second.c_str());
         if (skipped_.size() > kNamedLines) report += Format(" and %zu more", skipped_.size() - kNamedLines);

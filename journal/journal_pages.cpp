@@ -228,9 +228,10 @@ std::string JournalPages::ListBody(JournalStore& store) {
     }
     std::string html;
     if (!query_.Empty()) {
-        html += Format("<p class='sw-journal-filter'>%s %s: %s. ", count == 0 ? "No entries" : "The entries",
-                       EscapeHtml(DescribeQuery(query_)).c_str(),
-                       (Thousands(count) + (count == 1 ? " entry" : " entries")).c_str());
+        const std::string described = EscapeHtml(DescribeQuery(query_));
+        html += count == 0 ? Format("<p class='sw-journal-filter'>There are no entries %s. ", described.c_str())
+                           : Format("<p class='sw-journal-filter'>The entries %s: %s. ", described.c_str(),
+                                    (Thousands(count) + (count == 1 ? " entry" : " entries")).c_str());
         html += Button("journalclear", "Clear the search") + "</p>";
     } else if (count > 0) {
         html += Format("<p>%s, newest first.</p>", (Thousands(count) + (count == 1 ? " entry" : " entries")).c_str());

@@ -166,14 +166,8 @@ bool JournalStore::List(const JournalQuery& query, std::int64_t before, std::siz
     select.Bind(6, static_cast<std::int64_t>(std::min<std::size_t>(limit, 1u << 30)));
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
-        JournalEntry entry;
-        entry.id = select.Int(0);
-        entry.keptAt = select.Text(1);
-        entry.oracle = static_cast<Oracle>(select.Int(2));
-        entry.question = select.Text(3);
-        entry.notes = select.Text(4);
-        entry.place = select.Int(5);
-        entries->push_back(std::move(entry));
+        entries->push_back(journal_sql::EntryOf(select, false));
+        entries->back().place = select.Int(5);
     }
     if (rc != SQLITE_DONE) {
         entries->clear();

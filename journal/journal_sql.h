@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "journal/journal_store.h"
+
 namespace sw::journal_sql {
 
 class Statement {
@@ -47,6 +49,19 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     int rc_ = SQLITE_OK;
 };
+
+// The entry a row holds in its first columns: id, kept_at, oracle, question,
+// notes and, when asked for, result.
+inline JournalEntry EntryOf(const Statement& row, bool withResult) {
+    JournalEntry entry;
+    entry.id = row.Int(0);
+    entry.keptAt = row.Text(1);
+    entry.oracle = static_cast<Oracle>(row.Int(2));
+    entry.question = row.Text(3);
+    entry.notes = row.Text(4);
+    if (withResult) entry.result = row.Text(5);
+    return entry;
+}
 
 inline bool Exec(sqlite3* db, const std::string& sql, int* rc) {
     *rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);

@@ -588,17 +588,11 @@ int Insert(sqlite3* db, IndexWriter& writer, const JournalEntry& entry, std::int
 // in the order they were kept.
 bool FillIndex(sqlite3* db, int* rc) {
     IndexWriter writer(db);
-    Statement entries(db, "SELECT id, kept_at, kept_utc, oracle, question, notes, result FROM entries "
+    Statement entries(db, "SELECT id, kept_at, oracle, question, notes, result, kept_utc FROM entries "
                           "ORDER BY kept_utc, id");
     while ((*rc = entries.Step()) == SQLITE_ROW) {
-        JournalEntry entry;
-        entry.id = entries.Int(0);
-        entry.keptAt = entries.Text(1);
-        entry.oracle = static_cast<Oracle>(entries.Int(3));
-        entry.question = entries.Text(4);
-        entry.notes = entries.Text(5);
-        entry.result = entries.Text(6);
-        if ((*rc = writer.Index(entry.id, entries.Int(2), DigestOf(entry), entry)) != SQLITE_OK) return false;
+        const JournalEntry entry = journal_sql::EntryOf(entries, true);
+        if ((*rc = writer.Index(entry.id, entries.Int(6), DigestOf(entry), entry)) != SQLITE_OK) return false;
     }
     if (*rc != SQLITE_DONE) return false;
     *rc = SQLITE_OK;
@@ -724,12 +718,7 @@ bool JournalStore::Get(std::int64_t id, JournalEntry* entry, std::string* err) {
         *err = Failure(rc);
         return false;
     }
-    entry->id = select.Int(0);
-    entry->keptAt = select.Text(1);
-    entry->oracle = static_cast<Oracle>(select.Int(2));
-    entry->question = select.Text(3);
-    entry->notes = select.Text(4);
-    entry->result = select.Text(5);
+    *entry = journal_sql::EntryOf(select, true);
     return true;
 }
 
@@ -807,40 +796,25 @@ JournalReader::JournalReader(sqlite3* db, std::string path, bool newestFirst)
     : db_(db), newestFirst_(newestFirst), path_(std::move(path)) {}
 
 JournalReader::~JournalReader() {
-    sqlite3_finalize(rows_);
+    rows_.reset();
     sqlite3_close_v2(db_);
 }
 
 bool JournalReader::Next(JournalEntry* entry) {
     if (!db_ || !error_.empty()) return false;
-    if (!rows_) {
-        const std::string sql =
-            std::string("SELECT e.id, e.kept_at, e.oracle, e.question, e.notes, e.result, i.place FROM entry_index i "
-                        "JOIN entries e ON e.id = i.entry ORDER BY i.place ") +
-            (newestFirst_ ? "DESC" : "ASC");
-        const int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &rows_, nullptr);
-        if (rc != SQLITE_OK) {
-            error_ = Problem(rc, path_);
-            return false;
-        }
-    }
-    const int rc = sqlite3_step(rows_);
+    if (!rows_)
+        rows_ = std::make_unique<Statement>(
+            db_, std::string("SELECT e.id, e.kept_at, e.oracle, e.question, e.notes, e.result, i.place FROM entry_index i "
+                             "JOIN entries e ON e.id = i.entry ORDER BY i.place ") +
+                     (newestFirst_ ? "DESC" : "ASC"));
+    const int rc = rows_->Step();
     if (rc == SQLITE_DONE) return false;
     if (rc != SQLITE_ROW) {
         error_ = Problem(rc, path_);
         return false;
     }
-    auto text = [this](int column) {
-        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(rows_, column));
-        return value ? std::string(value, static_cast<std::size_t>(sqlite3_column_bytes(rows_, column))) : std::string();
-    };
-    entry->id = sqlite3_column_int64(rows_, 0);
-    entry->keptAt = text(1);
-    entry->oracle = static_cast<Oracle>(sqlite3_column_int64(rows_, 2));
-    entry->question = text(3);
-    entry->notes = text(4);
-    entry->result = text(5);
-    entry->place = sqlite3_column_int64(rows_, 6);
+    *entry = journal_sql::EntryOf(*rows_, true);
+    entry->place = rows_->Int(6);
     return true;
 }
 

@@ -31,9 +31,12 @@
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace sw {
+
+namespace journal_sql {
+class Statement;
+}
 
 enum class Oracle { Reading = 1, IChing = 2, YesNo = 3 };
 
@@ -173,7 +176,7 @@ private:
     JournalReader(sqlite3* db, std::string path, bool newestFirst);
     sqlite3* db_;
     bool newestFirst_;
-    sqlite3_stmt* rows_ = nullptr;
+    std::unique_ptr<journal_sql::Statement> rows_;
     std::string path_;
     std::string error_;
 };

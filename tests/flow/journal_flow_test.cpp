@@ -235,7 +235,7 @@ TEST(JournalFlow, TheListComesAPageAtATimeAndANewVisitShowsTheWholeJournal) {
     page.Choose("journaloracle", "2");  // I Ching: none
     page.Click("journalfind");
     EXPECT_TRUE(EntriesShown(page).empty());
-    EXPECT_TRUE(Shows(page, "No entries that hold \xE2\x80\x9C" "even\xE2\x80\x9D, of I Ching casts: 0 entries."));
+    EXPECT_TRUE(Shows(page, "There are no entries that hold \xE2\x80\x9C" "even\xE2\x80\x9D, of I Ching casts."));
     page.Key("Alt+J");
     EXPECT_EQ(EntriesShown(page).size(), 50u);
     EXPECT_FALSE(Shows(page, "journalclear"));

@@ -65,11 +65,15 @@ std::vector<JournalEntry> Listed(JournalStore& store, const JournalQuery& query)
     return entries;
 }
 
-std::vector<std::string> Questions(JournalStore& store, const std::string& search) {
+std::vector<JournalEntry> Searched(JournalStore& store, const std::string& search) {
     JournalQuery query;
     query.text = search;
+    return Listed(store, query);
+}
+
+std::vector<std::string> Questions(JournalStore& store, const std::string& search) {
     std::vector<std::string> questions;
-    for (const auto& entry : Listed(store, query)) questions.push_back(entry.question);
+    for (const auto& entry : Searched(store, search)) questions.push_back(entry.question);
     return questions;
 }
 
@@ -491,10 +495,8 @@ std::vector<std::string> RawEntries(const std::string& path) {
 }
 
 std::vector<std::int64_t> Found(JournalStore& store, const std::string& search) {
-    JournalQuery query;
-    query.text = search;
     std::vector<std::int64_t> ids;
-    for (const auto& entry : Listed(store, query)) ids.push_back(entry.id);
+    for (const auto& entry : Searched(store, search)) ids.push_back(entry.id);
     return ids;
 }
 
