@@ -6,10 +6,12 @@
 
 #include "core/text.h"
 
-// Names and titles are escaped; card meanings and hexagram texts are HTML as
-// authored (with "<BR>" breaks) and go in as they stand, as they do on the
-// reading pages. The pages carry no script and no inline style: every look
-// comes from help.css.
+// Names and titles are escaped. Hexagram texts are the program's own HTML
+// (with "<BR>" breaks) and go in as they stand. Card meanings come from deck
+// files that anyone may have written, and the help has no sanitiser: there
+// they are text, with only a few plain tags let through (see HelpMeaning).
+// The pages carry no script and no inline style: every look comes from
+// help.css.
 
 namespace sw {
 
@@ -67,6 +69,79 @@ std::string TextOrNote(const std::string& html, const char* note) {
 
 // ---- Cards ----------------------------------------------------------------
 
+// The length of the character reference ("&amp;", "&#233;", "&#xE9;") at
+// text[at], or 0 when there is none.
+std::size_t CharacterReference(std::string_view text, std::size_t at) {
+    std::size_t i = at + 1;
+    const bool numeric = i < text.size() && text[i] == '#';
+    const bool hex = numeric && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    i += numeric ? (hex ? 2 : 1) : 0;
+    const std::size_t start = i;
+    while (i < text.size() && i - start < 32) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!(numeric ? digit || (hex && letter && (c | 0x20) <= 'f') : digit || letter)) break;
+        ++i;
+    }
+    if (i == start || i >= text.size() || text[i] != ';') return 0;
+    return i + 1 - at;
+}
+
+// A card meaning for the help: escaped as text, except the plain tags
+// meanings are written with, which pass in lower case, and character
+// references, which stay as written. No tag with attributes passes, so
+// nothing can link, load, refresh or post; emphasis left open is closed at
+// the end, so it cannot run into the next card.
+std::string HelpMeaning(std::string_view html) {
+    static constexpr std::string_view kPlainTags[] = {"b", "i", "em", "strong", "p"};
+    static constexpr std::string_view kBreaks[] = {"<br>", "<br/>", "<br />"};
+    std::string out;
+    std::vector<std::string_view> open;
+    auto tagAt = [&](std::size_t at, std::string_view tag) {
+        return html.size() - at >= tag.size() && EqualsNoCase(html.substr(at, tag.size()), tag);
+    };
+    for (std::size_t i = 0; i < html.size();) {
+        if (html[i] == '<') {
+            std::size_t taken = 0;
+            for (std::string_view brk : kBreaks)
+                if (!taken && tagAt(i, brk)) {
+                    out += "<br>";
+                    taken = brk.size();
+                }
+            for (std::string_view name : kPlainTags) {
+                if (taken) break;
+                const std::string start = "<" + std::string(name) + ">";
+                const std::string end = "</" + std::string(name) + ">";
+                if (tagAt(i, start)) {
+                    out += start;
+                    if (name != "p") open.push_back(name);
+                    taken = start.size();
+                } else if (tagAt(i, end)) {
+                    out += end;
+                    const auto last = std::find(open.rbegin(), open.rend(), name);
+                    if (last != open.rend()) open.erase(std::next(last).base());
+                    taken = end.size();
+                }
+            }
+            if (taken) {
+                i += taken;
+                continue;
+            }
+        } else if (html[i] == '&') {
+            if (const std::size_t taken = CharacterReference(html, i)) {
+                out.append(html.substr(i, taken));
+                i += taken;
+                continue;
+            }
+        }
+        out += EscapeHtml(html.substr(i, 1));
+        ++i;
+    }
+    for (auto name = open.rbegin(); name != open.rend(); ++name) out += "</" + std::string(*name) + ">";
+    return out;
+}
+
 std::string CardAnchor(std::size_t deck, std::size_t card) {
     return "deck-" + std::to_string(deck + 1) + "-card-" + std::to_string(card + 1);
 }
@@ -93,10 +168,11 @@ void AppendDeck(std::string& html, const DeckRecord& deck, std::size_t deckIndex
                 EscapeHtml(ServedPictureUrl(deck.CardImageUrl(static_cast<int>(i), 0))) + "\" alt=\"" + name + "\">\n";
         html += "<div class=\"card-text\">\n<h3>" + name + "</h3>\n";
         html += "<h4>Upright</h4>\n<div class=\"meaning\">" +
-                TextOrNote(card.meaning, "No upright meaning is given for this card.") + "</div>\n";
+                TextOrNote(HelpMeaning(card.meaning), "No upright meaning is given for this card.") + "</div>\n";
         if (card.hasReversedImage) {
             html += "<h4>Reversed</h4>\n<div class=\"meaning\">" +
-                    TextOrNote(card.reversedMeaning, "No reversed meaning is given for this card.") + "</div>\n";
+                    TextOrNote(HelpMeaning(card.reversedMeaning), "No reversed meaning is given for this card.") +
+                    "</div>\n";
         } else {
             // The spread never turns such a card over, so its reversed text is never read.
             html += "<p class=\"none\">This card has no reversed form: it is always read upright.</p>\n";

@@ -32,7 +32,7 @@ echo "machine: $(nproc) cores; load average before: $(cut -d' ' -f1-3 /proc/load
 results=()
 for size in $sizes; do
     cp -r sample "$work/$size"
-    (cd "$work/$size" && "$build/bench/journal_fill" "$size")
+    (cd "$work/$size" && "$build/bench/journal_fill" "$size" >/dev/null)
     results+=("$size $(node bench/journal_browse.mjs "$build/sagewend" "$work/$size" "$repeats")")
     rm -rf "$work/$size"
 done

@@ -221,20 +221,26 @@ std::string JournalPages::ListBody(JournalStore& store) {
     std::string err;
     // A page emptied by deletions gives way to the one before it.
     for (;;) {
-        if (!store.Count(query_, &count, &err) || !store.List(query_, pages_.back(), kPageSize + 1, &entries, &err))
+        if (!store.Count(query_, kCountedAtMost + 1, &count, &err) ||
+            !store.List(query_, pages_.back(), kPageSize + 1, &entries, &err))
             return "<p>" + EscapeHtml(err) + "</p>";
         if (!entries.empty() || pages_.size() == 1) break;
         pages_.pop_back();
     }
+    // A search's count goes only so far; the whole journal's is exact.
+    const std::string counted = count > static_cast<std::int64_t>(kCountedAtMost)
+                                    ? "more than " + Thousands(static_cast<long long>(kCountedAtMost))
+                                    : Thousands(count);
+    const std::string entriesCounted = counted + (count == 1 ? " entry" : " entries");
     std::string html;
     if (!query_.Empty()) {
         const std::string described = EscapeHtml(DescribeQuery(query_));
         html += count == 0 ? Format("<p class='sw-journal-filter'>There are no entries %s. ", described.c_str())
                            : Format("<p class='sw-journal-filter'>The entries %s: %s. ", described.c_str(),
-                                    (Thousands(count) + (count == 1 ? " entry" : " entries")).c_str());
+                                    entriesCounted.c_str());
         html += Button("journalclear", "Clear the search") + "</p>";
     } else if (count > 0) {
-        html += Format("<p>%s, newest first.</p>", (Thousands(count) + (count == 1 ? " entry" : " entries")).c_str());
+        html += Format("<p>%s, newest first.</p>", entriesCounted.c_str());
     }
     if (entries.empty())
         return html + (query_.Empty() ? "<p>Nothing is kept yet. After a reading, a cast or an answer, choose Keep in "
@@ -262,7 +268,7 @@ std::string JournalPages::ListBody(JournalStore& store) {
     const auto first = static_cast<long long>((pages_.size() - 1) * kPageSize + 1);
     if (pages_.size() > 1 || older_) {
         html += Format("<p class='sw-journal-pages'>Entries %s to %s of %s. ", Thousands(first).c_str(),
-                       Thousands(first + static_cast<long long>(entries.size()) - 1).c_str(), Thousands(count).c_str());
+                       Thousands(first + static_cast<long long>(entries.size()) - 1).c_str(), counted.c_str());
         if (pages_.size() > 1) html += Button("journalnewer", "Newer entries");
         if (older_) html += Button("journalolder", "Older entries");
         html += "</p>";

@@ -79,6 +79,8 @@ public:
 
     static constexpr const char* kJournalFile = "journal.sqlite3";
     static constexpr std::size_t kPageSize = 50;
+    // How far a search's count goes: beyond, the list says "more than".
+    static constexpr std::size_t kCountedAtMost = 10000;
 
 private:
     struct Offered {

@@ -154,7 +154,7 @@ bool JournalStore::List(const JournalQuery& query, std::int64_t before, std::siz
                         std::vector<JournalEntry>* entries, std::string* err) {
     entries->clear();
     Compiled compiled;
-    if (!Compile(query, &compiled, err)) return false;
+    if (!Compile(query, &compiled, err) || !TakeVerdict(db_, false, err)) return false;
     if (!db_ || compiled.none || limit == 0) return true;
     const Chosen chosen = ChosenBy(compiled);
     const std::string place = compiled.match.empty() ? "i.place" : "t.rowid";
@@ -177,16 +177,20 @@ bool JournalStore::List(const JournalQuery& query, std::int64_t before, std::siz
     return true;
 }
 
-bool JournalStore::Count(const JournalQuery& query, std::int64_t* count, std::string* err) {
+bool JournalStore::Count(const JournalQuery& query, std::int64_t atMost, std::int64_t* count, std::string* err) {
     *count = 0;
     Compiled compiled;
-    if (!Compile(query, &compiled, err)) return false;
+    if (!Compile(query, &compiled, err) || !TakeVerdict(db_, false, err)) return false;
     if (!db_ || compiled.none) return true;
     const Chosen chosen = ChosenBy(compiled);
     // The whole journal's count needs no range: SQLite counts the smallest index.
     Statement select(db_, query.Empty() ? std::string("SELECT count(*) FROM entry_index")
-                                        : "SELECT count(*) FROM " + chosen.from + " WHERE " + chosen.where);
-    if (!query.Empty()) BindChosen(select, compiled);
+                                        : "SELECT count(*) FROM (SELECT 1 FROM " + chosen.from + " WHERE " +
+                                              chosen.where + " LIMIT ?5)");
+    if (!query.Empty()) {
+        BindChosen(select, compiled);
+        select.Bind(5, atMost);
+    }
     const int rc = select.Step();
     if (rc != SQLITE_ROW) {
         *err = Failure(rc);
@@ -200,7 +204,7 @@ bool JournalStore::Tally(const JournalQuery& query, JournalTally* tally, std::st
     *tally = JournalTally();
     tally->answers.assign(23, 0);
     Compiled compiled;
-    if (!Compile(query, &compiled, err)) return false;
+    if (!Compile(query, &compiled, err) || !TakeVerdict(db_, false, err)) return false;
     if (!db_ || compiled.none) return true;
     // The entries of a query are chosen once, into a table of this
     // connection's own; the whole journal needs none.
@@ -240,24 +244,19 @@ bool JournalStore::Tally(const JournalQuery& query, JournalTally* tally, std::st
         run("SELECT i.deck, count(*), sum(i.dealt) FROM " + entries +
                 " WHERE i.oracle = 1 AND i.deck IS NOT NULL GROUP BY i.deck ORDER BY i.deck",
             [&](Statement& s) { tally->decks.push_back({s.Text(0), s.Int(1), s.Int(2)}); }) &&
-        run("SELECT c.deck, c.card, max(c.name), max(c.suit), count(*), sum(c.reversed) FROM " + cards +
-                " GROUP BY c.deck, c.card ORDER BY c.deck, c.card",
+        // A card turns up reversed only where it could.
+        run("SELECT k.deck, k.card, k.name, k.suit, n.count, n.reversed, n.could FROM (SELECT c.card_key AS key, "
+            "count(*) AS count, sum(c.reversed) AS reversed, sum(c.can_reverse) AS could FROM " +
+                cards + " GROUP BY c.card_key) n JOIN cards k ON k.card_key = n.key ORDER BY k.deck, k.card",
             [&](Statement& s) {
                 tally->cards.push_back(
                     {s.Text(0), static_cast<int>(s.Int(1)), s.Text(2), s.Text(3), s.Int(4), s.Int(5)});
+                tally->reversed += s.Int(5);
+                tally->couldReverse += s.Int(6);
             }) &&
-        run("SELECT count(*), total(c.reversed) FROM " + cards + " WHERE c.can_reverse = 1",
-            [&](Statement& s) {
-                tally->couldReverse = s.Int(0);
-                tally->reversed = s.Int(1);
-            }) &&
-        run("SELECT i.present, i.changed, count(*) FROM " + entries +
-                " WHERE i.oracle = 2 AND i.present BETWEEN 1 AND 64 GROUP BY i.present, i.changed",
-            [&](Statement& s) {
-                tally->hexagrams[static_cast<std::size_t>(s.Int(0))] += s.Int(2);
-                const auto changed = s.Int(1);
-                if (changed >= 1 && changed <= 64) tally->changedTo[static_cast<std::size_t>(changed)] += s.Int(2);
-            }) &&
+        run("SELECT i.present, count(*) FROM " + entries +
+                " WHERE i.oracle = 2 AND i.present BETWEEN 1 AND 64 GROUP BY i.present",
+            [&](Statement& s) { tally->hexagrams[static_cast<std::size_t>(s.Int(0))] = s.Int(1); }) &&
         run("SELECT i.answer, count(*) FROM " + entries + " WHERE i.oracle = 3 AND i.answer BETWEEN 0 AND 22 GROUP BY i.answer",
             [&](Statement& s) { tally->answers[static_cast<std::size_t>(s.Int(0))] = s.Int(1); });
     if (!done) {

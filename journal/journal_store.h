@@ -16,9 +16,15 @@
 // A journal that cannot be used as it stands (damaged, not a journal, made
 // by a newer version, locked for longer than a short wait) is refused with a
 // message and never written, moved or migrated: it stays for the user, or a
-// newer program, to deal with. A journal of an older version is brought up
-// to date when it is opened, in one transaction: when that fails, it is left
-// as it was, with a message. A journal that cannot be written (read-only
+// newer program, to deal with. Opening checks what is cheap to check (the
+// header, field by field, and the file's length against it); SQLite's full
+// integrity check reads every page, too slow to wait for at a hundred
+// thousand entries, so it runs on a connection and a thread of its own, and
+// every change waits for its verdict. A journal that fails it is refused
+// from then on, and closing moves nothing into it. A journal of an older
+// version is brought up to date when it is opened (once its verdict is in),
+// in one transaction: when that fails, it is left as it was, with a
+// message. A journal that cannot be written (read-only
 // file or folder) opens for reading, and every change is refused with a
 // message. The file is created by the first Add, so a user who never keeps
 // anything gets no file.
@@ -37,6 +43,7 @@ namespace sw {
 namespace journal_sql {
 class Statement;
 }
+class IntegrityCheck;
 
 enum class Oracle { Reading = 1, IChing = 2, YesNo = 3 };
 
@@ -94,7 +101,6 @@ struct JournalTally {
     std::int64_t couldReverse = 0;  // cards dealt where they could come up reversed
     std::int64_t reversed = 0;      // of those, the ones that did
     std::array<std::int64_t, 65> hexagrams{};  // casts by present hexagram, 1 to 64
-    std::array<std::int64_t, 65> changedTo{};  // casts by the hexagram they changed to
     std::vector<std::int64_t> answers;         // answers by index
 };
 
@@ -132,19 +138,26 @@ public:
     // for a query that cannot be run (a date that is none, too many words).
     bool List(const JournalQuery& query, std::int64_t before, std::size_t limit, std::vector<JournalEntry>* entries,
               std::string* err);
-    bool Count(const JournalQuery& query, std::int64_t* count, std::string* err);
+    // How many entries the query keeps, counting no further than atMost: a
+    // search that finds most of a large journal is counted as far as the
+    // page needs, so it costs no more than one that finds a few. The whole
+    // journal is always counted.
+    bool Count(const JournalQuery& query, std::int64_t atMost, std::int64_t* count, std::string* err);
     bool Tally(const JournalQuery& query, JournalTally* tally, std::string* err);
     // Every entry with its result, newest or oldest first, on a connection
     // of its own.
-    std::unique_ptr<JournalReader> Reader(bool newestFirst, std::string* err) const;
+    std::unique_ptr<JournalReader> Reader(bool newestFirst, std::string* err);
 
     bool SetNotes(std::int64_t id, const std::string& notes, std::string* err);
     bool Delete(std::int64_t id, std::string* err);
 
 private:
-    explicit JournalStore(std::string path) : path_(std::move(path)) {}
+    explicit JournalStore(std::string path);
     bool Connect(bool create, std::string* err);
-    bool CanChange(std::string* err) const;
+    bool CanChange(std::string* err);
+    // Takes the integrity check's verdict when it is in (waiting for it with
+    // wait); false with the damaged message once it has found damage.
+    bool TakeVerdict(sqlite3* db, bool wait, std::string* err);
     // Whether a change can be made, making the file when there is none.
     bool Ready(std::string* err);
     // Runs statements on entry id (?1; ?2 the text, when given) in one
@@ -158,6 +171,8 @@ private:
     sqlite3* db_ = nullptr;  // null while the file does not exist
     bool readOnly_ = false;
     bool immutable_ = false;  // read as a file that does not change
+    std::unique_ptr<IntegrityCheck> check_;  // null once its verdict is in, or when there was nothing to check
+    bool damaged_ = false;
 };
 
 // Every entry of a journal in the list's order or its reverse, as one

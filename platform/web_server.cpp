@@ -159,11 +159,18 @@ std::filesystem::path ResolvePicture(const std::filesystem::path& workDir, const
     else if (decodedPath.rfind("decks/", 0) == 0) folder = "decks";
     else return {};
     if (decodedPath.find('\\') != std::string::npos) return {};
-    for (const auto& piece : Tokenize(decodedPath, '/'))
+    const std::vector<std::string> pieces = Tokenize(decodedPath, '/');
+    for (const auto& piece : pieces)
         if (piece == "..") return {};
     if (ContentTypeFor(decodedPath).rfind("image/", 0) != 0) return {};
+    // A deck's own folder may be a link to wherever the user keeps the deck:
+    // that is the user's choice, so its pictures are served from where it
+    // leads. Below it, and anywhere under images/, links count only when
+    // they stay inside.
+    fs::path within = workDir / folder;
+    if (folder == "decks" && pieces.size() > 2) within /= pieces[1];
     std::error_code error;
-    const fs::path base = fs::canonical(workDir / folder, error);
+    const fs::path base = fs::canonical(within, error);
     if (error) return {};
     const fs::path resolved = fs::canonical(workDir / decodedPath, error);
     if (error) return {};

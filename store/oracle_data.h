@@ -2,12 +2,14 @@
 // The main window's data holder: the deck catalogue, the layout store, the
 // state of the reading in progress and the layout editor's working copy.
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/page_parts.h"
 #include "store/deck.h"
+#include "store/encoded_text_file.h"
 #include "store/layout.h"
 
 namespace sw {
@@ -102,13 +104,28 @@ public:
     std::string BuildPositionList() const;
     static platform::PageParts LayoutListParts();
     static platform::PageParts LayoutEditorParts();
+    // False, after saying why, when nothing was saved: the file could not
+    // be written, or something else has changed it since it was read (it is
+    // then read again, and a second Save writes the working copy into it as
+    // it now is). The working copy stays for another try.
     bool SaveEditedLayout(const std::string& name);
     void AddPosition(const std::string& title, const std::string& description);
     void UpdatePosition(int index, const std::string& title, const std::string& description);
     void DeletePosition(int index);
 
 private:
+    // What data/layouts.dat holds now against what this holder last read or
+    // wrote (nothing to compare with before either). On a change the file
+    // is read again into layouts, unless it is gone or cannot be read.
+    enum class LayoutsFile { kUnchanged, kReread, kRemoved, kUnreadable };
+    LayoutsFile RereadChangedLayouts(std::string* problem);
+    // Whether a save may go ahead over data/layouts.dat as it is now; when
+    // not, the user has been told why.
+    bool LayoutsFileStillOurs();
+
     FileSystem* fileSystem_;
+    std::optional<StoredVersion> layoutsOnDisk_;  // as last read or written here
+    LayoutRecord editedFrom_;                     // the layout opened with Edit, as it was
 };
 
 }  // namespace sw

@@ -515,6 +515,138 @@ TEST(EditorFlow, SaveIntoAReadOnlyDataFolderFailsAndCanBeRetried) {
     EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
 }
 
+// ---- another program writing the same file ----------------------------------------
+
+// The other program: a second data holder on the same folder, saving as
+// Sagewend saves.
+bool SaveFromOtherProgram(OracleData& other, int selected, const std::string& name) {
+    if (selected >= 0) other.BuildLayoutEditorPage(selected);
+    else other.BuildLayoutEditorPage(-1);
+    return other.SaveEditedLayout(name);
+}
+
+const std::string kChangedElsewhere =
+    "data/layouts.dat has been changed by another program since Sagewend read it, so your layout was not saved. "
+    "Sagewend has read the file again, and your layout is still here: ";
+
+std::vector<std::string> StoredNames(const OracleData& data) {
+    std::vector<std::string> names;
+    for (const auto& layout : data.layouts) names.push_back(layout.name);
+    return names;
+}
+
+TEST(EditorFlow, TwoProgramsOnOneFolderLoseNoLayout) {
+    Session session;
+    PageDouble& page = session.page();
+    OracleData other;  // started on the same folder at the same time
+    std::vector<std::string> names = kSampleLayoutNames;
+
+    OpenEditor(page);
+    page.Click("addlayout");
+    page.Type("name", "From A");
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    names.push_back("From A");
+
+    // The other program saves over what it read: it is told, saves nothing,
+    // and reads the file again; its second Save adds its layout to A's.
+    page.Messages().clear();
+    EXPECT_FALSE(SaveFromOtherProgram(other, -1, "From B"));
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{kChangedElsewhere +
+                                                           "Save again to add it to the layouts as they are now."});
+    EXPECT_EQ(StoredNames(other), names);
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
+    page.Messages().clear();
+    EXPECT_TRUE(other.SaveEditedLayout("From B"));
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    names.push_back("From B");
+    EXPECT_EQ(StoredNames(other), names);
+
+    // Back in the first program, an edit: the same, and the typed work stays
+    // on the page for the second Save, which puts it in place.
+    OpenLayout(page, 1);
+    page.Type("name", "Renamed in A");
+    const std::string fragment = page.Fragment();
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{kChangedElsewhere +
+                                                           "Save again to put it in place of the layout you opened."});
+    EXPECT_EQ(page.Fragment(), fragment);
+    EXPECT_EQ(page.Value("name"), "Renamed in A");
+    EXPECT_EQ(StoredNames(session.dialog().Data()), names);
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully updated"});
+    names[1] = "Renamed in A";
+    EXPECT_EQ(LayoutListShown(page), names);
+    EXPECT_EQ(StoredNames(session.dialog().Data()), names);
+    std::vector<std::string> stored = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(stored.front(), "12");
+    for (const auto& name : names) EXPECT_EQ(std::count(stored.begin(), stored.end(), name), 1) << name;
+
+    // Both edit the same layout: the second to save keeps its version as a
+    // new layout, so neither is lost.
+    OpenLayout(page, 0);
+    page.Type("name", "Single, as A has it");
+    page.Messages().clear();
+    EXPECT_FALSE(SaveFromOtherProgram(other, 0, "Single, as B has it"));
+    EXPECT_TRUE(other.SaveEditedLayout("Single, as B has it"));
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page).back(), kChangedElsewhere +
+                                             "the layout you opened has been changed or removed there, so Save again "
+                                             "adds yours as a new layout.");
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    stored = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(stored.front(), "13");
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), "Single, as A has it"), 1);
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), "Single, as B has it"), 1);
+    EXPECT_EQ(session.dialog().Data().layoutCount, 13);
+}
+
+TEST(EditorFlow, AStoreRemovedOrBrokenElsewhereIsNotSavedOverUntilTheUserSaysSo) {
+    Session session;
+    PageDouble& page = session.page();
+    OpenEditor(page);
+    page.Click("addlayout");
+    page.Type("name", "Mine");
+
+    // Broken by hand: nothing is written over it, however often Save is
+    // pressed, until it is mended.
+    const std::string good = ReadBytes(kLayouts);
+    WriteBytes(kLayouts, good.substr(0, good.size() / 2));
+    const std::string broken = ReadBytes(kLayouts);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        page.Messages().clear();
+        page.Click("savelayout");
+        const std::vector<std::string> shown = MessageTexts(page);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].rfind("data/layouts.dat has been changed by another program since Sagewend read it, so "
+                                 "your layout was not saved. The file cannot be read now (line ",
+                                 0),
+                  0u)
+            << shown[0];
+        EXPECT_NE(shown[0].find("Your layout is still here: mend or remove the file, then Save again."),
+                  std::string::npos);
+        EXPECT_EQ(ReadBytes(kLayouts), broken);
+    }
+
+    // Removed: said once, then the second Save writes the layouts shown.
+    std::filesystem::remove(kLayouts);
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page),
+              std::vector<std::string>{"data/layouts.dat has been removed since Sagewend read it, so your layout was "
+                                       "not saved. It is still here: Save again to write the file anew with the "
+                                       "layouts Sagewend shows."});
+    EXPECT_FALSE(std::filesystem::exists(kLayouts));
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page).back(), "Layout successfully added");
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
+}
+
 // ---- deleting positions ------------------------------------------------------------
 
 TEST(EditorFlow, DeleteEmptiesTheHighestNumberInHiddenCellsToo) {

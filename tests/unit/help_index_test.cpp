@@ -244,4 +244,58 @@ TEST(HelpIndex, CardPageEscapesNamesEncodesPicturePathsAndSkipsDecksThatFailedTo
     EXPECT_TRUE(Parse(sw::BuildCardIndexPage(none)).WithClass("card").empty());
 }
 
+// A deck from someone else: its meanings show as the text they are, with
+// only plain emphasis and breaks, and nothing in them can move the window,
+// post, link, load or run.
+TEST(HelpIndex, HostileMeaningsStayTextAndReachNothing) {
+    const std::string hostile =
+        "<meta http-equiv=\"refresh\" content=\"0;url=http://evil.example/\">"
+        "<base href=\"http://evil.example/\"><form action=\"http://evil.example/\"><input name=q></form>"
+        "<a href=\"http://evil.example/\">Click</a><img src=x onerror=alert(1)><script>alert(2)</script>"
+        "<B>Bold</B> and <i>leaning</i><BR>kept &amp; &eacute;&#233; <b class=x>styled</b> <strong>open";
+    sw::OracleData data{sw::OracleData::NoLoad{}};
+    sw::DeckRecord deck;
+    deck.directory = "Shared";
+    deck.loaded = true;
+    sw::CardRecord card;
+    card.name = "Card";
+    card.number = "00";
+    card.imageExtension = "jpg";
+    card.meaning = hostile;
+    card.reversedMeaning = "<iframe src=http://evil.example/></iframe>Down";
+    card.hasReversedImage = true;
+    deck.cards = {card, card};
+    deck.cardCount = 2;
+    data.decks = {deck};
+    data.deckCount = 1;
+
+    const Element page = Parse(sw::BuildCardIndexPage(data));
+    ExpectHelpPage(page, "Sagewend Card Index");
+    auto meanings = page.WithClass("meaning");
+    ASSERT_EQ(meanings.size(), 4u);
+    for (const char* tag : {"meta", "base", "form", "input", "a", "img", "script", "iframe"})
+        for (const Element* meaning : meanings) EXPECT_TRUE(meaning->WithTag(tag).empty()) << tag;
+    // Only the page's own head has a meta element, and only its charset.
+    auto metas = page.WithTag("meta");
+    ASSERT_EQ(metas.size(), 1u);
+    EXPECT_EQ(metas[0]->Attr("charset"), "utf-8");
+    EXPECT_TRUE(page.WithTag("base").empty());
+    EXPECT_TRUE(page.WithTag("form").empty());
+    for (const Element* link : page.WithTag("a"))
+        EXPECT_EQ(link->Attr("href").find("evil"), std::string::npos) << link->Attr("href");
+
+    const Element& upright = *meanings[0];
+    EXPECT_NE(upright.text.find("<a href=\"http://evil.example/\">Click</a>"), std::string::npos) << upright.text;
+    EXPECT_NE(upright.text.find("kept & \xC3\xA9\xC3\xA9 <b class=x>styled"), std::string::npos) << upright.text;
+    ASSERT_EQ(upright.WithTag("b").size(), 1u);
+    EXPECT_EQ(upright.WithTag("b")[0]->text, "Bold");
+    EXPECT_EQ(upright.WithTag("i").size(), 1u);
+    EXPECT_EQ(upright.WithTag("br").size(), 1u);
+    // Emphasis left open ends with its meaning: the next card is plain.
+    ASSERT_EQ(upright.WithTag("strong").size(), 1u);
+    EXPECT_EQ(upright.WithTag("strong")[0]->text, "open");
+    EXPECT_TRUE(page.WithClass("card")[1]->WithTag("h3")[0]->WithTag("strong").empty());
+    EXPECT_EQ(meanings[1]->text, "<iframe src=http://evil.example/></iframe>Down");
+}
+
 }  // namespace

@@ -58,6 +58,60 @@ TEST(DataTool, CheckReportsEachProblemWithItsLine) {
         << cut;
 }
 
+TEST(DataTool, CheckNamesShortCountsAndTheMarkupThePageDrops) {
+    TempDir dir;
+    storetest::WriteExampleData(dir.path());
+    WriteEncoded(dir / "data/decks.dat", {"3", "Alpha"});
+    std::vector<std::string> index = storetest::AlphaIndexLines();
+    // Card 1's upright meaning, lines 9 to 12; its name on line 3.
+    index[2] = "First <u>Card</u> <blink>!</blink>";
+    index[8] = "Plain <b>bold</b> <meta http-equiv=refresh content='0;url=http://evil.example/'>";
+    index[9] = "<base href=http://evil.example/><form action=http://evil.example/>";
+    index.insert(index.begin() + 10,
+                 {"<a href=\"javascript:alert(1)\" onclick=\"x()\">go</a><img src=\"http://evil.example/x.gif\">"
+                  "<img src=file:decks/Alpha/00.jpg><img SRC='file:./images/logo.gif'>",
+                  "<script>alert(1)</script><span style=\"color:red\" data-x=1>ok</span><a href=#>one</a><a "
+                  "href=#>two</a><!-- <meta> in a comment -->"});
+    WriteEncoded(dir / "decks/Alpha/index.dat", index);
+    std::vector<std::string> layouts = storetest::ThreeInARowLines();
+    layouts[0] = "3";
+    layouts[4] = "Past|What <a href=http://evil.example/>led</a> here";
+    WriteEncoded(dir / "data/layouts.dat", layouts);
+
+    int status = -1;
+    const std::string root = dir.path().string();
+    const std::string out = RunCommand(Tool() + " check " + Quote(root) + " 2>&1", &status);
+    EXPECT_EQ(status, 1) << out;
+    const std::string deck = root + "/decks/Alpha/index.dat:";
+    const std::string upright = ": warning: card 1's upright meaning: ";
+    for (const std::string& expected : std::vector<std::string>{
+             root + "/data/decks.dat:1: error: the count is 3, but only 1 deck follows it; only the decks listed are "
+                    "offered\n",
+             deck + "3: warning: card 1's name: the tag <blink> is dropped by the page; the text inside it stays\n",
+             deck + "9" + upright + "the tag <meta> is dropped by the page (a refresh in it could send the window "
+                                    "elsewhere)\n",
+             deck + "10" + upright + "the tag <base> is dropped by the page (it would change where the page's "
+                                     "addresses lead)\n",
+             deck + "10" + upright + "the tag <form> is dropped by the page (it could send what is typed elsewhere)\n",
+             deck + "11" + upright + "the attribute href on <a> is dropped by the page (it holds a javascript: "
+                                     "address)\n",
+             deck + "11" + upright + "the attribute onclick on <a> is dropped by the page (event handlers never run)\n",
+             deck + "11" + upright + "the picture source \"http://evil.example/x.gif\" on <img> is dropped by the page "
+                                     "(pictures come only from file:decks/ or file:images/)\n",
+             deck + "12" + upright + "the tag <script> is dropped by the page with all it holds\n",
+             deck + "12" + upright + "the attribute data-x on <span> is dropped by the page\n",
+             deck + "12" + upright + "the attribute href on <a> is dropped by the page (meanings carry no links) (2 "
+                                     "times)\n",
+             root + "/data/layouts.dat:1: error: the count is 3, but only 1 layout follows it; only those are offered\n",
+             root + "/data/layouts.dat:5: warning: layout 1, position 1: the attribute href on <a> is dropped by the "
+                    "page (meanings carry no links)\n",
+         })
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\nin:\n" << out;
+    // What the page keeps is not named: plain tags, its own pictures, styles.
+    for (const char* kept : {"<b>", "<u>", "00.jpg", "logo.gif", "style", "in a comment"})
+        EXPECT_EQ(out.find(kept), std::string::npos) << kept << "\nin:\n" << out;
+}
+
 TEST(DataTool, EncodesAndDecodes) {
     TempDir dir;
     storetest::WriteBytes(dir / "plain.txt", "2\r\n\ncaf\xC3\xA9\nlast");
