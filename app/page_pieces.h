@@ -14,11 +14,13 @@ inline constexpr const char* kPageEnd = "</td></tr></table>";
 
 // n with a comma between thousands: "100,007".
 inline std::string Thousands(long long n) {
-    std::string digits = std::to_string(n < 0 ? -n : n);
-    for (auto at = static_cast<long long>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    if (n < 0) digits = std::string(1, '-') + digits;
-    return digits;
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    std::string out = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 // A button routed by its id; entry names the journal entry it acts on.

@@ -39,22 +39,19 @@ bool Findable(std::string_view term) {
     });
 }
 
-bool HasLetter(std::string_view term) {
-    return std::any_of(term.begin(), term.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u >= 0x80 || std::isalpha(u);
-    });
-}
-
 // Words and "quoted phrases", each a quoted string of the full-text syntax,
-// so nothing the user types is read as an operator. A word with a letter
-// matches the words it begins; a number matches itself.
+// so nothing the user types is read as an operator. A word matches that
+// word; one that ends in "*" matches the words it begins. (A whole word is
+// one list in the index, read from its newest entry as far as the page
+// needs; the words a beginning stands for are first gathered, all of them.)
 bool Terms(const std::string& text, std::vector<std::string>* terms, bool* dropped, std::string* err) {
     std::string current;
     bool quoted = false;
     auto flush = [&](bool phrase) {
         if (current.empty()) return;
-        if (Findable(current)) terms->push_back("\"" + current + "\"" + (!phrase && HasLetter(current) ? "*" : ""));
+        const bool beginning = !phrase && current.back() == '*';
+        if (beginning) current.pop_back();
+        if (Findable(current)) terms->push_back("\"" + current + "\"" + (beginning ? "*" : ""));
         else *dropped = true;
         current.clear();
     };

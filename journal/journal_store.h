@@ -63,8 +63,8 @@ struct JournalEntry {
 
 // Which entries a list, a count or a tally is of; an empty part keeps all.
 struct JournalQuery {
-    // Every word (prefix of a word of the question, the notes or what came
-    // up, in any case and without accents; a number whole) and every
+    // Every word (a word of the question, the notes or what came up, in any
+    // case and without accents; ending in "*", any word it begins) and every
     // "quoted phrase" must be there.
     std::string text;
     std::optional<Oracle> oracle;

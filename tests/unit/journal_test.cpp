@@ -176,15 +176,17 @@ TEST(JournalStore, ListsNewestFirstAndFindsEveryWord) {
     using Q = std::vector<std::string>;
     EXPECT_EQ(Questions(*store, ""),
               (Q{"Same moment, kept later", "An odd fish", "Old_friend", "Should I take the NEW job?", "A new house"}));
-    // Words begin words, in any case; numbers are whole.
+    // Whole words, in any case; a word ending in "*" begins words.
     EXPECT_EQ(Questions(*store, "new"), (Q{"Should I take the NEW job?", "A new house"}));
     EXPECT_EQ(Questions(*store, "  JOB\tnew "), Q{"Should I take the NEW job?"});
     EXPECT_EQ(Questions(*store, "job house"), Q{});      // every word, not any
     EXPECT_EQ(Questions(*store, "sure job"), Q{"Should I take the NEW job?"});  // question and notes together
-    EXPECT_EQ(Questions(*store, "hou"), Q{"A new house"});
+    EXPECT_EQ(Questions(*store, "hou"), Q{});
+    EXPECT_EQ(Questions(*store, "hou* ne*"), Q{"A new house"});
+    EXPECT_EQ(Questions(*store, "*"), Q{});
     EXPECT_EQ(Questions(*store, "10%"), (Q{"Should I take the NEW job?", "A new house"}));
     EXPECT_EQ(Questions(*store, "1"), Q{});
-    EXPECT_EQ(Questions(*store, "old_fr"), Q{"Old_friend"});
+    EXPECT_EQ(Questions(*store, "old_fr*"), Q{"Old_friend"});
     EXPECT_EQ(Questions(*store, "%"), Q{});
     EXPECT_EQ(Questions(*store, "i'm"), Q{"Should I take the NEW job?"});
     EXPECT_EQ(Questions(*store, "\"quoted\""), Q{"Same moment, kept later"});
@@ -193,7 +195,7 @@ TEST(JournalStore, ListsNewestFirstAndFindsEveryWord) {
     EXPECT_EQ(Questions(*store, "ZO\xC3\xAB"), Q{"A new house"});
     EXPECT_EQ(Questions(*store, "zoe"), Q{"A new house"});  // accents aside
     // The search's own syntax is text like any other.
-    for (const char* words : {"new OR job", "NEAR(new house)", "new*", "-job", "{question}: new", "(new"})
+    for (const char* words : {"new OR job", "NEAR(new house)", "new**", "-job", "{question}: new", "(new", "\"a*\""})
         EXPECT_NO_FATAL_FAILURE(Questions(*store, words)) << words;
     EXPECT_EQ(Questions(*store, "house OR"), Q{});
     // What came up: the answer of a yes/no, the hexagrams of a cast by
