@@ -1,5 +1,7 @@
 #include "app/features.h"
 
+#include "app/sagewend_dlg.h"
+
 namespace sw {
 
 using platform::Element;
@@ -45,11 +47,27 @@ const Route kClickRoutes[] = {
     {"cards", true, [](Features& f, const Element&) { f.library.Show(); }},
     {"cardsshow", false, [](Features& f, const Element&) { f.library.ShowChosen(); }},
     {"librarycard", false, [](Features& f, const Element& e) { f.library.ShowCard(e); }},
+    // A reading of one's own cards (owncards/); Cancel goes back to the form.
+    {"owncards", false, [](Features& f, const Element&) { f.owncards.Start(); }},
+    {"ownplace", false, [](Features& f, const Element&) { f.owncards.Place(); }},
+    {"ownback", false, [](Features& f, const Element&) { f.owncards.Back(); }},
+    {"owncancel", false, [](Features& f, const Element&) { f.Host().PostCommand(kCmdReadings); }},
+    // The card of the day (daycard/).
+    {"daycard", true, [](Features& f, const Element&) { f.daycard.Show(); }},
+    {"daycardshow", false, [](Features& f, const Element&) { f.daycard.ShowChosen(); }},
+    // The kept preferences (settings/): the deal options beside the reading
+    // form, and what the page sets itself.
+    {"dealmajor", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
+    {"dealreversals-never", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
+    {"dealreversals-sometimes", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
+    {"dealreversals-often", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
+    {"setpref", false, [](Features& f, const Element& e) { f.settings.SetFromPage(e); }},
 };
 
 const Route kKeyRoutes[] = {
     {"Alt+J", true, [](Features& f, const Element&) { f.journal.Visit(); }},
     {"Alt+C", true, [](Features& f, const Element&) { f.library.Show(); }},
+    {"Alt+A", true, [](Features& f, const Element&) { f.daycard.Show(); }},
 };
 
 template <std::size_t N>
@@ -61,15 +79,28 @@ const Route* Find(const Route (&routes)[N], std::string_view name) {
 
 }  // namespace
 
-Features::Features(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams)
-    : journal(host, data, hexagrams),
+Features::Features(platform::Host& host, const OracleData& data, const HexagramTable& hexagrams,
+                   OwnCards::Shower showPlaced)
+    : settings(host),
+      journal(host, data, hexagrams),
       insights(host, data, journal, [this](const std::string& html) { Write(html); }),
       library(host, data, [this](const std::string& html) { Write(html); }),
-      host_(host) {}
+      owncards(host, data, [this](const std::string& html) { Write(html); }, std::move(showPlaced)),
+      daycard(host, data, journal, [this](const std::string& html) { Write(html); }),
+      host_(host),
+      data_(data) {}
+
+void Features::AddReadingControls(platform::PageParts& parts) const {
+    parts.controls = DealOptionControls(data_.decks, settings.Get().deal);
+    parts.controls.push_back(OwnCards::Control());
+}
 
 void Features::Write(const std::string& html) {
     PageReplaced();
     host_.WritePage(html);
+    platform::PageParts parts;
+    parts.menu = "cards";
+    host_.DescribePage(parts);
 }
 
 bool Features::OnClick(const Element& element) {

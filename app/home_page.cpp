@@ -20,6 +20,7 @@ std::string RenderHomePage(int index) {
 platform::PageParts HomePageParts() {
     platform::PageParts parts;
     parts.pictures.push_back({"file:./images/logo.gif", "Sagewend"});
+    parts.menu = "home";
     return parts;
 }
 

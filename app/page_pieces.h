@@ -1,11 +1,12 @@
 #pragma once
-// Pieces the pages beside the dialog's own (the journal, the card library)
-// share: they are written in the same nested-table manner as the oracles'
-// pages, with real buttons.
+// Pieces the pages beside the dialog's own (the journal, the card library,
+// the card of the day) share: they are written in the same nested-table
+// manner as the oracles' pages, with real buttons.
 #include <cstdint>
 #include <string>
 
 #include "core/text.h"
+#include "store/oracle_data.h"
 
 namespace sw {
 
@@ -29,6 +30,30 @@ inline std::string Button(const char* id, const char* text, std::int64_t entry =
         return Format("<button type='button' class='btn' id='%s' entry='%lld'>%s</button>", id,
                       static_cast<long long>(entry), text);
     return Format("<button type='button' class='btn' id='%s'>%s</button>", id, text);
+}
+
+// The deck to show: this one when it is loaded, else the first that is; -1
+// when none is.
+inline int LoadedDeck(const OracleData& data, int deck) {
+    if (data.IsDeckIndex(deck) && data.DeckAt(deck).loaded) return deck;
+    for (int i = 0; i < data.deckCount; ++i)
+        if (data.DeckAt(i).loaded) return i;
+    return -1;
+}
+
+// A row with the loaded decks to choose from, in a list named id with deck
+// chosen, and the button show that shows the one chosen.
+inline std::string DeckChooser(const OracleData& data, const char* id, int chosen, const char* show) {
+    std::string html = Format("<table cellpadding='5'><tr><td><label for='%s'><b>Deck:</b></label></td>"
+                              "<td><select id='%s' name='%s'>",
+                              id, id, id);
+    for (int i = 0; i < data.deckCount; ++i) {
+        const DeckRecord& record = data.DeckAt(i);
+        if (!record.loaded) continue;
+        html += Format("<option value='%d'%s>%s</option>", i, i == chosen ? " selected" : "",
+                       EscapeHtml(record.directory).c_str());
+    }
+    return html + "</select></td><td>" + Button(show, "Show") + "</td></tr></table>";
 }
 
 }  // namespace sw

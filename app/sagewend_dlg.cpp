@@ -42,6 +42,9 @@ const CSagewendDlg::EventMapEntry kEventMap[] = {
     {CSagewendDlg::kMatchId, kClickEvent, "gridfilled", &CSagewendDlg::OnGridFilled},
     {CSagewendDlg::kMatchId, kClickEvent, "grid", &CSagewendDlg::OnGrid},
     {CSagewendDlg::kMatchId, kClickEvent, "savelayout", &CSagewendDlg::OnSaveLayout},
+    // Beside the layout list.
+    {CSagewendDlg::kMatchId, kClickEvent, "deletelayout", &CSagewendDlg::OnDeleteLayout},
+    {CSagewendDlg::kMatchId, kClickEvent, "duplicatelayout", &CSagewendDlg::OnDuplicateLayout},
     {CSagewendDlg::kEndOfMap, 0, nullptr, nullptr},
 };
 
@@ -51,7 +54,7 @@ struct Accelerator {
 };
 
 const Accelerator kAccelerators[] = {
-    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
+    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+T", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
     {"Alt+Y", kCmdYesNo}, {"Alt+H", kIdHelp},    {"F1", kIdHelp},      {"F5", kCmdNoReload},
 };
 
@@ -71,7 +74,12 @@ CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
     : host_(host),
       data_(std::move(data)),
       cardMeaning(std::make_unique<CCardMeaning>(host)),
-      features_(host, data_, hexagrams) {}
+      features_(host, data_, hexagrams,
+                [this](int layout, int deck, const std::string& asked, std::vector<DealtCard> placed) {
+                    ShowPlacedSpread(layout, deck, asked, std::move(placed));
+                }) {
+    features_.settings.RestoreSelections(data_);
+}
 
 bool CSagewendDlg::Route(const Element& source) {
     const std::string id = source.Id();
@@ -88,7 +96,10 @@ bool CSagewendDlg::Route(const Element& source) {
     return features_.OnClick(source);
 }
 
-void CSagewendDlg::OnDocumentComplete() { ShowHomePage(); }
+void CSagewendDlg::OnDocumentComplete() {
+    features_.PageOpened();
+    ShowHomePage();
+}
 
 void CSagewendDlg::OnClick(const Element& source) { Route(source); }
 
@@ -202,7 +213,9 @@ int CSagewendDlg::OnYesNo(const Element& element) {
 
 int CSagewendDlg::ShowReadingForm(const Element&) {
     cardMeaning->Hide();
-    WritePage(data_.RenderReadingForm(question), OracleData::ReadingFormParts());
+    platform::PageParts parts = OracleData::ReadingFormParts();
+    features_.AddReadingControls(parts);
+    WritePage(data_.RenderReadingForm(question), parts);
     return 0;
 }
 
@@ -211,20 +224,34 @@ int CSagewendDlg::OnReading(const Element&) {
     const int deck = CAtoi(ElementValue("deck"));
     const int layout = CAtoi(ElementValue("layout"));
     const bool reversed = ElementValue("reverse", "checked") == "-1";
+    // The options beside the form, as the user left them.
+    const DealOptions options = ReadDealOptions(host_, features_.settings.Get().deal);
     std::string problem;
-    std::string html = data_.RenderSpread(layout, deck, question, reversed, &problem);
+    std::string html = data_.RenderSpread(layout, deck, question, reversed, &problem, options);
     if (!problem.empty()) {
         // Nothing can be dealt: say why and keep the form as it is.
         CMsgBox().Show(problem, platform::kIconExclamation);
         return 0;
     }
+    ShowSpread(layout, deck, html, reversed, false);
+    features_.settings.RememberReading(data_, deck, layout, &options);
+    return 0;
+}
+
+void CSagewendDlg::ShowPlacedSpread(int layout, int deck, const std::string& asked, std::vector<DealtCard> placed) {
+    question = asked;
+    ShowSpread(layout, deck, data_.RenderPlacedSpread(layout, deck, question, std::move(placed)), true, true);
+    features_.settings.RememberReading(data_, deck, layout, nullptr);
+}
+
+void CSagewendDlg::ShowSpread(int layout, int deck, const std::string& html, bool reversed, bool byHand) {
     currentDeck = deck;
     currentLayout = layout;
-    WritePage(html);
-    const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
-    host_.DescribeCards(OracleData::CardLabels(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
-    features_.journal.Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
-    return 0;
+    const LayoutRecord& shown = data_.LayoutAt(layout);
+    WritePage(html, OracleData::SpreadParts(shown, data_.DeckAt(deck), data_.lastDeal));
+    host_.DescribeCards(OracleData::CardLabels(shown, data_.DeckAt(deck), data_.lastDeal));
+    features_.journal.Offer(Oracle::Reading, question,
+                            ReadingResult(shown, data_.DeckAt(deck), data_.lastDeal, reversed, byHand));
 }
 
 int CSagewendDlg::OnCardClick(const Element& element) {
@@ -250,7 +277,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
 
 void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed) {
     cardMeaning->ShowMeaning(deck, card, positionText, reversed);
-    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
+    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"), reversed == 1);
     cardMeaning->Show();
 }
 
@@ -322,6 +349,37 @@ int CSagewendDlg::OnGridFilled(const Element& element) {
 
 int CSagewendDlg::OnSaveLayout(const Element&) {
     if (data_.SaveEditedLayout(ElementValue("name"))) OnEditor(Element());
+    return 0;
+}
+
+int CSagewendDlg::ChosenLayout(const char* none) {
+    const int index = CAtoi(ElementValue("layout"));
+    if (data_.IsLayoutIndex(index)) return index;
+    CMsgBox().Show(none, platform::kIconExclamation);
+    return -1;
+}
+
+int CSagewendDlg::OnDeleteLayout(const Element&) {
+    const int index = ChosenLayout("There is no layout to delete");
+    if (index < 0) return 0;
+    if (CMsgBox().Show("Are you sure?", platform::kIconQuestion) != platform::kIdOk) return 0;
+    if (!data_.DeleteLayout(index)) return 0;  // the store says why
+    // A spread of that layout is no longer on show; one of a later layout
+    // keeps its layout under its new index.
+    if (currentLayout == index) currentLayout = -1;
+    else if (currentLayout > index) --currentLayout;
+    CMsgBox().Show("Layout successfully deleted", platform::kIconExclamation);
+    OnEditor(Element());
+    return 0;
+}
+
+int CSagewendDlg::OnDuplicateLayout(const Element&) {
+    const int index = ChosenLayout("There is no layout to duplicate");
+    if (index < 0 || !data_.DuplicateLayout(index)) return 0;
+    CMsgBox().Show("Layout successfully added", platform::kIconExclamation);
+    OnEditor(Element());
+    // The copy is the one chosen, ready for Edit.
+    host_.SetElementValue("layout", std::to_string(data_.layoutCount - 1));
     return 0;
 }
 

@@ -84,6 +84,8 @@ public:
     int OnGridFilled(const platform::Element& element);
     int OnGrid(const platform::Element& element);
     int OnSaveLayout(const platform::Element& element);
+    int OnDeleteLayout(const platform::Element& element);
+    int OnDuplicateLayout(const platform::Element& element);
 
     void ShowHomePage();
     void OnOK() {}
@@ -107,6 +109,13 @@ private:
     // The value of a page element, "" when it is missing or ambiguous.
     std::string ElementValue(std::string_view id, std::string_view attribute = "value");
     void RedrawLayoutEditor();
+    // The layout chosen in the list, or -1 after saying there is none.
+    int ChosenLayout(const char* none);
+    // A spread on show: what a card click opens, its cards' names and the
+    // journal's offer. Dealt or placed by the user's hand alike.
+    void ShowSpread(int layout, int deck, const std::string& html, bool reversed, bool byHand);
+    // The cards the user placed (owncards/), shown as a deal of them is.
+    void ShowPlacedSpread(int layout, int deck, const std::string& asked, std::vector<DealtCard> placed);
     // The meaning window for one card of a dealt spread, named for screen readers.
     void ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed);
     // The title and description inputs; false (after saying which is

@@ -53,6 +53,16 @@ std::string OracleData::BuildLayoutListPage() const {
 platform::PageParts OracleData::LayoutListParts() {
     platform::PageParts parts;
     parts.fields = {{"layout", "Layouts"}};
+    parts.menu = "editor";
+    // Beside the list, which stays as it is: what else can be done with
+    // the layout chosen in it.
+    platform::PageParts::Control duplicate;
+    duplicate.id = "duplicatelayout";
+    duplicate.label = "Duplicate";
+    platform::PageParts::Control remove;
+    remove.id = "deletelayout";
+    remove.label = "Delete";
+    parts.controls = {duplicate, remove};
     return parts;
 }
 
@@ -64,6 +74,7 @@ platform::PageParts OracleData::LayoutEditorParts() {
                     {"desclist", "Card Positions", true},
                     {"cols", "Columns"},
                     {"rows", "Rows"}};
+    parts.menu = "editor";
     return parts;
 }
 
@@ -219,6 +230,37 @@ bool OracleData::SaveEditedLayout(const std::string& name) {
         return false;
     }
     CMsgBox().Show(adding ? "Layout successfully added" : "Layout successfully updated", platform::kIconExclamation);
+    return true;
+}
+
+bool OracleData::DeleteLayout(int index) {
+    if (!IsLayoutIndex(index)) return false;
+    std::vector<LayoutRecord> previous = layouts;
+    layouts.erase(layouts.begin() + index);
+    layoutCount = static_cast<int>(layouts.size());
+    if (!SaveLayouts()) {
+        layouts = std::move(previous);
+        layoutCount = static_cast<int>(layouts.size());
+        return false;
+    }
+    // The reading form's choice follows its layout, or falls back to the first.
+    if (selectedLayout == index) selectedLayout = 0;
+    else if (selectedLayout > index) --selectedLayout;
+    return true;
+}
+
+bool OracleData::DuplicateLayout(int index) {
+    if (!IsLayoutIndex(index)) return false;
+    LayoutRecord copy;
+    copy.Assign(LayoutAt(index));
+    copy.name += " (copy)";
+    layouts.push_back(std::move(copy));
+    layoutCount = static_cast<int>(layouts.size());
+    if (!SaveLayouts()) {
+        layouts.pop_back();
+        layoutCount = static_cast<int>(layouts.size());
+        return false;
+    }
     return true;
 }
 

@@ -131,6 +131,8 @@ platform::PageParts HexagramTable::QuestionParts() {
     parts.pictures.push_back({"file:images/iching.gif", "I Ching"});
     parts.fields = {{"question", "Question"}};
     parts.focus = "question";
+    parts.enter = "iching";
+    parts.menu = "ichingbtn";
     return parts;
 }
 
@@ -150,6 +152,7 @@ platform::PageParts HexagramTable::CastParts(const std::array<int, 6>& draws) co
         return hexagram;
     };
     platform::PageParts parts;
+    parts.menu = "ichingbtn";
     parts.hexagrams.push_back(describe(lines.presentKey, true));
     if (lines.anyMoving) parts.hexagrams.push_back(describe(lines.changedKey, false));
     return parts;

@@ -138,11 +138,16 @@ std::int64_t JournalPages::EntryId(const Element& element) const {
     return std::max(0, CAtoi(text));
 }
 
-void JournalPages::Write(const std::string& html) {
+void JournalPages::Write(const std::string& html, platform::PageParts parts, const std::vector<std::string>& cardLabels) {
     PageReplaced();
     host_.WritePage(html);
+    if (!cardLabels.empty()) host_.DescribeCards(cardLabels);
+    // A kept result is read here, not asked again: nothing of its oracle's form acts.
+    parts.menu = "journal";
+    parts.focus.clear();
+    if (parts.enter != "journalfind") parts.enter.clear();
+    host_.DescribePage(parts);
 }
-
 void JournalPages::Say(const std::string& message) const { CMsgBox().Show(message, platform::kIconExclamation); }
 
 void JournalPages::Offer(Oracle oracle, const std::string& question, std::string result) {
@@ -310,7 +315,9 @@ void JournalPages::ShowList() {
                 "<span id='journalimportstatus' class='sw-note'></span></p>";
     }
     html += kPageEnd;
-    Write(html);
+    platform::PageParts parts;
+    parts.enter = "journalfind";
+    Write(html, parts);
 }
 
 // ---- an entry --------------------------------------------------------------------
@@ -323,6 +330,7 @@ JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, st
             if (!ReadReading(entry.result, &kept, err)) return shown;
             shown.html = OracleData::RenderDealtSpread(kept.layout, kept.deck, entry.question, kept.dealt);
             shown.cardLabels = OracleData::CardLabels(kept.layout, kept.deck, kept.dealt);
+            shown.parts = OracleData::SpreadParts(kept.layout, kept.deck, kept.dealt);
             shown.reading = std::move(kept);
             return shown;
         }
@@ -345,11 +353,6 @@ JournalPages::ResultShown JournalPages::ResultPage(const JournalEntry& entry, st
     return shown;
 }
 
-void JournalPages::Describe(const platform::PageParts& parts, const std::vector<std::string>& cardLabels) {
-    if (!cardLabels.empty()) host_.DescribeCards(cardLabels);
-    if (!parts.Empty()) host_.DescribePage(parts);
-}
-
 bool JournalPages::Load(std::int64_t id, JournalEntry* entry) {
     JournalStore* store = Store();
     std::string err;
@@ -368,8 +371,8 @@ void JournalPages::ShowEntry(std::int64_t id) {
     std::string html = Format("<div class='sw-entry'><h3>%s of %s</h3>", OracleName(entry.oracle),
                               EscapeHtml(ShownDate(entry.keptAt)).c_str());
     if (reading) {
-        html += Format("<p>Layout: <b>%s</b>, deck: <b>%s</b></p>", EscapeHtml(reading->layout.name).c_str(),
-                       EscapeHtml(reading->deck.directory).c_str());
+        html += Format("<p>Layout: <b>%s</b>, deck: <b>%s</b>%s</p>", EscapeHtml(reading->layout.name).c_str(),
+                       EscapeHtml(reading->deck.directory).c_str(), reading->byHand ? ", drawn by hand" : "");
         bool pictures = true;
         for (const DealtCard& card : reading->dealt)
             pictures = pictures && FileExists(PictureFile(reading->deck.CardImageUrl(card.card, card.roll)));
@@ -387,8 +390,7 @@ void JournalPages::ShowEntry(std::int64_t id) {
             Button("journalprint", "Print") + Button("journaldelete", "Delete", entry.id) +
             Button("journalback", "Back");
     html += "</div>";
-    Write(html);
-    Describe(shown.parts, shown.cardLabels);
+    Write(html, shown.parts, shown.cardLabels);
     shown_ = std::move(shown.reading);
 }
 
@@ -400,7 +402,7 @@ void JournalPages::SaveNotes(std::int64_t id) {
         Say(err);
         return;
     }
-    Say("Notes saved");
+    host_.Notify("Notes saved");
 }
 
 void JournalPages::Delete(std::int64_t id) {
@@ -500,8 +502,7 @@ void JournalPages::PrintAll() {
         for (const auto& field : shown.parts.fields) parts.fields.push_back(field);
     }
     html += Button("journalback", "Back");
-    Write(html);
-    Describe(parts, cardLabels);
+    Write(html, parts, cardLabels);
     printed_ = std::move(printed);
     host_.Print();
 }

@@ -100,7 +100,8 @@ private:
     bool Load(std::int64_t id, JournalEntry* entry);
     std::string Value(std::string_view name) const;
     std::int64_t EntryId(const platform::Element& element) const;
-    void Write(const std::string& html);
+    // A page of the journal, what it is made of and its cards' names.
+    void Write(const std::string& html, platform::PageParts parts = {}, const std::vector<std::string>& cardLabels = {});
     void Say(const std::string& message) const;
 
     void ShowList();
@@ -112,7 +113,6 @@ private:
 
     // Empty html with a message in *err when the result cannot be read.
     ResultShown ResultPage(const JournalEntry& entry, std::string* err) const;
-    void Describe(const platform::PageParts& parts, const std::vector<std::string>& cardLabels);
 
     platform::Host& host_;
     const OracleData& data_;

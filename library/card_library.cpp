@@ -12,22 +12,10 @@ void CardLibrary::ShowChosen() {
 
 void CardLibrary::ShowDeck(int deck) {
     // The chosen deck, or the first loaded one.
-    if (!data_.IsDeckIndex(deck) || !data_.DeckAt(deck).loaded) {
-        deck = -1;
-        for (int i = 0; i < data_.deckCount && deck < 0; ++i)
-            if (data_.DeckAt(i).loaded) deck = i;
-    }
+    deck = LoadedDeck(data_, deck);
     deck_ = deck;
     std::string html = kPageStart;
-    html += "<BR><BR><h3>Cards</h3><table cellpadding='5'><tr><td><label for='cardsdeck'><b>Deck:</b></label></td>"
-            "<td><select id='cardsdeck' name='cardsdeck'>";
-    for (int i = 0; i < data_.deckCount; ++i) {
-        const DeckRecord& record = data_.DeckAt(i);
-        if (!record.loaded) continue;
-        html += Format("<option value='%d'%s>%s</option>", i, i == deck ? " selected" : "",
-                       EscapeHtml(record.directory).c_str());
-    }
-    html += "</select></td><td>" + Button("cardsshow", "Show") + "</td></tr></table>";
+    html += "<BR><BR><h3>Cards</h3>" + DeckChooser(data_, "cardsdeck", deck, "cardsshow");
     if (deck < 0) {
         html += "<p>No deck could be loaded.</p>";
     } else {

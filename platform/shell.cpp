@@ -48,9 +48,31 @@ json PartsJson(const PageParts& parts) {
         if (!hexagram.allMoving.empty()) entry["allMoving"] = hexagram.allMoving;
         hexagrams.push_back(std::move(entry));
     }
+    json cards = json::array();
+    for (const auto& card : parts.cards)
+        cards.push_back(json{{"position", card.position}, {"title", card.title}, {"description", card.description},
+                             {"name", card.name}, {"reversed", card.reversed}, {"picture", card.picture},
+                             {"meaning", card.meaning}});
+    op["cards"] = std::move(cards);
+    op["enter"] = parts.enter;
+    op["menu"] = parts.menu;
+    json controls = json::array();
+    for (const auto& control : parts.controls) {
+        using Kind = PageParts::Control::Kind;
+        json entry{{"kind", control.kind == Kind::Check ? "check" : control.kind == Kind::Choice ? "choice" : "button"},
+                   {"id", control.id}, {"label", control.label}, {"value", control.value}};
+        json choices = json::array();
+        for (const auto& [value, text] : control.choices) choices.push_back(json{{"value", value}, {"text", text}});
+        if (!choices.empty()) entry["choices"] = std::move(choices);
+        if (!control.watch.empty()) entry["watch"] = control.watch;
+        if (!control.offFor.empty()) entry["offFor"] = control.offFor;
+        if (!control.note.empty()) entry["note"] = control.note;
+        controls.push_back(std::move(entry));
+    }
     op["fields"] = std::move(fields);
     op["pictures"] = std::move(pictures);
     op["hexagrams"] = std::move(hexagrams);
+    op["controls"] = std::move(controls);
     op["focus"] = parts.focus;
     return op;
 }
@@ -145,13 +167,15 @@ void Shell::HandleConnection(const Event& event) {
 }
 
 void Shell::Replay() {
+    if (settings_) Queue(*settings_);  // first: the page's look before its content
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
     if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
     if (parts_) Queue(*parts_);
     for (const auto& [id, html] : fills_) Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
     if (keep_ != Keep::Hidden) SetKeepControl(keep_);
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
-    if (!meaningLabel_.empty()) Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}});
+    if (!meaningLabel_.empty())
+        Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}, {"reversed", meaningReversed_}});
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
     Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
@@ -348,6 +372,8 @@ void Shell::DescribePage(const PageParts& parts) {
     Queue(*parts_);
 }
 
+void Shell::Notify(const std::string& text) { Queue(json{{"op", "notice"}, {"text", text}}); }
+
 void Shell::SetKeepControl(Keep state) {
     keep_ = state;
     const char* name = state == Keep::Offered ? "offered" : state == Keep::Kept ? "kept" : "hidden";
@@ -369,9 +395,17 @@ void Shell::DownloadFile(const std::string& name, const std::string& type, std::
 
 void Shell::Print() { Queue(json{{"op", "print"}}); }
 
-void Shell::DescribeMeaning(const std::string& label) {
+void Shell::ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) {
+    json named = json::object();
+    for (const auto& [name, value] : values) named[name] = value;
+    settings_ = json{{"op", "settings"}, {"values", std::move(named)}};
+    Queue(*settings_);
+}
+
+void Shell::DescribeMeaning(const std::string& label, bool reversed) {
     meaningLabel_ = label;
-    Queue(json{{"op", "meaningLabel"}, {"label", label}});
+    meaningReversed_ = reversed;
+    Queue(json{{"op", "meaningLabel"}, {"label", label}, {"reversed", reversed}});
 }
 
 }  // namespace sw::platform

@@ -29,7 +29,12 @@
 //       a click in a fragment, it is dropped once fragment g is replaced.
 // Every click and key carries a snapshot of every element of the main page
 // that has an id or a name, with the values of its inputs, selects and
-// checkboxes. Handlers read form fields in the middle of their work
+// checkboxes. The controls drawn beside a fragment (the "controls" of its
+// parts) are main page elements like the menu links: their clicks come with
+// "inFragment" false, and the snapshot holds their state, so the click that
+// acts on the fragment (Ask the Oracle) reads them as it reads the form. A
+// preference the page changes by itself comes as a click on an element
+// {"tag":"BUTTON","attributes":{"id":"setpref","pref":name,"value":v}}. Handlers read form fields in the middle of their work
 // (GetElement); the snapshot lets them do so without a round trip to the
 // page for each lookup, and shows them the page exactly as the user left it
 // when acting.
@@ -45,12 +50,22 @@
 //    "pictures":[{"src":..,"alt":..}],
 //    "hexagrams":[{"number":n,"name":..,"lines":[{"yang":b,"moving":b} x6, bottom first],
 //                  "allMoving":html?}],
-//    "focus":name}                       what the fragment just written is made of
+//    "cards":[{"position":n,"title":..,"description":..,"name":..,"reversed":b,
+//              "picture":..,"meaning":..}],
+//    "controls":[{"kind":"button"|"check"|"choice","id":..,"label":..,"value":..,
+//                 "choices":[{"value":..,"text":..}],"watch":..,"offFor":[..],"note":..}],
+//    "focus":name, "enter":id, "menu":id}
+//                                        what the fragment just written is made of
 //                                        (platform/page_parts.h): captions, pictures
 //                                        ("" alt: decoration), hexagram drawings in
-//                                        the order drawn, the field to focus
+//                                        the order drawn, a spread's cards in the
+//                                        order of their pictures, the controls drawn
+//                                        beside it, the field to focus, the control
+//                                        Enter presses, the menu link of the page on show
+//   {"op":"notice","text":..}            a short notice that asks for nothing
 //   {"op":"meaning","html":..}           the card meaning window's document
-//   {"op":"meaningLabel","label":..}     the meaning window's accessible name
+//   {"op":"meaningLabel","label":..,"reversed":b}  the meaning window's accessible
+//                                        name, and whether its card lies reversed
 //   {"op":"meaningVisible","visible":b}
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
@@ -64,6 +79,8 @@
 //                                        server writes it in chunks as it is made
 //                                        (platform/download.cpp), once, within a minute
 //   {"op":"print"}                       the browser's print of the page
+//   {"op":"settings","values":{name:value,..}}  the kept preferences the page applies
+//                                        ("sheet", "cardSize", "theme"); on opening and on change
 //   {"op":"ended"}                       the program has ended
 // "done" names the last click or key the program has finished with
 // (handled, or dropped); browser tests wait on it. A handler that blocks (a
@@ -136,13 +153,15 @@ public:
     void PostCommand(int command) override;
     void EndDialog() override;
     void DescribeCards(const std::vector<std::string>& labels) override;
-    void DescribeMeaning(const std::string& label) override;
+    void DescribeMeaning(const std::string& label, bool reversed) override;
     void DescribePage(const PageParts& parts) override;
+    void Notify(const std::string& text) override;
     void SetKeepControl(Keep state) override;
     void FillHtml(const std::string& id, const std::string& html) override;
     void Download(const std::string& name, const std::string& text) override;
     void DownloadFile(const std::string& name, const std::string& type, std::unique_ptr<DownloadSource> source) override;
     void Print() override;
+    void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) override;
 
 private:
     struct Event {
@@ -206,8 +225,10 @@ private:
     Keep keep_ = Keep::Hidden;                               // likewise
     std::optional<std::string> meaningPage_;
     std::string meaningLabel_;
+    bool meaningReversed_ = false;
     bool meaningVisible_ = false;
     bool waitCursor_ = false;
+    std::optional<nlohmann::json> settings_;  // the preferences last shared
 };
 
 }  // namespace sw::platform

@@ -48,6 +48,8 @@ platform::PageParts OracleData::ReadingFormParts() {
     parts.pictures.push_back({"file:images/readings.gif", "Readings"});
     parts.fields = {{"question", "Question"}, {"layout", "Layout"}, {"deck", "Deck"}, {"reverse", "Reversed"}};
     parts.focus = "question";
+    parts.enter = "reading";
+    parts.menu = "tarotbtn";
     return parts;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "importer/import_deck.h"
 #include "store/data_format.h"
 #include "store/file_system.h"
 #include "store/leftovers.h"
@@ -34,6 +35,8 @@ constexpr const char* kUsage =
     "  encode [FILE]  print the encoded form of a plain text file (standard\n"
     "                 input when no FILE is given)\n"
     "  check [DIR]    check a data folder (default: the current folder)\n"
+    "  import-deck SOURCE [--name NAME] [--meanings DECK] [-C DIR]\n"
+    "                 make a deck from a folder of card pictures\n"
     "\n"
     "Options:\n"
     "  --version      show the version\n"
@@ -563,6 +566,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     args.erase(args.begin());
+    if (command == "import-deck") return importer::ImportDeckCommand(args);
     for (const auto& arg : args) {
         if (!IsHelp(arg)) continue;
         if (command == "decode") return Usage(kDecodeUsage, 0);

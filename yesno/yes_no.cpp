@@ -67,6 +67,8 @@ platform::PageParts YesNoOracle::Parts() {
     parts.pictures.push_back({"file:images/yesno.gif", "Yes/No"});
     parts.fields = {{"question", "Question"}};
     parts.focus = "question";
+    parts.enter = "yesno";
+    parts.menu = "yesnobtn";
     return parts;
 }
 

@@ -9,16 +9,26 @@
 // value, I Ching lines rules of class iching.
 import { setOwn } from './own.mjs';
 import { enhanceGrid } from './grid.mjs';
-import { fitSpread, scheduleFit } from './fit.mjs';
+import { scheduleFit } from './fit.mjs';
 import { keepPictures } from './recent.mjs';
 import { mapUrl } from './urls.mjs';
 import { sanitize } from './sanitize.mjs';
+import { clearSheet, showSheet } from './sheet.mjs';
+import { orderCards } from './spread.mjs';
 
-let parts = { fields: [], pictures: [], hexagrams: [], focus: '' };
+const NO_PARTS = { fields: [], pictures: [], hexagrams: [], cards: [], focus: '', enter: '', menu: '' };
+let parts = NO_PARTS;
 
 // The field the page's parts say the focus goes to, if it is there.
 export function focusField(container) {
   return parts.focus ? byName(container, parts.focus) : null;
+}
+
+// The control Enter presses in a text field of the page, if it is there.
+export function enterControl(container) {
+  if (!parts.enter) return null;
+  const found = Array.from(container.querySelectorAll('[id]')).filter((element) => element.id === parts.enter);
+  return found.length === 1 ? found[0] : null;
 }
 
 // Whether a list's choice acts at once (a keyboard choice is then sent as a click).
@@ -36,30 +46,53 @@ function byName(container, name) {
 
 function enhanceCards(container) {
   for (const card of container.querySelectorAll('img.card')) {
-    setOwn(card, 'tabindex', '0');
     setOwn(card, 'role', 'button');
     const reversed = card.getAttribute('reversed') === '1';
     // Until the program names it (cardLabels): its picture's text, and how it lies.
     setOwn(card, 'aria-label', (card.getAttribute('alt') || 'Card') + (reversed ? ', reversed' : ''));
-    if (reversed) {
-      // Upside down is easy to miss on a symmetrical card: say it.
-      const label = document.createElement('div');
-      label.className = 'sw-reversed';
-      label.setAttribute('aria-hidden', 'true');
-      label.textContent = 'Reversed';
-      card.parentElement.appendChild(label);
-    }
     if (!card.complete) {
       card.addEventListener('load', scheduleFit, { once: true });
       card.addEventListener('error', scheduleFit, { once: true });
     }
   }
+  orderCards(container);
+}
+
+// Under each card's caption, the card's name, and "Reversed" where it lies
+// so (upside down is easy to miss on a symmetrical card). Screen readers
+// have both in the card's own name.
+function nameCards(container, cards) {
+  const pictures = container.querySelectorAll('img.card');
+  cards.forEach((card, index) => {
+    const picture = pictures[index];
+    if (!picture || typeof card.name !== 'string') return;
+    const line = document.createElement('div');
+    line.className = 'sw-cardname';
+    line.setAttribute('aria-hidden', 'true');
+    line.textContent = card.name;
+    if (card.reversed) {
+      const mark = document.createElement('span');
+      mark.className = 'sw-reversed';
+      mark.textContent = 'Reversed';
+      line.append(' ', mark);
+    }
+    picture.parentElement.appendChild(line);
+  });
+}
+
+// The menu link of the part of the program on show is marked as such.
+function markMenu(menu) {
+  for (const link of document.querySelectorAll('td[role=navigation] a.btn[aria-current]')) link.removeAttribute('aria-current');
+  const link = menu ? document.querySelector(`td[role=navigation] a.btn[id="${CSS.escape(menu)}"]`) : null;
+  if (link) link.setAttribute('aria-current', 'page');
 }
 
 // A fragment just written: what every fragment gets, before its parts come.
 export function enhance(container, beside) {
-  parts = { fields: [], pictures: [], hexagrams: [], focus: '' };
+  parts = NO_PARTS;
   beside.replaceChildren();
+  clearSheet(beside);
+  markMenu('');
   keepPictures(container);
   // A picture the program says nothing about is decoration.
   for (const img of container.querySelectorAll('img:not(.card)')) setOwn(img, 'alt', '');
@@ -70,7 +103,6 @@ export function enhance(container, beside) {
   }
   enhanceCards(container);
   enhanceGrid(container);
-  fitSpread(true);
 }
 
 // The hexagram drawings, in the order the fragment draws them: the tables
@@ -108,12 +140,13 @@ function showAllMoving(beside, hexagram) {
 
 // What the program says the fragment's parts are.
 export function applyParts(container, beside, given) {
+  const list = (value) => (Array.isArray(value) ? value : []);
+  const text = (value) => (typeof value === 'string' ? value : '');
   parts = {
-    fields: Array.isArray(given.fields) ? given.fields : [],
-    pictures: Array.isArray(given.pictures) ? given.pictures : [],
-    hexagrams: Array.isArray(given.hexagrams) ? given.hexagrams : [],
-    focus: typeof given.focus === 'string' ? given.focus : '',
+    fields: list(given.fields), pictures: list(given.pictures), hexagrams: list(given.hexagrams), cards: list(given.cards),
+    focus: text(given.focus), enter: text(given.enter), menu: text(given.menu),
   };
+  markMenu(parts.menu);
   for (const field of parts.fields) {
     const element = byName(container, field.name);
     if (element && !(element.labels && element.labels.length > 0)) setOwn(element, 'aria-label', String(field.label));
@@ -129,6 +162,10 @@ export function applyParts(container, beside, given) {
     if (figures[index] && Array.isArray(hexagram.lines) && hexagram.lines.length === 6) describeHexagram(figures[index], hexagram);
     if (typeof hexagram.allMoving === 'string' && hexagram.allMoving) showAllMoving(beside, hexagram);
   });
+  if (parts.cards.length > 0) {
+    nameCards(container, parts.cards);
+    showSheet(container, beside, parts.cards, scheduleFit);
+  }
 }
 
 export function applyCardLabels(container, labels) {

@@ -35,7 +35,11 @@ export function placeFocus(container, actedOn) {
   const lost = !active || active === document.body || active === container;
   let target = actedOn && actedOn.inFragment ? counterpart(container, actedOn) : null;
   if (!target) target = focusField(container);
-  if (!target && lost) target = container.querySelector('img.card') || firstControl(container) || container;
+  // A spread's tab stop is the card of its first position.
+  if (!target && lost) {
+    target = container.querySelector('img.card[tabindex="0"]') || container.querySelector('img.card') ||
+      firstControl(container) || container;
+  }
   if (target && target !== active) target.focus({ preventScroll: target === container });
 }
 

@@ -1,16 +1,19 @@
 // What the user does, sent to the program as it happens: clicks on the
 // program's elements (with the page as the user left it), the keys the
 // program knows, and keyboard choices in a list that acts at once. Enter
-// or Space on a button, card or grid cell is a click on that element; the
-// arrow keys move in the editor's grid. While a notification is open, keys
-// go to it and nothing reaches the page behind.
+// or Space on a button, card or grid cell is a click on that element;
+// Enter in a text field presses the page's own control for it (Ask the
+// Oracle, Find); the arrow keys move in the editor's grid; Tab goes
+// through a spread's cards in position order. While a notification is
+// open, keys go to it and nothing reaches the page behind.
 import * as connection from './connection.mjs';
-import { choosesOnChange } from './enhance.mjs';
+import { choosesOnChange, enterControl } from './enhance.mjs';
 import { isGridCell, moveInGrid, rove } from './grid.mjs';
 import { isReloadKey, keyName } from './keys.mjs';
-import { cardClicked, closeMeaning, meaningHasKey } from './meaning-window.mjs';
+import { cardClicked, closeMeaning, meaningHasKey, stepKey, stepMeaning } from './meaning-window.mjs';
 import { boxKey, boxOpen } from './notification.mjs';
 import { describe, inChrome, snapshot } from './own.mjs';
+import { tabInSpread } from './spread.mjs';
 
 let container = null;
 let currentPage = () => 0;
@@ -58,6 +61,25 @@ function onKeyDown(event) {
   if (plain && (event.key === 'Enter' || event.key === ' ') && activatable(target)) {
     event.preventDefault();
     if (!event.repeat) target.click();
+    return;
+  }
+  if (plain && event.key === 'Enter' && target instanceof HTMLInputElement && target.type === 'text' &&
+      container.contains(target)) {
+    const control = enterControl(container);
+    if (control) {
+      event.preventDefault();
+      if (!event.repeat) control.click();
+      return;
+    }
+  }
+  if (!event.altKey && !event.ctrlKey && !event.metaKey && event.key === 'Tab' && target instanceof Element &&
+      target.matches('img.card') && container.contains(target) && tabInSpread(container, target, event.shiftKey)) {
+    event.preventDefault();
+    return;
+  }
+  if (plain && stepKey(event.key) && meaningHasKey(target)) {
+    event.preventDefault();
+    stepMeaning(stepKey(event.key));
     return;
   }
   if (plain && !event.shiftKey && event.key.startsWith('Arrow') && target instanceof Element && isGridCell(target)) {

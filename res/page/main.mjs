@@ -8,21 +8,31 @@
 //   meaning-window.mjs  the card meaning window (placement.mjs: where it goes)
 //   enhance.mjs         fragments made usable from the keyboard and by screen readers
 //   fit.mjs             a spread fitted into the window
+//   spread.mjs          a spread's cards in position order
+//   sheet.mjs           the reading sheet beside or below the spread
+//   notice.mjs          short notices that ask for nothing
 //   focus.mjs           where the focus goes after a new fragment
 //   grid.mjs            the layout editor's grid from the keyboard
 //   journal.mjs         the journal's controls and services (exports, imports;
 //                       pieces.mjs: how a file for import is cut)
 //   own.mjs             what the program reads of the page
 //   sanitize.mjs        a deck author's HTML made safe
+//   controls.mjs        the controls the program asks for beside a fragment
+//   owncards.mjs        the page of a reading of one's own cards
+//   settings.mjs        the kept preferences the page applies itself
 import * as connection from './connection.mjs';
 import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
-import { checkFit, scheduleFit, setUpFit } from './fit.mjs';
+import { checkFit, fitSpread, scheduleFit, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
 import { download, downloadFrom, fill, print, setUpImport, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
+import { showNotice as notify } from './notice.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
+import { clearControls, setUpControls, showControls } from './controls.mjs';
 import { findOne, markOwn } from './own.mjs';
+import { focusOwnCards, setUpOwnCards } from './owncards.mjs';
+import { applySettings } from './settings.mjs';
 import { mapUrls } from './urls.mjs';
 
 const root = document.documentElement;
@@ -54,11 +64,16 @@ function applyOp(op) {
       fileList.innerHTML = mapUrls(op.html);
       pageNumber = op.page;
       showKeep('hidden', fileList);
+      clearControls();
       enhance(fileList, beside);
       ready();
       break;
     case 'parts':
       applyParts(fileList, beside, op);
+      showControls(fileList, op.controls);
+      break;
+    case 'settings':
+      applySettings(op.values);
       break;
     case 'cardLabels':
       if (Array.isArray(op.labels)) applyCardLabels(fileList, op.labels);
@@ -79,7 +94,10 @@ function applyOp(op) {
       print();
       break;
     case 'meaningLabel':
-      setMeaningLabel(op.label);
+      setMeaningLabel(op.label, op.reversed);
+      break;
+    case 'notice':
+      notify(String(op.text));
       break;
     case 'setValue': {
       const element = findOne(op.id);
@@ -119,9 +137,11 @@ function apply(message) {
     const actedOn = connection.actedOnBy(message.done);
     for (const op of ops) applyOp(op);
     if (ops.some((op) => op.op === 'write')) {
-      // Focusing lays the new page out; the fit is checked on that layout,
-      // so the page is laid out once before its first frame.
+      // Focusing lays the new page out; a remembered fit is checked on that
+      // layout, so the page is laid out once before its first frame.
+      fitSpread(true);
       placeFocus(fileList, actedOn);
+      focusOwnCards(fileList);
       checkFit();
       announce(fileList, statusRegion);
     }
@@ -135,9 +155,11 @@ function apply(message) {
 
 setUpFit(fileList);
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
-setUpMeaningWindow(sendKey);
+setUpMeaningWindow(fileList, sendKey);
 setUpInput(fileList, () => pageNumber);
 setUpImport(fileList, () => pageNumber);
+setUpControls(document.getElementById('sw-controls'));
+setUpOwnCards(fileList, statusRegion);
 window.addEventListener('resize', () => {
   scheduleFit();
   keepMeaningInside();

@@ -1,6 +1,7 @@
 // The card meaning window's own document: F5 and the context menu do
 // nothing. The main page owns the window, so the keys this document does
-// not keep go to it: Escape closes the window, and the main window's keys
+// not keep go to it: Escape closes the window, Left and Right (PageUp and
+// PageDown) step to the previous and next card, and the main window's keys
 // (Alt+letter, F1) work from here as from the main window.
 import { isReloadKey, keyName } from './keys.mjs';
 
@@ -9,7 +10,9 @@ document.addEventListener('keydown', (event) => {
     event.preventDefault();
     return;
   }
-  const name = keyName(event);
+  const plain = !event.altKey && !event.ctrlKey && !event.metaKey && !event.shiftKey;
+  const step = plain && ['ArrowLeft', 'ArrowRight', 'PageUp', 'PageDown'].includes(event.key) ? event.key : null;
+  const name = step || keyName(event);
   if (!name || window.parent === window) return;
   event.preventDefault();
   window.parent.postMessage({ sagewendKey: name }, location.origin);

@@ -1,6 +1,7 @@
 // The layout editor driven through the page the way a user drives it:
 // the list, the editing page and its grid, positions, and saving, with the
-// saved file read back through coreutils' base64.
+// saved file read back through coreutils' base64; deleting and duplicating
+// from beside the list.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -874,6 +875,70 @@ TEST(EditorFlow, CancelAndTheOtherWaysToTheListDropTheEdits) {
     page.Click("home", {{"class", "btn"}});
     page.Click("editor", {{"class", ""}});  // the underlined letter of the menu link
     EXPECT_EQ(page.Fragment(), list);
+}
+
+TEST(EditorFlow, LayoutsAreDuplicatedAndAfterAQuestionDeletedBesideTheList) {
+    Session session;
+    PageDouble& page = session.page();
+    const OracleData& data = session.dialog().Data();
+    const std::vector<std::string> before = DecodeWithCoreutils(kLayouts);
+    // A reading of the Horseshoe, so the form offers it next.
+    page.Click("tarotbtn");
+    page.Choose("layout", "4");
+    page.Click("reading");
+
+    OpenEditor(page);
+    EXPECT_EQ(LayoutListShown(page), kSampleLayoutNames) << "the list page stays as it is";
+    ASSERT_EQ(page.Parts().controls.size(), 2u);
+    page.Choose("layout", "3");
+    page.Click("duplicatelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    std::vector<std::string> names = kSampleLayoutNames;
+    names.push_back("Celtic Cross (copy)");
+    EXPECT_EQ(LayoutListShown(page), names);
+    EXPECT_EQ(page.Value("layout"), "10") << "the copy is chosen, ready for Edit";
+    // The copy is the layout again under its new name, saved at once.
+    const std::vector<std::string> after = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(after[0], "11");
+    EXPECT_TRUE(std::equal(before.begin() + 1, before.end(), after.begin() + 1)) << "the others stay as they were";
+    EXPECT_EQ(std::count(after.begin(), after.end(), "Celtic Cross (copy)"), 1);
+    EXPECT_EQ(data.LayoutAt(10).positions, data.LayoutAt(3).positions);
+    EXPECT_EQ(data.LayoutAt(10).grid, data.LayoutAt(3).grid);
+
+    // Delete asks first; Cancel keeps everything.
+    page.Messages().clear();
+    page.Choose("layout", "1");
+    page.AnswerNext(kIdCancel);
+    page.Click("deletelayout");
+    ASSERT_EQ(page.Messages().size(), 1u);
+    EXPECT_EQ(page.Messages()[0].message, "Are you sure?");
+    EXPECT_EQ(page.Messages()[0].icon, kIconQuestion);
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts), after);
+
+    page.Messages().clear();
+    page.Choose("layout", "1");
+    page.Click("deletelayout");
+    EXPECT_EQ(MessageTexts(page), (std::vector<std::string>{"Are you sure?", "Layout successfully deleted"}));
+    names.erase(names.begin() + 1);
+    EXPECT_EQ(LayoutListShown(page), names);
+    const std::vector<std::string> deleted = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(deleted[0], "10");
+    EXPECT_EQ(std::count(deleted.begin(), deleted.end(), "Past, Present, Future"), 0);
+    // The form's choice follows its layout to its new place.
+    page.Click("tarotbtn");
+    EXPECT_TRUE(Shows(page, "<option selected value='3'>Horseshoe</option>"));
+
+    // With nothing to act on, each says so and changes nothing.
+    for (int i = 0; i < 10; ++i) {
+        OpenEditor(page);
+        page.Click("deletelayout");
+    }
+    page.Messages().clear();
+    OpenEditor(page);
+    page.Click("duplicatelayout");
+    page.Click("deletelayout");
+    EXPECT_EQ(MessageTexts(page), (std::vector<std::string>{"There is no layout to duplicate", "There is no layout to delete"}));
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts), std::vector<std::string>{"0"});
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The page script's decisions that need no browser: where the meaning
 // window goes, key names, a spread's fitting step, grid moves, what is kept
 // of the recent pictures and meanings, picture addresses, how a file for
-// import is cut.
+// import is cut, which cards the letters typed for one's own card name.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -12,53 +12,63 @@ const load = (name) => import(join(page, name));
 
 const { MEANING, placeMeaning, keepInside, dragTo } = await load('placement.mjs');
 const { keyName, isReloadKey } = await load('keys.mjs');
-const { nextFactor, MIN_CARD_SCALE } = await load('fit.mjs');
+const { nextFactor, firstFactor } = await load('fit.mjs');
+const { positionOrder } = await load('spread.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
 const { mapUrls, mapUrl } = await load('urls.mjs');
 const { pieces, PIECE_BYTES } = await load('pieces.mjs');
+const { matchCards } = await load('owncards.mjs');
 
 const rect = (left, top, width, height) => ({ left, top, right: left + width, bottom: top + height, width, height });
 const covers = (box, r) => box.x < r.right && r.left < box.x + box.width && box.y < r.bottom && r.top < box.y + box.height;
 
-test('the meaning window opens at the top left unless it would cover its card', () => {
-  const view = { width: 1280, height: 800 };
-  assert.deepEqual(placeMeaning(view, null), { x: 0, y: 0, width: MEANING.width, height: MEANING.height });
-  assert.deepEqual(placeMeaning(view, rect(600, 300, 80, 120)), { x: 0, y: 0, width: MEANING.width, height: MEANING.height });
+test('the meaning window opens beside its card, never over it or outside its region', () => {
+  const region = { left: 0, top: 70, right: 1170, bottom: 800 };
+  assert.deepEqual(placeMeaning(region, null), { x: 0, y: 70, width: MEANING.width, height: MEANING.height });
 
-  // Over the card: beside it on the right, level with its top.
-  const card = rect(100, 50, 80, 140);
-  const right = placeMeaning(view, card);
-  assert.equal(right.x, card.right + MEANING.gap);
-  assert.equal(right.y, 50);
-  assert.ok(!covers(right, card));
+  // Room on the right: there, its usual size, level with the card's top.
+  const card = rect(100, 120, 80, 140);
+  const right = placeMeaning(region, card);
+  assert.deepEqual(right, { x: card.right + MEANING.gap, y: 120, width: MEANING.width, height: MEANING.height });
 
-  // No room on the right: on the left, shrunk to the room there.
-  const narrow = { width: 700, height: 800 };
-  const nearRight = rect(400, 10, 80, 140);
-  const left = placeMeaning(narrow, nearRight);
-  assert.ok(!covers(left, nearRight));
-  assert.ok(left.x >= 0 && left.width >= MEANING.minWidth && left.x + left.width <= nearRight.left);
+  // Room only on the left: there.
+  const nearRight = rect(900, 120, 80, 140);
+  const left = placeMeaning(region, nearRight);
+  assert.equal(left.x + left.width, nearRight.left - MEANING.gap);
+  assert.equal(left.width, MEANING.width);
 
-  // No room on either side: above or below, never outside the view.
-  const small = { width: 400, height: 600 };
-  const middle = rect(150, 20, 100, 150);
-  const below = placeMeaning(small, middle);
-  assert.ok(!covers(below, middle));
-  assert.ok(below.y >= middle.bottom && below.y + below.height <= small.height);
+  // Room on both sides: the side that hides less of the spread.
+  const centre = rect(600, 120, 80, 140);
+  const spread = [rect(700, 120, 80, 140), rect(800, 300, 80, 140), rect(100, 500, 80, 140)];
+  const clearer = placeMeaning(region, centre, spread);
+  assert.equal(clearer.x + clearer.width, centre.left - MEANING.gap, 'on the left, where one card is hidden, not two');
 
-  // A window smaller than the box: the box is no larger than the view.
-  const tiny = placeMeaning({ width: 200, height: 150 }, null);
-  assert.ok(tiny.width <= 200 && tiny.height <= 150);
+  // Neither side has its usual width: the roomier side, narrowed to it.
+  const narrow = { left: 0, top: 60, right: 700, bottom: 600 };
+  const middle = rect(300, 100, 80, 140);
+  const side = placeMeaning(narrow, middle);
+  assert.ok(!covers(side, middle) && side.x >= narrow.left && side.x + side.width <= narrow.right);
+  assert.equal(side.width, narrow.right - middle.right - MEANING.gap);
+
+  // A card low in the view: the window stays inside, below the menu.
+  const low = placeMeaning(region, rect(100, 700, 80, 90));
+  assert.ok(low.y >= region.top && low.y + low.height <= region.bottom);
+
+  // No side wide enough: above or below the card, never over it.
+  const tight = { left: 0, top: 60, right: 400, bottom: 900 };
+  const wide = rect(100, 100, 200, 150);
+  const below = placeMeaning(tight, wide);
+  assert.ok(!covers(below, wide) && below.y >= wide.bottom && below.y + below.height <= tight.bottom);
 });
 
-test('a moved or resized meaning window stays inside the view', () => {
-  const view = { width: 800, height: 600 };
-  assert.deepEqual(keepInside({ x: 700, y: 500, width: 320, height: 460 }, view), { x: 480, y: 140, width: 320, height: 460 });
-  assert.deepEqual(keepInside({ x: -50, y: -5, width: 100, height: 100 }, view), { x: 0, y: 0, width: 320, height: 460 });
-  assert.deepEqual(keepInside({ x: 0, y: 0, width: 2000, height: 2000 }, view), { x: 0, y: 0, width: 800, height: 600 });
-  assert.deepEqual(dragTo({ x: 900, y: -20 }, { x: 10, y: 5 }, { width: 320, height: 460 }, view), { x: 480, y: 0 });
-  assert.deepEqual(dragTo({ x: 5, y: 5 }, { x: 10, y: 5 }, { width: 900, height: 460 }, view), { x: 0, y: 0 });
+test('a moved or resized meaning window stays inside its region', () => {
+  const region = { left: 0, top: 60, right: 800, bottom: 600 };
+  assert.deepEqual(keepInside({ x: 700, y: 500, width: 480, height: 400 }, region), { x: 320, y: 200, width: 480, height: 400 });
+  assert.deepEqual(keepInside({ x: -50, y: 0, width: 100, height: 100 }, region),
+    { x: 0, y: 60, width: MEANING.minWidth, height: MEANING.minHeight });
+  assert.deepEqual(keepInside({ x: 0, y: 0, width: 2000, height: 2000 }, region), { x: 0, y: 60, width: 800, height: 540 });
+  assert.deepEqual(dragTo({ x: 900, y: -20 }, { x: 10, y: 5 }, { width: 320, height: 460 }, region), { x: 480, y: 60 });
 });
 
 test('keys are named as the program knows them', () => {
@@ -75,11 +85,20 @@ test('keys are named as the program knows them', () => {
 });
 
 test('a spread that overflows shrinks by its overflow, never below the smallest scale', () => {
-  assert.equal(nextFactor(1, 0, 0, 500, 400), 1);
-  assert.equal(nextFactor(1, 0, 99, 500, 400), 1 - 100 / 400);
-  assert.equal(nextFactor(1, 49, 0, 500, 400), 1 - 50 / 500);
-  assert.equal(nextFactor(1, 49, 99, 500, 400), 0.75, 'the larger cut of the two');
-  assert.equal(nextFactor(0.5, 0, 5000, 500, 400), MIN_CARD_SCALE);
+  assert.equal(nextFactor(1, 0, 0, 500, 400, 0.1), 1);
+  assert.equal(nextFactor(1, 0, 99, 500, 400, 0.1), 1 - 100 / 400);
+  assert.equal(nextFactor(1, 49, 0, 500, 400, 0.1), 1 - 50 / 500);
+  assert.equal(nextFactor(1, 49, 99, 500, 400, 0.1), 0.75, 'the larger cut of the two');
+  assert.equal(nextFactor(0.5, 0, 5000, 500, 400, 0.1), 0.1);
+  // The first try: the cards alone in the room, never past their own size.
+  assert.equal(firstFactor({ width: 1000, height: 600 }, 500, 1200, 0.05), 0.5);
+  assert.equal(firstFactor({ width: 1000, height: 6000 }, 500, 1200, 0.05), 1);
+  assert.equal(firstFactor({ width: 10, height: 10 }, 500, 1200, 0.05), 0.05);
+});
+
+test('the cards of a spread go in position order, cards of one position in the order dealt', () => {
+  const dealt = [{ pos: '4', id: 'a' }, { pos: '0', id: 'b' }, { pos: '9', id: 'c' }, { pos: '0', id: 'd' }, { pos: '1', id: 'e' }];
+  assert.deepEqual(positionOrder(dealt).map((card) => card.id), ['b', 'd', 'e', 'a', 'c']);
 });
 
 test('arrow keys step one cell in the grid', () => {
@@ -124,4 +143,26 @@ test('a file for import is cut into pieces that cover it once, in order, each wi
   assert.equal(ranges.at(-1)[1], size);
   // Escaped as \u0001 in JSON, every byte of a piece becomes six.
   assert.ok(6 * PIECE_BYTES + 1024 < 1 << 20);
+});
+
+test('a few letters of a card\'s name find it, the best match first', () => {
+  const names = ['The Fool', 'The Magician', 'The Tower', 'The Star', 'Ace of Cups', 'Three of Cups', 'Queen of Swords',
+    'Three of Swords', 'Strength', 'Ten of Wands'];
+  const find = (typed) => matchCards(names, typed).map((index) => names[index]);
+  assert.deepEqual(matchCards(names, ''), names.map((_, index) => index), 'nothing typed: every card');
+  assert.deepEqual(find('tow'), ['The Tower']);
+  assert.deepEqual(find('TOWER'), ['The Tower']);
+  assert.deepEqual(find('st'), ['The Star', 'Strength']);
+  assert.deepEqual(find('sw'), ['Queen of Swords', 'Three of Swords']);
+  assert.deepEqual(find('th'), ['Three of Cups', 'Three of Swords', 'The Fool', 'The Magician', 'The Tower', 'The Star',
+    'Strength'], 'names beginning so first (a leading "the" aside), then a word beginning so, then the letters anywhere');
+  assert.deepEqual(find('3 cups'), ['Three of Cups'], 'a number typed as a figure');
+  assert.deepEqual(find('three of'), ['Three of Cups', 'Three of Swords']);
+  assert.deepEqual(find('q sw'), ['Queen of Swords']);
+  assert.deepEqual(find('10 w'), ['Ten of Wands']);
+  assert.deepEqual(find('the fool'), ['The Fool']);
+  assert.deepEqual(find('agic'), ['The Magician'], 'letters within a word, last');
+  assert.deepEqual(find('cups ace'), [], 'the words in the order of the name');
+  assert.deepEqual(find('  '), names, 'blanks alone: every card');
+  assert.deepEqual(find('zz'), []);
 });

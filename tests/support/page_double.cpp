@@ -68,6 +68,9 @@ void PageDouble::Parse() {
     const std::string slot = "<div id=\"fileList\"></div>";
     auto at = page.find(slot);
     page.replace(at, slot.size(), "<div id=\"fileList\">" + fragment_ + "</div>");
+    const std::string controls = "<div class=\"sw-controls\" id=\"sw-controls\" hidden></div>";
+    if (auto beside = page.find(controls); beside != std::string::npos)
+        page.replace(beside, controls.size(), "<div class=\"sw-controls\" id=\"sw-controls\">" + controls_ + "</div>");
     // The program's own window parts are not part of the document the
     // handlers look into.
     auto chrome = page.find("<div class=\"sw-chrome\"");
@@ -109,6 +112,10 @@ std::vector<std::string> PageDouble::Unnamed() const {
     auto partsName = [&](const std::string& name) {
         for (const auto& field : parts_.fields)
             if (!name.empty() && EqualsNoCase(field.name, name) && !field.label.empty()) return true;
+        // A control beside the fragment is drawn with its label (a choice
+        // with its legend and each choice's text).
+        for (const auto& control : parts_.controls)
+            if (!name.empty() && control.id == name && !control.label.empty()) return true;
         return false;
     };
     auto labelled = [&](const std::string& id) {
@@ -305,9 +312,28 @@ void PageDouble::Load() {
     sink_->OnDocumentComplete();
 }
 
+void PageDouble::DescribePage(const platform::PageParts& parts) {
+    parts_ = parts;
+    controls_.clear();
+    using Kind = platform::PageParts::Control::Kind;
+    for (const auto& control : parts.controls) {
+        if (control.kind == Kind::Button) {
+            controls_ += "<button type=\"button\" class=\"btn\" id=\"" + control.id + "\">" + control.label + "</button>";
+        } else if (control.kind == Kind::Check) {
+            controls_ += "<input type=\"checkbox\" id=\"" + control.id + "\"" + (control.value == "1" ? " checked" : "") + ">";
+        } else {
+            for (const auto& [value, text] : control.choices)
+                controls_ += "<input type=\"radio\" name=\"" + control.id + "\" id=\"" + control.id + "-" + value +
+                             "\" value=\"" + value + "\"" + (value == control.value ? " checked" : "") + ">";
+        }
+    }
+    if (!controls_.empty()) Parse();
+}
+
 void PageDouble::WritePage(const std::string& html) {
     fragment_ = html;
     parts_ = {};
+    controls_.clear();
     ++writes_;
     keep_ = Keep::Hidden;  // as the page hides the control with every write
     fills_.clear();

@@ -824,7 +824,7 @@ TEST(JournalMarkdown, EachKindShowsWhatAReaderNeeds) {
     cast.result = R"({"draws": [3, 2, 2, 2, 2, 2]})";
     const std::string castMd = EntryMarkdown(cast, hexagrams);
     const HexagramEntry& present = *hexagrams.Find("_888888");
-    EXPECT_TRUE(HasLine(castMd, "## Present hexagram: 1 Ch'ien \xE2\x80\x94 " + present[kEnglishName])) << castMd;
+    EXPECT_TRUE(HasLine(castMd, "## Present hexagram: 1 Qian \xE2\x80\x94 " + present[kEnglishName])) << castMd;
     EXPECT_TRUE(HasLine(castMd, "## Moving lines")) << castMd;
     EXPECT_TRUE(HasLine(castMd, "Nine at the beginning:  ")) << castMd;
     EXPECT_NE(castMd.find("A dragon lies hidden in the deep. Do not act."), std::string::npos) << castMd;
