@@ -83,7 +83,7 @@ Features::Features(platform::Host& host, const OracleData& data, const HexagramT
                    OwnCards::Shower showPlaced)
     : settings(host),
       journal(host, data, hexagrams),
-      insights(host, data, journal, [this](const std::string& html) { Write(html); }),
+      insights(host, data, journal, [this](const std::string& html) { Write(html, "journal"); }),
       library(host, data, [this](const std::string& html) { Write(html); }),
       owncards(host, data, [this](const std::string& html) { Write(html); }, std::move(showPlaced)),
       daycard(host, data, journal, [this](const std::string& html) { Write(html); }),
@@ -95,11 +95,11 @@ void Features::AddReadingControls(platform::PageParts& parts) const {
     parts.controls.push_back(OwnCards::Control());
 }
 
-void Features::Write(const std::string& html) {
+void Features::Write(const std::string& html, const char* menu) {
     PageReplaced();
     host_.WritePage(html);
     platform::PageParts parts;
-    parts.menu = "cards";
+    parts.menu = menu;
     host_.DescribePage(parts);
 }
 

@@ -49,8 +49,8 @@ public:
     const OracleData& Data() const { return data_; }
 
 private:
-    // A page of the card library.
-    void Write(const std::string& html);
+    // A page of the card library, or of the room whose menu link is named.
+    void Write(const std::string& html, const char* menu = "cards");
 
     platform::Host& host_;
     const OracleData& data_;
