@@ -4,8 +4,8 @@
 // room from the result it keeps), HTML a deck's author wrote put into an
 // element of the fragment just written, a text handed to the user as a
 // file, a file the program serves downloaded from its address, a file the
-// user chose for import sent to the program piece by piece, and the
-// browser's print.
+// user chose for import sent to the program piece by piece, the browser's
+// print, and a kept reading's notes put after its reading sheet.
 import * as connection from './connection.mjs';
 import { pieces } from './pieces.mjs';
 import { sanitize } from './sanitize.mjs';
@@ -17,6 +17,17 @@ export function showKeep(state, container) {
   button.hidden = state !== 'offered';
   document.getElementById('sw-kept').textContent = state === 'kept' ? 'Kept in journal' : '';
   if (state === 'kept' && document.activeElement === button) container.focus({ preventScroll: true });
+}
+
+// A kept reading's notes come after the whole reading, and the sheet the
+// page draws beside the fragment is part of it: the notes move out of the
+// fragment to just after the reading area, where they stay the program's
+// (reported with every click, as the fragment's fields are). Every page
+// write takes them away with the fragment.
+export function placeNotes(container, after) {
+  after.replaceChildren();
+  const notes = container.querySelector(':scope > .sw-entry-notes');
+  if (notes && document.querySelector('#sw-beside .sw-sheet')) after.append(notes);
 }
 
 export function fill(container, id, html) {

@@ -25,7 +25,7 @@ import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
 import { checkFit, fitSpread, scheduleFit, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
-import { download, downloadFrom, fill, print, setUpImport, showKeep } from './journal.mjs';
+import { download, downloadFrom, fill, placeNotes, print, setUpImport, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
 import { showNotice as notify } from './notice.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
@@ -38,6 +38,7 @@ import { mapUrls } from './urls.mjs';
 const root = document.documentElement;
 const fileList = document.getElementById('fileList');
 const beside = document.getElementById('sw-beside');
+const after = document.getElementById('sw-after');
 const statusRegion = document.getElementById('sw-status');
 const key = new URLSearchParams(location.search).get('key') || '';
 let pageNumber = 0;  // the program's number of the fragment on show
@@ -64,12 +65,14 @@ function applyOp(op) {
       fileList.innerHTML = mapUrls(op.html);
       pageNumber = op.page;
       showKeep('hidden', fileList);
+      after.replaceChildren();
       clearControls();
       enhance(fileList, beside);
       ready();
       break;
     case 'parts':
       applyParts(fileList, beside, op);
+      placeNotes(fileList, after);
       showControls(fileList, op.controls);
       break;
     case 'settings':

@@ -70,6 +70,8 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   await click(page, '#journalentry');
   assert.deepEqual(await cardsShown(page), dealt, 'the same cards, positions and orientations');
   assert.deepEqual(await seriousFindings(page), [], 'an entry');
+  assert.ok(await page.evaluate(() => Boolean(document.querySelector('.sw-sheet')?.compareDocumentPosition(
+    document.getElementById('journalnotes')) & Node.DOCUMENT_POSITION_FOLLOWING)), 'the notes come after the reading sheet');
 
   await act(page, () => page.click('#fileList img.card'));
   await page.waitForSelector('#sw-meaning:not([hidden])');
@@ -86,6 +88,7 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   assert.match(markdown, /Past, Present, Future/);
 
   await click(page, '#cards');
+  assert.equal(await page.$('#journalnotes'), null, 'the notes leave with their entry');
   assert.equal(await page.$$eval('#librarycard', (cards) => cards.length), 78);
   assert.deepEqual(await seriousFindings(page), [], 'the Cards page');
   await click(page, '#librarycard[card="16"]');
@@ -274,6 +277,7 @@ test('a journal imported from a file is found by what came up, counted, and expo
 
   // Insights: the counts of the journal built here, against chance.
   await click(page, '#journalinsights');
+  assert.equal(await page.getAttribute('td[role=navigation] #journal', 'aria-current'), 'page', 'a page of the journal');
   assert.match(await page.textContent('#fileList'), /Of the whole journal: 6 entries \(3 card readings, 1 cast, 2 answers\)/);
   assert.deepEqual(await figures(page, 'Kept per month, in figures'),
     [['January 2026', '1', '1', '0'], ['February 2026', '2', '0', '2']]);
