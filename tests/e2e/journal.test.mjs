@@ -186,7 +186,8 @@ function journalLines(dir) {
   const entries = [
     { keptAt: '2026-01-05T09:00:00+00:00', oracle: 'reading', question: 'The new house?', notes: '',
       result: keptReading(deck, [[DEATH, 0], [TOWER, 1], [ACE_OF_CUPS, 0]]) },
-    { keptAt: '2026-01-20T09:00:00+00:00', oracle: 'iching', question: 'Which road?', notes: 'Took the left.',
+    { keptAt: '2026-01-20T09:00:00+00:00', oracle: 'iching', question: 'Which road?',
+      notes: 'Took the left road past the old mill; the bridge was open again after the winter floods.',
       result: { draws: [3, 1, 2, 2, 1, 0] } },
     { keptAt: '2026-02-02T09:00:00+00:00', oracle: 'reading', question: 'The garden?', notes: '',
       result: keptReading(deck, [[STAR, 0], [TWO_OF_SWORDS, 0], [KING_OF_WANDS, 0]]) },
@@ -228,6 +229,22 @@ test('a journal imported from a file is found by what came up, counted, and expo
     + 'the journal knows).');
   assert.deepEqual(await entryQuestions(page),
     ['Call him?', 'Call her?', 'The trip?', 'The garden?', 'Which road?', 'The new house?']);
+  // In a small window no word of the list is cut in two.
+  await page.setViewportSize({ width: 800, height: 600 });
+  assert.deepEqual(await page.evaluate(() => {
+    const broken = [];
+    const walker = document.createTreeWalker(document.querySelector('#fileList .sw-journal'), NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      for (const match of node.data.matchAll(/\S+/g)) {
+        const range = document.createRange();
+        range.setStart(node, match.index);
+        range.setEnd(node, match.index + match[0].length);
+        if (new Set(Array.from(range.getClientRects(), (r) => Math.round(r.top))).size > 1) broken.push(match[0]);
+      }
+    }
+    return broken;
+  }), []);
+  await page.setViewportSize({ width: 1280, height: 900 });
 
   // Found by the card that came up, not only by the question and notes.
   await page.fill('#journalsearch', 'Death');
