@@ -1,7 +1,8 @@
 // What the benchmarks that drive the real program in headless Chromium
-// share (click_latency.mjs, journal_browse.mjs): the program started on a
-// data folder, with its address once it listens; Chromium started as the
-// tests start it; and the program's memory as the kernel counts it.
+// share (click_latency.mjs, deal_frame.mjs, journal_browse.mjs): the program
+// started on a data folder, with its address once it listens; Chromium
+// started as the tests start it; and the program's memory as the kernel
+// counts it.
 import { spawn } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';

@@ -7,32 +7,10 @@
 // Prints one JSON object of milliseconds: floor and deal p95, first deal.
 //
 //   node bench/deal_frame.mjs PROGRAM DATA_FOLDER [DEALS]
-import { spawn } from 'node:child_process';
-import { createRequire } from 'node:module';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-const here = dirname(fileURLToPath(import.meta.url));
-const require = createRequire(join(here, '..', 'tests', 'e2e', 'package.json'));
-const { chromium } = require('playwright-core');
+import { launchChromium, startProgram } from './browser.mjs';
 
 const [program, folder, perKind = '200'] = process.argv.slice(2);
 const deals = Number(perKind);
-
-function start() {
-  const child = spawn(resolve(program), ['--no-browser', '--seed', '1', '-C', resolve(folder)], {
-    stdio: ['ignore', 'pipe', 'ignore'],
-  });
-  return new Promise((resolveUrl, reject) => {
-    let out = '';
-    child.stdout.on('data', (chunk) => {
-      out += chunk;
-      const match = out.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
-      if (match) resolveUrl({ child, url: match[1] });
-    });
-    child.on('exit', (code) => reject(new Error(`the program ended with ${code}`)));
-  });
-}
 
 // Before the page's script runs: keep the page's socket and the last frame
 // that wrote a spread, so the floor can replay that very frame.
@@ -81,12 +59,8 @@ function p95(samples) {
   return sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * 0.95) - 1)];
 }
 
-const { child, url } = await start();
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM_PATH || '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'],
-});
+const { child, url } = await startProgram(program, folder);
+const browser = await launchChromium();
 try {
   const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
   await context.addInitScript(watchSocket);
