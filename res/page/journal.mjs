@@ -25,7 +25,6 @@ export function showKeep(state, container) {
 // (reported with every click, as the fragment's fields are). Every page
 // write takes them away with the fragment.
 export function placeNotes(container, after) {
-  after.replaceChildren();
   const notes = container.querySelector(':scope > .sw-entry-notes');
   if (notes && document.querySelector('#sw-beside .sw-sheet')) after.append(notes);
 }
