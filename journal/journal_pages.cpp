@@ -233,7 +233,7 @@ std::string JournalPages::ListBody(JournalStore& store) {
         pages_.pop_back();
     }
     // A search's count goes only so far; the whole journal's is exact.
-    const std::string counted = count > static_cast<std::int64_t>(kCountedAtMost)
+    const std::string counted = !query_.Empty() && count > static_cast<std::int64_t>(kCountedAtMost)
                                     ? "more than " + Thousands(static_cast<long long>(kCountedAtMost))
                                     : Thousands(count);
     const std::string entriesCounted = counted + (count == 1 ? " entry" : " entries");

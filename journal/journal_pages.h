@@ -79,8 +79,10 @@ public:
 
     static constexpr const char* kJournalFile = "journal.sqlite3";
     static constexpr std::size_t kPageSize = 50;
-    // How far a search's count goes: beyond, the list says "more than".
-    static constexpr std::size_t kCountedAtMost = 10000;
+    // How far a search's count goes: beyond, the list says "more than". Counting
+    // further would make a search for a word most entries hold cost more the
+    // more entries there are.
+    static constexpr std::size_t kCountedAtMost = 1000;
 
 private:
     struct Offered {

@@ -244,6 +244,29 @@ TEST(JournalFlow, TheListComesAPageAtATimeAndANewVisitShowsTheWholeJournal) {
     EXPECT_EQ(EntriesShown(page).size(), 50u);
     EXPECT_FALSE(Shows(page, "journalclear"));
     EXPECT_TRUE(page.Messages().empty());
+
+    // A search's count stops at a thousand, so a word most entries hold
+    // costs no more in a large journal; the whole journal's count is exact.
+    {
+        std::string err;
+        auto store = JournalStore::Open((session.dir() / "journal.sqlite3").string(), &err);
+        ASSERT_TRUE(store) << err;
+        std::vector<JournalEntry> entries(1000);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            entries[i].oracle = Oracle::YesNo;
+            entries[i].question = "odd again";
+            entries[i].keptAt = Format("2026-04-01T10:%02zu:%02zu+00:00", i / 60, i % 60);
+            entries[i].result = R"({"answer": 0, "text": "Yes."})";
+        }
+        std::size_t added = 0;
+        ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
+    }
+    page.Key("Alt+J");
+    EXPECT_TRUE(Shows(page, "1,120 entries, newest first."));
+    EXPECT_TRUE(Shows(page, "Entries 1 to 50 of 1,120."));
+    page.Type("journalsearch", "odd");
+    page.Click("journalfind");
+    EXPECT_TRUE(Shows(page, "The entries that hold \xE2\x80\x9Codd\xE2\x80\x9D: more than 1,000 entries."));
 }
 
 TEST(JournalFlow, AKeptAnswerIsReadNotAskedAgainAndAnExportImportsBack) {
