@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <fstream>
@@ -191,24 +192,31 @@ void SendPiece(Session& session, const std::string& text, int part, bool last) {
     session.dialog().OnClick(piece);
 }
 
+// Keeps count yes/no answers in the session's journal beside the program,
+// each as described.
+void AddAnswers(Session& session, std::size_t count, const std::function<void(std::size_t, JournalEntry&)>& describe) {
+    std::string err;
+    auto store = JournalStore::Open((session.dir() / "journal.sqlite3").string(), &err);
+    ASSERT_TRUE(store) << err;
+    std::vector<JournalEntry> entries(count);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].oracle = Oracle::YesNo;
+        entries[i].result = R"({"answer": 0, "text": "Yes."})";
+        describe(i, entries[i]);
+    }
+    std::size_t added = 0;
+    ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
+    EXPECT_EQ(added, count);
+}
+
 TEST(JournalFlow, TheListComesAPageAtATimeAndANewVisitShowsTheWholeJournal) {
     Session session(5);
     PageDouble& page = session.page();
-    {
-        std::string err;
-        auto store = JournalStore::Open((session.dir() / "journal.sqlite3").string(), &err);
-        ASSERT_TRUE(store) << err;
-        std::vector<JournalEntry> entries(120);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            entries[i].oracle = Oracle::YesNo;
-            entries[i].question = (i % 2 ? "even " : "odd ") + std::to_string(i);
-            entries[i].keptAt = Format("2026-03-%02zuT10:00:00+00:00", 1 + i / 10);
-            entries[i].keptAt[18] = static_cast<char>('0' + i % 10);
-            entries[i].result = R"({"answer": 0, "text": "Yes."})";
-        }
-        std::size_t added = 0;
-        ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
-    }
+    AddAnswers(session, 120, [](std::size_t i, JournalEntry& entry) {
+        entry.question = (i % 2 ? "even " : "odd ") + std::to_string(i);
+        entry.keptAt = Format("2026-03-%02zuT10:00:00+00:00", 1 + i / 10);
+        entry.keptAt[18] = static_cast<char>('0' + i % 10);
+    });
     page.Key("Alt+J");
     EXPECT_EQ(EntriesShown(page).size(), 50u);
     EXPECT_EQ(EntriesShown(page).front(), "120");
@@ -247,20 +255,10 @@ TEST(JournalFlow, TheListComesAPageAtATimeAndANewVisitShowsTheWholeJournal) {
 
     // A search's count stops at a thousand, so a word most entries hold
     // costs no more in a large journal; the whole journal's count is exact.
-    {
-        std::string err;
-        auto store = JournalStore::Open((session.dir() / "journal.sqlite3").string(), &err);
-        ASSERT_TRUE(store) << err;
-        std::vector<JournalEntry> entries(1000);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            entries[i].oracle = Oracle::YesNo;
-            entries[i].question = "odd again";
-            entries[i].keptAt = Format("2026-04-01T10:%02zu:%02zu+00:00", i / 60, i % 60);
-            entries[i].result = R"({"answer": 0, "text": "Yes."})";
-        }
-        std::size_t added = 0;
-        ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
-    }
+    AddAnswers(session, 1000, [](std::size_t i, JournalEntry& entry) {
+        entry.question = "odd again";
+        entry.keptAt = Format("2026-04-01T10:%02zu:%02zu+00:00", i / 60, i % 60);
+    });
     page.Key("Alt+J");
     EXPECT_TRUE(Shows(page, "1,120 entries, newest first."));
     EXPECT_TRUE(Shows(page, "Entries 1 to 50 of 1,120."));
