@@ -482,40 +482,51 @@ TEST(JournalRefusal, DamageInsideIsFoundBeforeAnyChangeAndNothingIsWritten) {
     }
 }
 
+// Runs write in a child process that reports numbers into the pipe it is
+// given, and kills it at a random moment once it has reported one, however
+// slow the disk is today (a child that is done waits for the kill). What
+// it reported before it died comes back in reported.
+void KillWhileWriting(std::mt19937& random, unsigned maxDelayUs, const std::function<void(int)>& write,
+                      std::vector<std::int64_t>* reported) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        write(report[1]);
+        ::pause();
+    }
+    ::close(report[1]);
+    std::int64_t value = 0;
+    if (::read(report[0], &value, sizeof value) == sizeof value) reported->push_back(value);
+    ::usleep(static_cast<useconds_t>(random() % maxDelayUs));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the child ended with " << status;
+    while (::read(report[0], &value, sizeof value) == sizeof value) reported->push_back(value);
+    ::close(report[0]);
+}
+
 TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
     TempDir dir;
     const std::string path = dir / "journal.sqlite3";
     std::mt19937 random(5);
     std::size_t reportedInAll = 0;
     for (int round = 0; round < 100; ++round) {
-        int report[2];
-        ASSERT_EQ(::pipe(report), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(report[0]);
+        std::vector<std::int64_t> reported;
+        KillWhileWriting(random, 30000, [&](int report) {
             std::string err;
             auto store = JournalStore::Open(path, &err);
             if (!store) ::_exit(2);
-            for (int i = 0;; ++i) {
+            for (;;) {
                 JournalEntry entry = Entry(Oracle::IChing, "round " + std::to_string(round), "", std::string(500, 'n'));
                 if (!store->Add(entry, &err)) ::_exit(3);
-                if (::write(report[1], &entry.id, sizeof entry.id) != sizeof entry.id) ::_exit(4);
+                if (::write(report, &entry.id, sizeof entry.id) != sizeof entry.id) ::_exit(4);
             }
-        }
-        ::close(report[1]);
-        // Killed at a random moment once it is writing, however slow the
-        // disk is today.
-        std::vector<std::int64_t> reported;
-        std::int64_t id = 0;
-        if (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
-        ::usleep(static_cast<useconds_t>(random() % 30000));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the writer ended with " << status;
-        while (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
-        ::close(report[0]);
+        }, &reported);
+        ASSERT_FALSE(HasFailure()) << "round " << round;
         reportedInAll += reported.size();
 
         auto store = OpenOrFail(path);
@@ -722,12 +733,8 @@ TEST(JournalImport, EveryPieceImportedBeforeAKillIsThereWhole) {
     for (int round = 0; round < 40; ++round) {
         TempDir dir;
         const std::string path = dir / "journal.sqlite3";
-        int report[2];
-        ASSERT_EQ(::pipe(report), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(report[0]);
+        std::vector<std::int64_t> counts;
+        KillWhileWriting(random, 60000, [&](int report) {
             std::string err;
             auto store = JournalStore::Open(path, &err);
             if (!store) ::_exit(2);
@@ -736,21 +743,12 @@ TEST(JournalImport, EveryPieceImportedBeforeAKillIsThereWhole) {
                 if (!import.Feed(*store, std::string_view(text).substr(at, pieceBytes), at + pieceBytes >= text.size(),
                                  &err))
                     ::_exit(3);
-                const std::size_t imported = import.Imported();
-                if (::write(report[1], &imported, sizeof imported) != sizeof imported) ::_exit(4);
+                const auto imported = static_cast<std::int64_t>(import.Imported());
+                if (::write(report, &imported, sizeof imported) != sizeof imported) ::_exit(4);
             }
-            ::pause();  // done: wait for the kill like the others
-        }
-        ::close(report[1]);
-        std::size_t reported = 0, value = 0;
-        if (::read(report[0], &value, sizeof value) == sizeof value) reported = value;
-        ::usleep(static_cast<useconds_t>(random() % 60000));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the importer ended with " << status;
-        while (::read(report[0], &value, sizeof value) == sizeof value) reported = value;
-        ::close(report[0]);
+        }, &counts);
+        ASSERT_FALSE(HasFailure()) << "round " << round;
+        const std::size_t reported = counts.empty() ? 0 : static_cast<std::size_t>(counts.back());
         reportedInAll += reported;
 
         auto store = OpenOrFail(path);
