@@ -18,17 +18,31 @@ struct Route {
 };
 
 const Route kClickRoutes[] = {
-    // The journal (journal/).
-    {"journal", true, [](Features& f, const Element&) { f.journal.ShowList(); }},
+    // The journal (journal/). The Journal link is a new visit; the other
+    // ways back keep the search in force.
+    {"journal", true, [](Features& f, const Element&) { f.journal.Visit(); }},
+    {"journalback", true, [](Features& f, const Element&) { f.journal.Back(); }},
     {"journalfind", false, [](Features& f, const Element&) { f.journal.Find(); }},
+    {"journalclear", false, [](Features& f, const Element&) { f.journal.Visit(); }},
+    {"journalolder", false, [](Features& f, const Element&) { f.journal.Older(); }},
+    {"journalnewer", false, [](Features& f, const Element&) { f.journal.Newer(); }},
     {"journalentry", false, [](Features& f, const Element& e) { f.journal.ShowEntry(e); }},
     {"keep", false, [](Features& f, const Element&) { f.journal.Keep(); }},
     {"journalsavenotes", false, [](Features& f, const Element& e) { f.journal.SaveNotes(e); }},
     {"journaldelete", false, [](Features& f, const Element& e) { f.journal.Delete(e); }},
     {"journalexportone", false, [](Features& f, const Element& e) { f.journal.ExportOne(e); }},
     {"journalprint", false, [](Features& f, const Element&) { f.journal.Print(); }},
-    {"journalexport", false, [](Features& f, const Element&) { f.journal.ExportAll(); }},
+    {"journalexport", false, [](Features& f, const Element&) { f.journal.ExportAll(JournalExport::Kind::Markdown); }},
+    {"journalexportjsonl", false,
+     [](Features& f, const Element&) { f.journal.ExportAll(JournalExport::Kind::JsonLines); }},
+    {"journalimport", false, [](Features& f, const Element& e) { f.journal.Import(e); }},
     {"journalprintall", false, [](Features& f, const Element&) { f.journal.PrintAll(); }},
+    {"journalhelp", false, [](Features& f, const Element&) { f.journal.Help(); }},
+    // The Insights page (insights/).
+    {"journalinsights", true, [](Features& f, const Element&) { f.insights.Show(); }},
+    {"insightswhole", false, [](Features& f, const Element&) { f.insights.ShowWhole(); }},
+    {"insightssearch", false, [](Features& f, const Element&) { f.insights.ShowSearch(); }},
+    {"insightshelp", false, [](Features& f, const Element&) { f.insights.Help(); }},
     // The card library (library/).
     {"cards", true, [](Features& f, const Element&) { f.library.Show(); }},
     {"cardsshow", false, [](Features& f, const Element&) { f.library.ShowChosen(); }},
@@ -60,7 +74,7 @@ const Route kClickRoutes[] = {
 };
 
 const Route kKeyRoutes[] = {
-    {"Alt+J", true, [](Features& f, const Element&) { f.journal.ShowList(); }},
+    {"Alt+J", true, [](Features& f, const Element&) { f.journal.Visit(); }},
     {"Alt+C", true, [](Features& f, const Element&) { f.library.Show(); }},
     {"Alt+A", true, [](Features& f, const Element&) { f.daycard.Show(); }},
     {"Alt+S", true, [](Features& f, const Element&) { f.ShowSettings(); }},
@@ -79,6 +93,7 @@ Features::Features(platform::Host& host, const OracleData& data, const HexagramT
                    OwnCards::Shower showPlaced)
     : settings(host),
       journal(host, data, hexagrams),
+      insights(host, data, journal, [this](const std::string& html) { Write(html, "journal"); }),
       library(host, data, [this](const std::string& html) { Write(html, "cards"); }),
       owncards(host, data, [this](const std::string& html) { Write(html, "tarotbtn"); }, std::move(showPlaced)),
       daycard(host, data, journal, [this](const std::string& html) { Write(html, "daycard"); }),

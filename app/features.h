@@ -1,10 +1,10 @@
 #pragma once
 // The features beyond the dialog's own pages. Each lives in a folder of its
-// own with its own handler class and state (journal/, library/, owncards/,
-// daycard/, settings/); the table in app/features.cpp is the one place that
-// says which page ids and which keys reach which of them. The main dialog
-// routes a click through its event map first and hands what the map does
-// not match to OnClick; keys the accelerator table does not hold go to
+// own with its own handler class and state (journal/, insights/, library/,
+// owncards/, daycard/, settings/); the table in app/features.cpp is the one
+// place that says which page ids and which keys reach which of them. The main
+// dialog routes a click through its event map first and hands what the map
+// does not match to OnClick; keys the accelerator table does not hold go to
 // OnKey. Everything runs on the handler thread, like the dialog's own
 // handlers.
 #include <string>
@@ -13,6 +13,7 @@
 
 #include "daycard/day_card.h"
 #include "iching/hexagram_table.h"
+#include "insights/insights_page.h"
 #include "journal/journal_pages.h"
 #include "library/card_library.h"
 #include "owncards/own_cards.h"
@@ -42,6 +43,7 @@ public:
 
     Settings settings;
     JournalPages journal;
+    InsightsPage insights;
     CardLibrary library;
     OwnCards owncards;
     DayCard daycard;

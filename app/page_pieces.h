@@ -13,6 +13,17 @@ namespace sw {
 inline constexpr const char* kPageStart = "<table height='100%' border=0 width='100%'><tr><td align='center' valign='top'>";
 inline constexpr const char* kPageEnd = "</td></tr></table>";
 
+// n with a comma between thousands: "100,007".
+inline std::string Thousands(long long n) {
+    const std::string digits = std::to_string(n < 0 ? -n : n);
+    std::string out = n < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
 // A button routed by its id; entry names the journal entry it acts on.
 inline std::string Button(const char* id, const char* text, std::int64_t entry = 0) {
     if (entry > 0)

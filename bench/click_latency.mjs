@@ -6,38 +6,10 @@
 // same until drawn), and the program's resident memory after all of them.
 //
 //   node bench/click_latency.mjs PROGRAM DATA_FOLDER [CLICKS_PER_KIND]
-import { spawn } from 'node:child_process';
-import { readFileSync } from 'node:fs';
-import { createRequire } from 'node:module';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-const here = dirname(fileURLToPath(import.meta.url));
-const require = createRequire(join(here, '..', 'tests', 'e2e', 'package.json'));
-const { chromium } = require('playwright-core');
+import { launchChromium, memoryKb, startProgram } from './browser.mjs';
 
 const [program, folder, perKind = '200'] = process.argv.slice(2);
 const clicks = Number(perKind);
-
-function start() {
-  const child = spawn(resolve(program), ['--no-browser', '--seed', '1', '-C', resolve(folder)], {
-    stdio: ['ignore', 'pipe', 'ignore'],
-  });
-  return new Promise((resolveUrl, reject) => {
-    let out = '';
-    child.stdout.on('data', (chunk) => {
-      out += chunk;
-      const match = out.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
-      if (match) resolveUrl({ child, url: match[1] });
-    });
-    child.on('exit', (code) => reject(new Error(`the program ended with ${code}`)));
-  });
-}
-
-function residentKb(pid) {
-  const status = readFileSync(`/proc/${pid}/status`, 'utf8');
-  return Number(status.match(/^VmRSS:\s+(\d+)/m)[1]);
-}
 
 // Clicks the element selector names, inside the page, and resolves with
 // the milliseconds until the program's acknowledgement was applied, and
@@ -75,12 +47,8 @@ function p95(samples) {
   return sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * 0.95) - 1)];
 }
 
-const { child, url } = await start();
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM_PATH || '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'],
-});
+const { child, url } = await startProgram(program, folder);
+const browser = await launchChromium();
 try {
   const page = await (await browser.newContext({ viewport: { width: 1280, height: 900 } })).newPage();
   await page.goto(url);
@@ -98,7 +66,7 @@ try {
   }
   for (let i = 0; i < clicks; i += 1) results.editor.push(await timedClick(page, 'a#editor'));
 
-  const report = { clicks: clicks * 5, residentKb: residentKb(child.pid), drawn: {} };
+  const report = { clicks: clicks * 5, residentKb: memoryKb(child.pid), drawn: {} };
   for (const [kind, samples] of Object.entries(results)) {
     report[kind] = Number(p95(samples.map((sample) => sample.handled)).toFixed(2));
     report.drawn[kind] = Number(p95(samples.map((sample) => sample.drawn)).toFixed(2));

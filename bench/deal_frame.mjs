@@ -9,33 +9,12 @@
 // deal at once and after the question is typed.
 //
 //   node bench/deal_frame.mjs PROGRAM DATA_FOLDER [DEALS]
-import { spawn } from 'node:child_process';
 import { readdirSync } from 'node:fs';
-import { createRequire } from 'node:module';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-const here = dirname(fileURLToPath(import.meta.url));
-const require = createRequire(join(here, '..', 'tests', 'e2e', 'package.json'));
-const { chromium } = require('playwright-core');
+import { join, resolve } from 'node:path';
+import { launchChromium, startProgram } from './browser.mjs';
 
 const [program, folder, perKind = '200'] = process.argv.slice(2);
 const deals = Number(perKind);
-
-function start() {
-  const child = spawn(resolve(program), ['--no-browser', '--seed', '1', '-C', resolve(folder)], {
-    stdio: ['ignore', 'pipe', 'ignore'],
-  });
-  return new Promise((resolveUrl, reject) => {
-    let out = '';
-    child.stdout.on('data', (chunk) => {
-      out += chunk;
-      const match = out.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
-      if (match) resolveUrl({ child, url: match[1] });
-    });
-    child.on('exit', (code) => reject(new Error(`the program ended with ${code}`)));
-  });
-}
 
 // Before the page's script runs: keep the page's socket and the last frame
 // that wrote a spread, so the floor can replay that very frame.
@@ -87,15 +66,11 @@ function p95(samples) {
   return sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * 0.95) - 1)];
 }
 
-const browser = await chromium.launch({
-  executablePath: process.env.CHROMIUM_PATH || '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'],
-});
+const browser = await launchChromium();
 const children = [];
 // A fresh program and a fresh browser context (nothing cached on either side).
 async function session() {
-  const { child, url } = await start();
+  const { child, url } = await startProgram(program, folder);
   children.push(child);
   const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
   await context.addInitScript(watchSocket);
@@ -108,7 +83,7 @@ async function session() {
     await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
     await page.selectOption('select[name=deck]', { label: 'Tarot 1909' });
   };
-  return { page, form };
+  return { child, context, page, form };
 }
 try {
   // The first deal of a run: at once when the form shows, and as a user
@@ -116,6 +91,12 @@ try {
   const hurried = await session();
   await hurried.form();
   const first = await timed(hurried.page, 'deal');
+  // One live program to a data folder: the next starts once this one has ended.
+  await hurried.context.close();
+  await new Promise((ended) => {
+    hurried.child.once('exit', ended);
+    hurried.child.kill('SIGKILL');
+  });
   const { page, form } = await session();
   await form();
   await page.fill('input[name=question]', 'What should I know?');

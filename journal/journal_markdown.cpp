@@ -409,13 +409,20 @@ std::string JournalMarkdown(const std::vector<JournalEntry>& entries, const Hexa
         const std::int64_t ta = instant(a), tb = instant(b);
         return ta != tb ? ta > tb : a->id > b->id;
     });
-    std::string out = "# Sagewend journal\n";
-    if (order.empty()) return out + "\nThe journal is empty.\n";
-    for (const JournalEntry* entry : order) {
-        out += "\n";
-        AppendEntry(out, *entry, hexagrams, 2);
-    }
+    std::string out = JournalMarkdownTitle();
+    if (order.empty()) return out + JournalMarkdownEmpty();
+    for (const JournalEntry* entry : order) out += JournalMarkdownEntry(*entry, hexagrams);
     return out;
 }
+
+std::string JournalMarkdownTitle() { return "# Sagewend journal\n"; }
+
+std::string JournalMarkdownEntry(const JournalEntry& entry, const HexagramTable& hexagrams) {
+    std::string out = "\n";
+    AppendEntry(out, entry, hexagrams, 2);
+    return out;
+}
+
+std::string JournalMarkdownEmpty() { return "\nThe journal is empty.\n"; }
 
 }  // namespace sw

@@ -19,6 +19,11 @@ std::string EntryMarkdown(const JournalEntry& entry, const HexagramTable& hexagr
 // The whole journal under a title, newest entry first whatever the order
 // given.
 std::string JournalMarkdown(const std::vector<JournalEntry>& entries, const HexagramTable& hexagrams);
+// The same in pieces, for an export written as it is read: the title, then
+// each entry (newest first), or the words for a journal with none.
+std::string JournalMarkdownTitle();
+std::string JournalMarkdownEntry(const JournalEntry& entry, const HexagramTable& hexagrams);
+std::string JournalMarkdownEmpty();
 
 // Stored HTML as plain text: "<BR>" and block tags end lines, other tags go,
 // common entities are decoded.

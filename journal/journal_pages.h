@@ -10,6 +10,14 @@
 // on show, its card pictures open their meanings from the stored cards, not
 // from the decks as they are now. The journal file is opened at first use;
 // one that cannot be used is reported and the oracles go on without it.
+//
+// The list shows a page of the newest entries of the search in force, with
+// their count; older pages on request. The search lasts while the user
+// moves between the list, its entries and the Insights page, and a new
+// visit (the Journal link, Alt+J) starts again with the whole journal.
+// Exports are handed to the browser as files it downloads piece by piece
+// (journal/journal_export.h); an import comes from the page in pieces
+// (journal/journal_import.h).
 #include <array>
 #include <cstdint>
 #include <map>
@@ -20,6 +28,8 @@
 #include <vector>
 
 #include "iching/hexagram_table.h"
+#include "journal/journal_export.h"
+#include "journal/journal_import.h"
 #include "journal/journal_result.h"
 #include "journal/journal_store.h"
 #include "platform/element.h"
@@ -41,19 +51,38 @@ public:
     const KeptReading* ShownReading(const platform::Element& card) const;
 
     // Handlers, routed by app/features.cpp.
-    void ShowList() { ShowList(search_); }
+    // A new visit: the newest entries of the whole journal.
+    void Visit();
+    // The list as it was left: the search and the page in force.
+    void Back() { ShowList(); }
     void Find();
+    void Older();
+    void Newer();
     void ShowEntry(const platform::Element& element) { ShowEntry(EntryId(element)); }
     void Keep();
     void SaveNotes(const platform::Element& element) { SaveNotes(EntryId(element)); }
     void Delete(const platform::Element& element) { Delete(EntryId(element)); }
     void ExportOne(const platform::Element& element) { ExportOne(EntryId(element)); }
-    void ExportAll();
-    // The browser's print of the entry on show; of every entry.
+    void ExportAll(JournalExport::Kind kind);
+    // A piece of a file chosen for import (a FILE element: platform/shell.h).
+    void Import(const platform::Element& piece);
+    // The browser's print of the entry on show; of the entries of the list's
+    // page on show.
     void Print() { host_.Print(); }
     void PrintAll();
+    void Help() { host_.ShowHelp("journal.htm"); }
+
+    // The journal, opened at first use (null, after saying why, when it
+    // cannot be), and the search in force: what the Insights page counts.
+    JournalStore* Store();
+    const JournalQuery& Query() const { return query_; }
 
     static constexpr const char* kJournalFile = "journal.sqlite3";
+    static constexpr std::size_t kPageSize = 50;
+    // How far a search's count goes: beyond, the list says "more than". Counting
+    // further would make a search for a word most entries hold cost more the
+    // more entries there are.
+    static constexpr std::size_t kCountedAtMost = 1000;
 
 private:
     struct Offered {
@@ -69,17 +98,16 @@ private:
         std::optional<KeptReading> reading;
     };
 
-    JournalStore* Store();
-    // An entry, or all of them newest first; false after saying why.
+    // An entry; false after saying why.
     bool Load(std::int64_t id, JournalEntry* entry);
-    bool LoadAll(std::vector<JournalEntry>* entries);
     std::string Value(std::string_view name) const;
     std::int64_t EntryId(const platform::Element& element) const;
     // A page of the journal, what it is made of and its cards' names.
     void Write(const std::string& html, platform::PageParts parts = {}, const std::vector<std::string>& cardLabels = {});
     void Say(const std::string& message) const;
 
-    void ShowList(const std::string& search);
+    void ShowList();
+    std::string ListBody(JournalStore& store);
     void ShowEntry(std::int64_t id);
     void SaveNotes(std::int64_t id);
     void Delete(std::int64_t id);
@@ -94,8 +122,16 @@ private:
     std::unique_ptr<JournalStore> store_;
     std::optional<Offered> offered_;
     std::optional<KeptReading> shown_;
-    std::map<std::int64_t, KeptReading> printed_;  // the readings of the printed journal, by entry
-    std::string search_;
+    std::map<std::int64_t, KeptReading> printed_;  // the readings of the printed entries, by entry
+    JournalQuery query_;                            // the search in force
+    std::vector<std::int64_t> pages_{JournalStore::kNewest};  // where each page shown so far starts; the last on show
+    std::optional<std::int64_t> older_;             // where the next older page starts, when there is one
+    std::optional<JournalImport> import_;           // the import under way
 };
+
+// The entries a query keeps, in words that follow "the entries": "that hold
+// “death”, of card readings, kept from 1 January 2026 to 31 March 2026";
+// "" for the whole journal.
+std::string DescribeQuery(const JournalQuery& query);
 
 }  // namespace sw

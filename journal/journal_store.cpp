@@ -19,27 +19,81 @@
 #include <utility>
 
 #include "core/text.h"
+#include "journal/journal_index.h"
+#include "journal/journal_sql.h"
 
 namespace sw {
 
+using journal_sql::Exec;
+using journal_sql::Statement;
+using journal_sql::Transaction;
+
 namespace {
+
+bool FillIndex(sqlite3* db, int* rc);
 
 // Step k brings a journal of version k to version k + 1, inside the
 // transaction that then records the new version; a new version is one more
-// step at the end.
-constexpr const char* kMigrations[] = {
+// step at the end. A step's fill, when it has one, then derives what its
+// tables hold from the entries already there.
+struct Migration {
+    const char* sql;
+    bool (*fill)(sqlite3* db, int* rc);
+};
+constexpr Migration kMigrations[] = {
     // 1: the entries. AUTOINCREMENT so that the id of a deleted entry is
     // never given again: a page still showing it cannot reach a newer one.
     // kept_utc orders the list whatever offsets the times were kept with.
-    "CREATE TABLE entries ("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " kept_at TEXT NOT NULL,"
-    " kept_utc INTEGER NOT NULL,"
-    " oracle INTEGER NOT NULL CHECK (oracle BETWEEN 1 AND 3),"
-    " question TEXT NOT NULL,"
-    " notes TEXT NOT NULL DEFAULT '',"
-    " result TEXT NOT NULL);"
-    "CREATE INDEX entries_by_time ON entries (kept_utc, id);",
+    {"CREATE TABLE entries ("
+     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     " kept_at TEXT NOT NULL,"
+     " kept_utc INTEGER NOT NULL,"
+     " oracle INTEGER NOT NULL CHECK (oracle BETWEEN 1 AND 3),"
+     " question TEXT NOT NULL,"
+     " notes TEXT NOT NULL DEFAULT '',"
+     " result TEXT NOT NULL);"
+     "CREATE INDEX entries_by_time ON entries (kept_utc, id);",
+     nullptr},
+    // 2: what each entry is found and counted by (journal/journal_index.h),
+    // derived from it. place orders the list: kept_utc * kPlacesPerSecond
+    // plus the entry's order within its second, so a page of the list is a
+    // range of it; it is also the entry's rowid in the full-text index,
+    // which then gives its matches in the list's order. month is the local
+    // "YYYY-MM" it was kept in; digest finds an imported entry already here.
+    // The cards dealt name their card by a number of the journal's own
+    // (cards.card_key), so counting them by card sorts no text; the
+    // indexes by month and by deck let the tallies read no table.
+    {"CREATE TABLE entry_index ("
+     " entry INTEGER PRIMARY KEY,"
+     " place INTEGER NOT NULL UNIQUE,"
+     " oracle INTEGER NOT NULL,"
+     " month TEXT NOT NULL,"
+     " digest INTEGER NOT NULL,"
+     " layout TEXT,"
+     " deck TEXT,"
+     " dealt INTEGER NOT NULL DEFAULT 0,"
+     " present INTEGER NOT NULL DEFAULT 0,"
+     " changed INTEGER NOT NULL DEFAULT 0,"
+     " answer INTEGER NOT NULL DEFAULT -1);"
+     "CREATE INDEX entry_index_by_oracle ON entry_index (oracle, place);"
+     "CREATE INDEX entry_index_by_digest ON entry_index (digest);"
+     "CREATE INDEX entry_index_by_month ON entry_index (month, oracle);"
+     "CREATE INDEX entry_index_by_deck ON entry_index (oracle, deck, dealt);"
+     "CREATE TABLE cards ("
+     " card_key INTEGER PRIMARY KEY,"
+     " deck TEXT NOT NULL,"
+     " card INTEGER NOT NULL,"
+     " name TEXT NOT NULL,"
+     " suit TEXT NOT NULL,"
+     " UNIQUE (deck, card));"
+     "CREATE TABLE entry_cards ("
+     " entry INTEGER NOT NULL,"
+     " card_key INTEGER NOT NULL,"
+     " reversed INTEGER NOT NULL,"
+     " can_reverse INTEGER NOT NULL);"
+     "CREATE INDEX entry_cards_by_entry ON entry_cards (entry);"
+     "CREATE VIRTUAL TABLE entry_text USING fts5 (question, notes, kept, tokenize = 'unicode61 remove_diacritics 2');",
+     FillIndex},
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
@@ -49,8 +103,6 @@ constexpr std::int32_t kApplicationId = 0x5367576A;
 // Long enough to wait out another Sagewend keeping an entry, short enough
 // that a journal held open for writing elsewhere does not hang the page.
 constexpr int kBusyTimeoutMs = 250;
-
-constexpr std::size_t kMaxSearchWords = 64;
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -91,6 +143,21 @@ std::string Problem(int rc, const std::string& path) {
     }
 }
 
+// A journal of an older version that could not be brought up to date; the
+// transaction that tried is rolled back, so the file holds what it held.
+std::string UpdateFailedMessage(const std::string& path, int rc, const std::string& why) {
+    switch (rc & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_FULL:
+        case SQLITE_READONLY: return Problem(rc, path);
+        default:
+            return "The journal file " + Quoted(path) +
+                   " was made by an older version of Sagewend and could not be brought up to date (" + why +
+                   "), so it cannot be used. It has been left as it is.";
+    }
+}
+
 bool HoldsBytes(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
@@ -113,45 +180,6 @@ std::string UriPath(const std::string& path) {
             out += Format("%%%02X", c);
     }
     return out;
-}
-
-class Statement {
-public:
-    Statement(sqlite3* db, const std::string& sql) { rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    void Bind(int index, const std::string& text) {
-        Keep(sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
-    }
-    void Bind(int index, std::int64_t value) { Keep(sqlite3_bind_int64(stmt_, index, value)); }
-    // SQLITE_ROW, SQLITE_DONE or the first error, including one of preparing
-    // or binding.
-    int Step() { return rc_ != SQLITE_OK ? rc_ : sqlite3_step(stmt_); }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-    std::string Text(int column) const {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
-    }
-
-private:
-    void Keep(int rc) {
-        if (rc_ == SQLITE_OK) rc_ = rc;
-    }
-    sqlite3_stmt* stmt_ = nullptr;
-    int rc_ = SQLITE_OK;
-};
-
-// fold(text): text with the ASCII letters in lower case, the same fold
-// SearchWords makes, whatever case rules the SQLite build brings.
-void FoldAscii(sqlite3_context* context, int, sqlite3_value** arguments) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
-    if (!text) return sqlite3_result_null(context);
-    std::string folded(text, static_cast<std::size_t>(sqlite3_value_bytes(arguments[0])));
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 // The one integer or text a pragma or query answers; false with its code.
@@ -289,11 +317,6 @@ bool Examine(sqlite3* db, const std::string& path, std::int64_t* version, std::s
     return true;
 }
 
-bool Exec(sqlite3* db, const std::string& sql, int* rc) {
-    *rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-    return *rc == SQLITE_OK;
-}
-
 // Brings a writable journal to the current version in one transaction.
 bool Migrate(sqlite3* db, const std::string& path, std::string* err) {
     int rc = SQLITE_OK;
@@ -309,7 +332,10 @@ bool Migrate(sqlite3* db, const std::string& path, std::string* err) {
         *err = NewerMessage(path);
         return false;
     }
-    for (auto step = version; done && step < kSchemaVersion; ++step) done = Exec(db, kMigrations[step], &rc);
+    for (auto step = version; done && step < kSchemaVersion; ++step) {
+        done = Exec(db, kMigrations[step].sql, &rc);
+        if (done && kMigrations[step].fill) done = kMigrations[step].fill(db, &rc);
+    }
     if (done && version < kSchemaVersion)
         done = Exec(db, Format("PRAGMA user_version = %d; PRAGMA application_id = %d", kSchemaVersion, kApplicationId),
                     &rc) &&
@@ -317,27 +343,12 @@ bool Migrate(sqlite3* db, const std::string& path, std::string* err) {
     else if (done)
         done = Exec(db, "COMMIT", &rc);
     if (!done) {
-        *err = Problem(rc, path);
+        *err = version > 0 ? UpdateFailedMessage(path, rc, sqlite3_errmsg(db)) : Problem(rc, path);
         int ignored = SQLITE_OK;
         Exec(db, "ROLLBACK", &ignored);
         return false;
     }
     return true;
-}
-
-std::vector<std::string> SearchWords(const std::string& search) {
-    std::vector<std::string> words;
-    std::string word;
-    for (std::size_t i = 0; i <= search.size(); ++i) {
-        const char c = i < search.size() ? search[i] : ' ';
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
-            if (!word.empty() && std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
-            word.clear();
-        } else {
-            word += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        }
-    }
-    return words;
 }
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
@@ -559,6 +570,7 @@ bool JournalStore::Connect(bool create, std::string* err) {
         checkName = "file:" + UriPath(path_) + "?immutable=1";
         checkFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
         rc = sqlite3_open_v2(checkName.c_str(), connection.Out(), checkFlags, nullptr);
+        immutable_ = true;
     } else {
         rc = sqlite3_open_v2(path_.c_str(), connection.Out(), SQLITE_OPEN_READONLY, nullptr);
     }
@@ -576,13 +588,6 @@ bool JournalStore::Connect(bool create, std::string* err) {
     // functions with side effects or write the schema.
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-
-    rc = sqlite3_create_function_v2(db, "fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FoldAscii, nullptr,
-                                    nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        *err = Problem(rc, path_);
-        return false;
-    }
 
     std::int64_t version = 0;
     if (!Examine(db, path_, &version, err)) return false;
@@ -628,6 +633,165 @@ bool JournalStore::Connect(bool create, std::string* err) {
     return true;
 }
 
+namespace {
+
+// Writes what an entry is found and counted by (journal/journal_index.h),
+// inside the transaction that keeps the entry or brings an older journal up
+// to date.
+class IndexWriter {
+public:
+    explicit IndexWriter(sqlite3* db)
+        : db_(db),
+          last_(db, "SELECT max(place) FROM entry_index WHERE place BETWEEN ?1 AND ?2"),
+          index_(db,
+                 "INSERT INTO entry_index (entry, place, oracle, month, digest, layout, deck, dealt, present, changed, "
+                 "answer) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
+          cardKey_(db, "SELECT card_key, name, suit FROM cards WHERE deck = ?1 AND card = ?2"),
+          newCard_(db, "INSERT INTO cards (deck, card, name, suit) VALUES (?1, ?2, ?3, ?4)"),
+          renamed_(db, "UPDATE cards SET name = ?2, suit = ?3 WHERE card_key = ?1"),
+          card_(db, "INSERT INTO entry_cards (entry, card_key, reversed, can_reverse) VALUES (?1, ?2, ?3, ?4)"),
+          text_(db, "INSERT INTO entry_text (rowid, question, notes, kept) VALUES (?1, ?2, ?3, ?4)") {}
+
+    // SQLITE_OK, or the first error.
+    int Index(std::int64_t id, std::int64_t utc, std::int64_t digest, const JournalEntry& entry) {
+        const EntryFacts facts = FactsOf(entry.oracle, entry.result);
+        // The next place of its second: entries kept in the same second keep
+        // the order they were kept in.
+        const std::int64_t base = utc * kPlacesPerSecond;
+        last_.Bind(1, base);
+        last_.Bind(2, base + kPlacesPerSecond - 1);
+        int rc = last_.Step();
+        if (rc != SQLITE_ROW) return rc;
+        const std::int64_t place = last_.IsNull(0) ? base : last_.Int(0) + 1;
+        last_.Reset();
+
+        index_.Bind(1, id);
+        index_.Bind(2, place);
+        index_.Bind(3, static_cast<std::int64_t>(entry.oracle));
+        index_.Bind(4, entry.keptAt.substr(0, 7));
+        index_.Bind(5, digest);
+        if (entry.oracle == Oracle::Reading && !facts.deck.empty()) {
+            index_.Bind(6, facts.layout);
+            index_.Bind(7, facts.deck);
+        } else {
+            index_.BindNull(6);
+            index_.BindNull(7);
+        }
+        index_.Bind(8, static_cast<std::int64_t>(facts.cards.size()));
+        index_.Bind(9, static_cast<std::int64_t>(facts.present));
+        index_.Bind(10, static_cast<std::int64_t>(facts.changed));
+        index_.Bind(11, static_cast<std::int64_t>(facts.answer));
+        if ((rc = Done(index_)) != SQLITE_OK) return rc;
+        for (const EntryFacts::Card& card : facts.cards) {
+            std::int64_t key = 0;
+            if ((rc = CardKey(facts.deck, card, &key)) != SQLITE_OK) return rc;
+            card_.Bind(1, id);
+            card_.Bind(2, key);
+            card_.Bind(3, static_cast<std::int64_t>(card.reversed));
+            card_.Bind(4, static_cast<std::int64_t>(card.canReverse));
+            if ((rc = Done(card_)) != SQLITE_OK) return rc;
+        }
+        text_.Bind(1, place);
+        text_.Bind(2, entry.question);
+        text_.Bind(3, entry.notes);
+        text_.Bind(4, facts.keptText);
+        return Done(text_);
+    }
+
+private:
+    static int Done(Statement& statement) {
+        const int rc = statement.Step();
+        statement.Reset();
+        return rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+
+    // The journal's number for a card of a deck; its name as last kept.
+    int CardKey(const std::string& deck, const EntryFacts::Card& card, std::int64_t* key) {
+        cardKey_.Bind(1, deck);
+        cardKey_.Bind(2, static_cast<std::int64_t>(card.card));
+        int rc = cardKey_.Step();
+        const bool known = rc == SQLITE_ROW;
+        if (known) {
+            *key = cardKey_.Int(0);
+            const bool same = cardKey_.Text(1) == card.name && cardKey_.Text(2) == card.suit;
+            cardKey_.Reset();
+            if (same) return SQLITE_OK;
+            renamed_.Bind(1, *key);
+            renamed_.Bind(2, card.name);
+            renamed_.Bind(3, card.suit);
+            return Done(renamed_);
+        }
+        cardKey_.Reset();
+        if (rc != SQLITE_DONE) return rc;
+        newCard_.Bind(1, deck);
+        newCard_.Bind(2, static_cast<std::int64_t>(card.card));
+        newCard_.Bind(3, card.name);
+        newCard_.Bind(4, card.suit);
+        if ((rc = Done(newCard_)) != SQLITE_OK) return rc;
+        *key = sqlite3_last_insert_rowid(db_);
+        return SQLITE_OK;
+    }
+
+    sqlite3* db_;
+    Statement last_, index_, cardKey_, newCard_, renamed_, card_, text_;
+};
+
+std::int64_t DigestOf(const JournalEntry& entry) {
+    return EntryDigest(entry.keptAt, entry.oracle, entry.question, CanonicalResult(entry.result));
+}
+
+// Keeps an entry (keptAt set, utc its instant) and what it is found by.
+int Insert(sqlite3* db, IndexWriter& writer, const JournalEntry& entry, std::int64_t utc, std::int64_t digest,
+           std::int64_t* id) {
+    Statement insert(db,
+                     "INSERT INTO entries (kept_at, kept_utc, oracle, question, notes, result) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    insert.Bind(1, entry.keptAt);
+    insert.Bind(2, utc);
+    insert.Bind(3, static_cast<std::int64_t>(entry.oracle));
+    insert.Bind(4, entry.question);
+    insert.Bind(5, entry.notes);
+    insert.Bind(6, entry.result);
+    const int rc = insert.Step();
+    if (rc != SQLITE_DONE) return rc;
+    *id = sqlite3_last_insert_rowid(db);
+    return writer.Index(*id, utc, digest, entry);
+}
+
+// Version 2's step: what every entry already kept is found and counted by,
+// in the order they were kept.
+bool FillIndex(sqlite3* db, int* rc) {
+    IndexWriter writer(db);
+    Statement entries(db, "SELECT id, kept_at, oracle, question, notes, result, kept_utc FROM entries "
+                          "ORDER BY kept_utc, id");
+    while ((*rc = entries.Step()) == SQLITE_ROW) {
+        const JournalEntry entry = journal_sql::EntryOf(entries, true);
+        if ((*rc = writer.Index(entry.id, entries.Int(6), DigestOf(entry), entry)) != SQLITE_OK) return false;
+    }
+    if (*rc != SQLITE_DONE) return false;
+    *rc = SQLITE_OK;
+    return true;
+}
+
+// The time of a new entry: its keptAt (now when empty) and its instant.
+bool KeptTime(const JournalEntry& entry, std::string* keptAt, std::int64_t* utc, std::string* err) {
+    if (entry.oracle != Oracle::Reading && entry.oracle != Oracle::IChing && entry.oracle != Oracle::YesNo) {
+        *err = "The entry names no known oracle, so it was not kept.";
+        return false;
+    }
+    *keptAt = entry.keptAt;
+    if (keptAt->empty()) {
+        *utc = static_cast<std::int64_t>(std::time(nullptr));
+        *keptAt = LocalKeptAt(*utc);
+    } else if (!ParseKeptAt(*keptAt, utc)) {
+        *err = "The entry's date and time \"" + *keptAt + "\" is not in a form the journal understands.";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool JournalStore::CanChange(std::string* err) {
     if (readOnly_) {
         *err = ReadOnlyMessage(path_);
@@ -636,44 +800,81 @@ bool JournalStore::CanChange(std::string* err) {
     return TakeVerdict(db_, true, err);
 }
 
+std::string JournalStore::Failure(int rc) const { return Problem(rc, path_); }
+
+bool JournalStore::Ready(std::string* err) {
+    if (!CanChange(err)) return false;
+    if (!db_ && !Connect(true, err)) return false;
+    return CanChange(err);
+}
+
 bool JournalStore::Add(JournalEntry& entry, std::string* err) {
     if (entry.id != 0) {
         *err = "This entry is already in the journal.";
         return false;
     }
-    if (entry.oracle != Oracle::Reading && entry.oracle != Oracle::IChing && entry.oracle != Oracle::YesNo) {
-        *err = "The entry names no known oracle, so it was not kept.";
-        return false;
-    }
-    std::string keptAt = entry.keptAt;
+    JournalEntry kept = entry;
     std::int64_t utc = 0;
-    if (keptAt.empty()) {
-        utc = static_cast<std::int64_t>(std::time(nullptr));
-        keptAt = LocalKeptAt(utc);
-    } else if (!ParseKeptAt(keptAt, &utc)) {
-        *err = "The entry's date and time \"" + keptAt + "\" is not in a form the journal understands.";
+    if (!KeptTime(entry, &kept.keptAt, &utc, err) || !Ready(err)) return false;
+    IndexWriter writer(db_);
+    Transaction transaction(db_);
+    std::int64_t id = 0;
+    int rc = transaction.Begun();
+    if (rc == SQLITE_OK) rc = Insert(db_, writer, kept, utc, DigestOf(kept), &id);
+    if (rc == SQLITE_OK) rc = transaction.Commit();
+    if (rc != SQLITE_OK) {
+        *err = Failure(rc);
         return false;
     }
-    if (!CanChange(err)) return false;
-    if (!db_ && !Connect(true, err)) return false;
-    if (!CanChange(err)) return false;
+    entry.id = id;
+    entry.keptAt = kept.keptAt;
+    return true;
+}
 
-    Statement insert(db_,
-                     "INSERT INTO entries (kept_at, kept_utc, oracle, question, notes, result) "
-                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    insert.Bind(1, keptAt);
-    insert.Bind(2, utc);
-    insert.Bind(3, static_cast<std::int64_t>(entry.oracle));
-    insert.Bind(4, entry.question);
-    insert.Bind(5, entry.notes);
-    insert.Bind(6, entry.result);
-    const int rc = insert.Step();
-    if (rc != SQLITE_DONE) {
-        *err = Problem(rc, path_);
+bool JournalStore::AddMany(std::vector<JournalEntry>& entries, std::size_t* added, std::string* err) {
+    *added = 0;
+    std::vector<std::int64_t> times(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::string keptAt;
+        if (entries[i].id != 0 || entries[i].keptAt.empty()) {
+            *err = "An entry to import has no date, or is kept already.";
+            return false;
+        }
+        if (!KeptTime(entries[i], &keptAt, &times[i], err)) return false;
+    }
+    if (entries.empty()) return true;
+    if (!Ready(err)) return false;
+    IndexWriter writer(db_);
+    // The same entry is the same time, oracle, question and result; the
+    // digest finds the few that may be, the texts decide.
+    Statement same(db_, "SELECT e.result FROM entry_index i JOIN entries e ON e.id = i.entry WHERE i.digest = ?1 "
+                        "AND e.kept_at = ?2 AND e.oracle = ?3 AND e.question = ?4");
+    Transaction transaction(db_);
+    int rc = transaction.Begun();
+    std::vector<std::int64_t> ids(entries.size(), 0);
+    for (std::size_t i = 0; i < entries.size() && rc == SQLITE_OK; ++i) {
+        const JournalEntry& entry = entries[i];
+        const std::string canonical = CanonicalResult(entry.result);
+        const std::int64_t digest = EntryDigest(entry.keptAt, entry.oracle, entry.question, canonical);
+        same.Bind(1, digest);
+        same.Bind(2, entry.keptAt);
+        same.Bind(3, static_cast<std::int64_t>(entry.oracle));
+        same.Bind(4, entry.question);
+        bool known = false;
+        while (!known && (rc = same.Step()) == SQLITE_ROW) known = CanonicalResult(same.Text(0)) == canonical;
+        same.Reset();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) break;
+        rc = known ? SQLITE_OK : Insert(db_, writer, entry, times[i], digest, &ids[i]);
+    }
+    if (rc == SQLITE_OK) rc = transaction.Commit();
+    if (rc != SQLITE_OK) {
+        *err = Failure(rc);
         return false;
     }
-    entry.id = sqlite3_last_insert_rowid(db_);
-    entry.keptAt = keptAt;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].id = ids[i];
+        if (ids[i] != 0) ++*added;
+    }
     return true;
 }
 
@@ -691,101 +892,107 @@ bool JournalStore::Get(std::int64_t id, JournalEntry* entry, std::string* err) {
         return false;
     }
     if (rc != SQLITE_ROW) {
-        *err = Problem(rc, path_);
+        *err = Failure(rc);
         return false;
     }
-    entry->id = select.Int(0);
-    entry->keptAt = select.Text(1);
-    entry->oracle = static_cast<Oracle>(select.Int(2));
-    entry->question = select.Text(3);
-    entry->notes = select.Text(4);
-    entry->result = select.Text(5);
+    *entry = journal_sql::EntryOf(select, true);
     return true;
 }
 
-bool JournalStore::List(const std::string& search, std::vector<JournalEntry>* entries, std::string* err) {
-    return Select(search, false, entries, err);
-}
-
-bool JournalStore::All(std::vector<JournalEntry>* entries, std::string* err) { return Select("", true, entries, err); }
-
-bool JournalStore::Select(const std::string& search, bool withResults, std::vector<JournalEntry>* entries,
+bool JournalStore::Change(std::int64_t id, const std::vector<std::string>& statements, const std::string* text,
                           std::string* err) {
-    entries->clear();
-    const std::vector<std::string> words = SearchWords(search);
-    if (words.size() > kMaxSearchWords) {
-        *err = Format("The search has too many words; use at most %zu.", kMaxSearchWords);
+    if (!CanChange(err)) return false;
+    if (!db_) {
+        *err = kMissingMessage;
         return false;
     }
-    if (!TakeVerdict(db_, false, err)) return false;
-    if (!db_) return true;
-    // Only placeholders go into the text; the words are bound. instr compares
-    // bytes, so "%", "_" and quotes are ordinary characters.
-    std::string sql = withResults ? "SELECT id, kept_at, oracle, question, notes, result FROM entries"
-                                  : "SELECT id, kept_at, oracle, question, notes FROM entries";
-    for (std::size_t i = 0; i < words.size(); ++i)
-        sql += Format("%s (instr(fold(question), ?%zu) > 0 OR instr(fold(notes), ?%zu) > 0)", i ? " AND" : " WHERE",
-                      i + 1, i + 1);
-    sql += " ORDER BY kept_utc DESC, id DESC";
-    Statement select(db_, sql);
-    for (std::size_t i = 0; i < words.size(); ++i) select.Bind(static_cast<int>(i + 1), words[i]);
-    int rc;
-    while ((rc = select.Step()) == SQLITE_ROW) {
-        JournalEntry entry;
-        entry.id = select.Int(0);
-        entry.keptAt = select.Text(1);
-        entry.oracle = static_cast<Oracle>(select.Int(2));
-        entry.question = select.Text(3);
-        entry.notes = select.Text(4);
-        if (withResults) entry.result = select.Text(5);
-        entries->push_back(std::move(entry));
+    Transaction transaction(db_);
+    int rc = transaction.Begun();
+    bool found = true;
+    for (std::size_t i = 0; i < statements.size() && rc == SQLITE_OK; ++i) {
+        Statement change(db_, statements[i]);
+        change.Bind(1, id);
+        if (text) change.Bind(2, *text);
+        rc = change.Step();
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        // The first statement changes the entry itself.
+        if (i == 0 && rc == SQLITE_OK && sqlite3_changes(db_) == 0) found = false;
+        if (!found) break;
     }
-    if (rc != SQLITE_DONE) {
-        entries->clear();
-        *err = Problem(rc, path_);
+    if (rc == SQLITE_OK && found) rc = transaction.Commit();
+    if (rc != SQLITE_OK) {
+        *err = Failure(rc);
+        return false;
+    }
+    if (!found) {
+        *err = kMissingMessage;
         return false;
     }
     return true;
 }
 
 bool JournalStore::SetNotes(std::int64_t id, const std::string& notes, std::string* err) {
-    if (!CanChange(err)) return false;
-    if (!db_) {
-        *err = kMissingMessage;
-        return false;
-    }
-    Statement update(db_, "UPDATE entries SET notes = ?2 WHERE id = ?1");
-    update.Bind(1, id);
-    update.Bind(2, notes);
-    const int rc = update.Step();
-    if (rc != SQLITE_DONE) {
-        *err = Problem(rc, path_);
-        return false;
-    }
-    if (sqlite3_changes(db_) == 0) {
-        *err = kMissingMessage;
-        return false;
-    }
-    return true;
+    return Change(id,
+                  {"UPDATE entries SET notes = ?2 WHERE id = ?1",
+                   "UPDATE entry_text SET notes = ?2 WHERE rowid = (SELECT place FROM entry_index WHERE entry = ?1)"},
+                  &notes, err);
 }
 
 bool JournalStore::Delete(std::int64_t id, std::string* err) {
-    if (!CanChange(err)) return false;
-    if (!db_) {
-        *err = kMissingMessage;
+    return Change(id,
+                  {"DELETE FROM entries WHERE id = ?1",
+                   "DELETE FROM entry_text WHERE rowid = (SELECT place FROM entry_index WHERE entry = ?1)",
+                   "DELETE FROM entry_cards WHERE entry = ?1", "DELETE FROM entry_index WHERE entry = ?1"},
+                  nullptr, err);
+}
+
+// ---- the reader ------------------------------------------------------------------
+
+std::unique_ptr<JournalReader> JournalStore::Reader(bool newestFirst, std::string* err) {
+    if (!TakeVerdict(db_, false, err)) return nullptr;
+    // Nothing kept yet: a reader of no entries.
+    if (!db_) return std::unique_ptr<JournalReader>(new JournalReader(nullptr, path_, newestFirst));
+    Connection connection;
+    const int rc = immutable_ ? sqlite3_open_v2(("file:" + UriPath(path_) + "?immutable=1").c_str(), connection.Out(),
+                                                SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
+                              : sqlite3_open_v2(path_.c_str(), connection.Out(), SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        *err = Failure(rc);
+        return nullptr;
+    }
+    sqlite3* db = connection.Get();
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    int ignored = SQLITE_OK;
+    Exec(db, "PRAGMA cache_size = -1024", &ignored);  // a walk reads each page once: a small cache does
+    return std::unique_ptr<JournalReader>(new JournalReader(connection.Release(), path_, newestFirst));
+}
+
+JournalReader::JournalReader(sqlite3* db, std::string path, bool newestFirst)
+    : db_(db), newestFirst_(newestFirst), path_(std::move(path)) {}
+
+JournalReader::~JournalReader() {
+    rows_.reset();
+    sqlite3_close_v2(db_);
+}
+
+bool JournalReader::Next(JournalEntry* entry) {
+    if (!db_ || !error_.empty()) return false;
+    if (!rows_)
+        rows_ = std::make_unique<Statement>(
+            db_, std::string("SELECT e.id, e.kept_at, e.oracle, e.question, e.notes, e.result, i.place FROM entry_index i "
+                             "JOIN entries e ON e.id = i.entry ORDER BY i.place ") +
+                     (newestFirst_ ? "DESC" : "ASC"));
+    const int rc = rows_->Step();
+    if (rc == SQLITE_DONE) return false;
+    if (rc != SQLITE_ROW) {
+        error_ = Problem(rc, path_);
         return false;
     }
-    Statement remove(db_, "DELETE FROM entries WHERE id = ?1");
-    remove.Bind(1, id);
-    const int rc = remove.Step();
-    if (rc != SQLITE_DONE) {
-        *err = Problem(rc, path_);
-        return false;
-    }
-    if (sqlite3_changes(db_) == 0) {
-        *err = kMissingMessage;
-        return false;
-    }
+    *entry = journal_sql::EntryOf(*rows_, true);
+    entry->place = rows_->Int(6);
     return true;
 }
 

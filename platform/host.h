@@ -1,12 +1,14 @@
 #pragma once
 // The window services the handlers rely on. The real implementation drives a
 // browser page over a WebSocket; the flow tests use a page double.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/download_source.h"
 #include "platform/element.h"
 #include "platform/page_parts.h"
 
@@ -59,11 +61,16 @@ public:
     // fragments: the "Keep in journal" control of the page's own frame
     // (hidden again by every page write), HTML written by a deck's author
     // put into an element of the fragment just written (the page sanitises
-    // it), a text handed to the user as a file, and the browser's print.
+    // it), a text handed to the user as a file, a file of any size handed
+    // over as it is made (the source is read on another thread: it must not
+    // touch what the handlers use), and the browser's print.
     enum class Keep { Hidden, Offered, Kept };
     virtual void SetKeepControl(Keep state) { (void)state; }
     virtual void FillHtml(const std::string& id, const std::string& html) { (void)id, (void)html; }
     virtual void Download(const std::string& name, const std::string& text) { (void)name, (void)text; }
+    virtual void DownloadFile(const std::string& name, const std::string& type, std::unique_ptr<DownloadSource> source) {
+        (void)name, (void)type, (void)source;
+    }
     virtual void Print() {}
 
     // The kept preferences the page itself applies (the look, the card

@@ -68,6 +68,12 @@ void HttpSession::Handle(Request request) {
         StartWebSocket(stream_.release_socket(), server_, std::move(request));
         return;
     }
+    if (IsDownload(request)) {
+        stream_.expires_never();
+        closed_ = true;  // the socket now belongs to the download
+        StartDownload(stream_.release_socket(), server_, std::move(request));
+        return;
+    }
     if (auto response = server_.Respond(request)) {
         Reply(std::move(*response));
         return;

@@ -18,6 +18,7 @@ constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxElements = 10000;
 constexpr std::size_t kMaxAttributes = 100;
 constexpr std::size_t kMaxKeyLength = 32;
+constexpr std::size_t kMaxNameLength = 1024;
 constexpr long long kMaxSeq = 1LL << 53;  // the page counts in doubles
 
 // Refuses a message nested deeper than kMaxDepth before any tree is built,
@@ -123,6 +124,28 @@ std::optional<PageEvent> ParsePageMessage(const std::string& text, std::string* 
                 return fail("a malformed key");
             event.key = key->get<std::string>();
         }
+    } else if (kind == "file") {
+        // A piece of a chosen file, as a click on the field it was chosen in.
+        long long part = 0;
+        if (!ReadInteger(message, "seq", 1, kMaxSeq, &event.seq)) return fail("a file piece without a valid seq");
+        if (!ReadInteger(message, "page", 0, kMaxSeq, &event.page)) return fail("a file piece without a page number");
+        if (!ReadInteger(message, "part", 0, kMaxSeq, &part)) return fail("a file piece without a valid part");
+        const auto input = message.find("input");
+        const auto name = message.find("name");
+        const auto last = message.find("last");
+        const auto piece = message.find("text");
+        if (input == message.end() || !input->is_string() || input->get_ref<const std::string&>().size() > kMaxKeyLength ||
+            name == message.end() || !name->is_string() || name->get_ref<const std::string&>().size() > kMaxNameLength ||
+            last == message.end() || !last->is_boolean() || piece == message.end() || !piece->is_string())
+            return fail("a malformed file piece");
+        event.kind = PageEvent::Kind::Click;
+        event.inFragment = true;
+        event.element = Element("FILE");
+        event.element.SetAttribute("id", Variant(input->get<std::string>()));
+        event.element.SetAttribute("file", Variant(name->get<std::string>()));
+        event.element.SetAttribute("part", Variant(std::to_string(part)));
+        event.element.SetAttribute("last", Variant(std::string(last->get<bool>() ? "1" : "0")));
+        event.element.SetAttribute("text", Variant(piece->get<std::string>()));
     } else if (kind == "answer") {
         event.kind = PageEvent::Kind::Answer;
         long long box = 0, result = 0;

@@ -390,6 +390,10 @@ void Shell::Download(const std::string& name, const std::string& text) {
     Queue(json{{"op", "download"}, {"name", name}, {"text", text}});
 }
 
+void Shell::DownloadFile(const std::string& name, const std::string& type, std::unique_ptr<DownloadSource> source) {
+    Queue(json{{"op", "downloadFrom"}, {"url", server_.OfferDownload(name, type, std::move(source))}});
+}
+
 void Shell::Print() { Queue(json{{"op", "print"}}); }
 
 void Shell::ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) {

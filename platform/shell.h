@@ -19,6 +19,14 @@
 //       since been replaced is dropped (its element is gone).
 //   {"type":"key", "seq":n, "key":"Alt+O"|"F1"|"F5"|"Escape"|"Enter", "document":[..]}
 //   {"type":"answer", "box":id, "result":1|2}   the notification's answer
+//   {"type":"file", "seq":n, "page":g, "input":id, "name":.., "part":k, "last":b, "text":..}
+//       a piece of a text file the user chose in the file field id of
+//       fragment g (the journal's import), read by the page in pieces of at
+//       most 128 KB, each sent once the one before is done, so neither side
+//       holds more than a piece. It reaches the handlers as a click on an
+//       element FILE with that id and the attributes file (the file's name),
+//       part (0, 1, ..), last ("1" for the file's last piece) and text; like
+//       a click in a fragment, it is dropped once fragment g is replaced.
 // Every click and key carries a snapshot of every element of the main page
 // that has an id or a name, with the values of its inputs, selects and
 // checkboxes. The controls drawn beside a fragment (the "controls" of its
@@ -66,6 +74,11 @@
 //   {"op":"keep","state":"hidden"|"offered"|"kept"}  the "Keep in journal" control
 //   {"op":"fill","id":..,"html":..}      author's HTML into an element of the fragment, sanitised
 //   {"op":"download","name":..,"text":..} a text handed to the user as a file
+//   {"op":"downloadFrom","url":..}       a file the server hands out under url,
+//                                        "/download/<token>": the page fetches it
+//                                        (with the run's cookie) as a download; the
+//                                        server writes it in chunks as it is made
+//                                        (platform/download.cpp), once, within a minute
 //   {"op":"print"}                       the browser's print of the page
 //   {"op":"settings","values":{name:value,..}}  the kept preferences the page applies
 //                                        ("sheet", "cardSize", "theme"); on opening and on change
@@ -147,6 +160,7 @@ public:
     void SetKeepControl(Keep state) override;
     void FillHtml(const std::string& id, const std::string& html) override;
     void Download(const std::string& name, const std::string& text) override;
+    void DownloadFile(const std::string& name, const std::string& type, std::unique_ptr<DownloadSource> source) override;
     void Print() override;
     void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) override;
 

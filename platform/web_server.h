@@ -16,6 +16,10 @@
 // (at most kMaxUnproven at once, closed after a few silent seconds), and
 // failed accepts back off, so a flood of idle connections or a lack of file
 // descriptors never keeps the real page from being served.
+//
+// Downloads: a file the program offers (OfferDownload) is served once,
+// behind the same secret, at /download/<token>, in chunks as it is made
+// (platform/download.cpp).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,6 +27,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/download_source.h"
 
 namespace sw::platform {
 
@@ -64,6 +70,10 @@ public:
     // so the page keeps pictures for the run and never past it.
     const std::string& RunId() const;
     std::string Url() const;
+
+    // Offers a file for download: the path the page fetches it from. Any
+    // thread; the source is then read on the worker pool.
+    std::string OfferDownload(std::string name, std::string type, std::unique_ptr<DownloadSource> source);
 
     // Queues a text message for the active page (dropped when none).
     void Send(std::string text);

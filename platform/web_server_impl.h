@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/downloads.h"
 #include "platform/web_server.h"
 
 namespace sw::platform {
@@ -66,6 +67,8 @@ struct WebServer::Impl {
     std::shared_ptr<WsSession> active;
     std::list<std::weak_ptr<HttpSession>> unproven;  // oldest first
 
+    Downloads downloads;  // offered files, guarded by their own lock
+
     std::mutex flushMutex;
     std::condition_variable flushed;
     std::size_t pendingWrites = 0;  // guarded by flushMutex
@@ -104,6 +107,11 @@ public:
 // Accepts the upgrade request on socket; once open, the WebSocket is
 // attached as the page.
 void StartWebSocket(tcp::socket socket, WebServer::Impl& server, Request request);
+
+// A request for an offered file (platform/download.cpp), served on a
+// connection of its own from then on.
+bool IsDownload(const Request& request);
+void StartDownload(tcp::socket socket, WebServer::Impl& server, Request request);
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:

@@ -13,7 +13,8 @@
 //   notice.mjs          short notices that ask for nothing
 //   focus.mjs           where the focus goes after a new fragment
 //   grid.mjs            the layout editor's grid from the keyboard
-//   journal.mjs         the journal's controls and services
+//   journal.mjs         the journal's controls and services (exports, imports;
+//                       pieces.mjs: how a file for import is cut)
 //   own.mjs             what the program reads of the page
 //   sanitize.mjs        a deck author's HTML made safe
 //   controls.mjs        the controls the program asks for beside a fragment
@@ -26,7 +27,7 @@ import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
 import { checkFit, fitSpread, scheduleFit, setCardSize, setUpFit } from './fit.mjs';
 import { announce, placeFocus } from './focus.mjs';
 import { setUpInput, sendKey } from './input.mjs';
-import { download, fill, print, showKeep } from './journal.mjs';
+import { download, downloadFrom, fill, placeNotes, print, setUpImport, showKeep } from './journal.mjs';
 import { keepMeaningInside, setMeaningLabel, setUpMeaningWindow, showMeaning, writeMeaning } from './meaning-window.mjs';
 import { showNotice as notify } from './notice.mjs';
 import { closeBox, setUpNotification, showBox } from './notification.mjs';
@@ -40,6 +41,7 @@ import { mapUrls } from './urls.mjs';
 const root = document.documentElement;
 const fileList = document.getElementById('fileList');
 const beside = document.getElementById('sw-beside');
+const after = document.getElementById('sw-after');
 const statusRegion = document.getElementById('sw-status');
 const key = new URLSearchParams(location.search).get('key') || '';
 let pageNumber = 0;  // the program's number of the fragment on show
@@ -66,12 +68,14 @@ function applyOp(op) {
       fileList.innerHTML = mapUrls(op.html);
       pageNumber = op.page;
       showKeep('hidden', fileList);
+      after.replaceChildren();
       clearControls();
       enhance(fileList, beside);
       ready();
       break;
     case 'parts':
       applyParts(fileList, beside, op);
+      placeNotes(fileList, after);
       showControls(fileList, op.controls);
       break;
     case 'settings':
@@ -88,6 +92,9 @@ function applyOp(op) {
       break;
     case 'download':
       download(String(op.name), String(op.text));
+      break;
+    case 'downloadFrom':
+      if (String(op.url).startsWith('/download/')) downloadFrom(String(op.url));
       break;
     case 'print':
       print();
@@ -161,6 +168,7 @@ onPreferences((values) => {
 setUpNotification((box, result) => connection.send({ type: 'answer', box, result }));
 setUpMeaningWindow(fileList, sendKey);
 setUpInput(fileList, () => pageNumber);
+setUpImport(fileList, () => pageNumber);
 setUpControls(document.getElementById('sw-controls'));
 setUpOwnCards(fileList, statusRegion);
 window.addEventListener('resize', () => {

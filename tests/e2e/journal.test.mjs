@@ -1,13 +1,15 @@
 // The journal and the card library in Chromium: a reading kept, found again
 // after a restart, shown as it was dealt, annotated and exported, with the
-// mouse and with the keyboard alone; the card of the day, the same after a
-// restart, and kept; and axe-core over their pages.
+// mouse and with the keyboard alone; a journal imported from a file, found
+// by what came up, counted on the Insights page and exported again through
+// the program's downloads; the card of the day, the same after a restart,
+// and kept; and axe-core over their pages.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import {
-  act, click, launchBrowser, notice, startSession, stopProgram,
+  act, click, launchBrowser, messageBox, notice, readDeck, settle, startSession, stopProgram,
 } from './harness.mjs';
 
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
@@ -68,6 +70,8 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   await click(page, '#journalentry');
   assert.deepEqual(await cardsShown(page), dealt, 'the same cards, positions and orientations');
   assert.deepEqual(await seriousFindings(page), [], 'an entry');
+  assert.ok(await page.evaluate(() => Boolean(document.querySelector('.sw-sheet')?.compareDocumentPosition(
+    document.getElementById('journalnotes')) & Node.DOCUMENT_POSITION_FOLLOWING)), 'the notes come after the reading sheet');
 
   await act(page, () => page.click('#fileList img.card'));
   await page.waitForSelector('#sw-meaning:not([hidden])');
@@ -84,6 +88,7 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   assert.match(markdown, /Past, Present, Future/);
 
   await click(page, '#cards');
+  assert.equal(await page.$('#journalnotes'), null, 'the notes leave with their entry');
   assert.equal(await page.$$eval('#librarycard', (cards) => cards.length), 78);
   assert.deepEqual(await seriousFindings(page), [], 'the Cards page');
   await click(page, '#librarycard[card="16"]');
@@ -151,4 +156,182 @@ test('keeping, finding, annotating and exporting from the keyboard alone', async
   await tabTo(page, '#librarycard');
   await press('Enter');
   assert.equal(await page.textContent('#fileList h3'), 'The Fool');
+});
+
+// A kept reading of Past, Present, Future as the program keeps it
+// (journal/journal_result.h): cards [index, reversed] of the sample deck.
+function keptReading(deck, cards) {
+  const kept = {};
+  for (const [index] of cards) {
+    const card = deck[index];
+    kept[String(index)] = {
+      number: card.number, name: card.name, meaning: card.meaning, reversedMeaning: card.reversedMeaning,
+      imageExtension: card.extension, reversedImageSuffix: card.reversedSuffix, hasReversedImage: card.hasReversedImage,
+    };
+  }
+  return {
+    layout: {
+      name: 'Past, Present, Future', rows: 1, columns: 3, grid: [['1', '2', '3']],
+      positions: ['The Past|Behind you.', 'The Present|Now.', 'The Future|Ahead.'],
+    },
+    deck: { directory: 'Classic Tarot', cards: kept },
+    dealt: cards.map(([card, reversed], i) => ({ row: 0, column: i, position: i, card, roll: reversed, reversed })),
+    reversedAllowed: true,
+  };
+}
+
+function journalLines(dir) {
+  const deck = readDeck(dir, 'Classic Tarot');
+  const DEATH = 13, TOWER = 16, ACE_OF_CUPS = 36, TWO_OF_SWORDS = 51, KING_OF_WANDS = 35, STAR = 17;
+  const entries = [
+    { keptAt: '2026-01-05T09:00:00+00:00', oracle: 'reading', question: 'The new house?', notes: '',
+      result: keptReading(deck, [[DEATH, 0], [TOWER, 1], [ACE_OF_CUPS, 0]]) },
+    { keptAt: '2026-01-20T09:00:00+00:00', oracle: 'iching', question: 'Which road?',
+      notes: 'Took the left road past the old mill; the bridge was open again after the winter floods.',
+      result: { draws: [3, 1, 2, 2, 1, 0] } },
+    { keptAt: '2026-02-02T09:00:00+00:00', oracle: 'reading', question: 'The garden?', notes: '',
+      result: keptReading(deck, [[STAR, 0], [TWO_OF_SWORDS, 0], [KING_OF_WANDS, 0]]) },
+    { keptAt: '2026-02-10T09:00:00+00:00', oracle: 'reading', question: 'The trip?', notes: '',
+      result: keptReading(deck, [[DEATH, 0], [TWO_OF_SWORDS, 0], [KING_OF_WANDS, 0]]) },
+    { keptAt: '2026-02-11T09:00:00+00:00', oracle: 'yesno', question: 'Call her?', notes: '',
+      result: { answer: 18, text: 'No.' } },
+    { keptAt: '2026-02-12T09:00:00+00:00', oracle: 'yesno', question: 'Call him?', notes: '',
+      result: { answer: 18, text: 'No.' } },
+  ];
+  return entries.map((entry) => JSON.stringify(entry));
+}
+
+async function importFile(page, name, text) {
+  await page.setInputFiles('#journalimport', { name, mimeType: 'application/x-ndjson', buffer: Buffer.from(text) });
+  const report = await messageBox(page);
+  await page.click('#sw-ok');
+  await settle(page);
+  return report;
+}
+
+const entryQuestions = (page) => page.$$eval('#journalentry', (entries) => entries.map((e) => e.textContent));
+
+// The figures of an Insights table: its caption, then row by row.
+async function figures(page, caption) {
+  return page.$$eval('#fileList table.sw-figures', (tables, wanted) => {
+    const table = tables.find((t) => t.caption.textContent === wanted);
+    return table ? Array.from(table.tBodies[0].rows, (row) => Array.from(row.cells, (cell) => cell.textContent)) : null;
+  }, caption);
+}
+
+test('a journal imported from a file is found by what came up, counted, and exported again', async (t) => {
+  const { page, run } = await startSession(t, browser, { seed: 64 });
+  const lines = journalLines(run.dir);
+  await click(page, '#journal');
+  const damaged = [lines[0], lines[1], '{"keptAt": "2026-03-01T09:00:00Z", "oracle": "tarot"}', ...lines.slice(2)];
+  assert.equal(await importFile(page, 'mine.jsonl', damaged.join('\n') + '\n'),
+    'Imported 6 entries from "mine.jsonl". 1 line could not be read and was skipped: line 3 (it names no oracle '
+    + 'the journal knows).');
+  assert.deepEqual(await entryQuestions(page),
+    ['Call him?', 'Call her?', 'The trip?', 'The garden?', 'Which road?', 'The new house?']);
+  // In a small window no word of the list is cut in two.
+  await page.setViewportSize({ width: 800, height: 600 });
+  assert.deepEqual(await page.evaluate(() => {
+    const broken = [];
+    const walker = document.createTreeWalker(document.querySelector('#fileList .sw-journal'), NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+      for (const match of node.data.matchAll(/\S+/g)) {
+        const range = document.createRange();
+        range.setStart(node, match.index);
+        range.setEnd(node, match.index + match[0].length);
+        if (new Set(Array.from(range.getClientRects(), (r) => Math.round(r.top))).size > 1) broken.push(match[0]);
+      }
+    }
+    return broken;
+  }), []);
+  await page.setViewportSize({ width: 1280, height: 900 });
+
+  // Found by the card that came up, not only by the question and notes.
+  await page.fill('#journalsearch', 'Death');
+  await click(page, '#journalfind');
+  assert.deepEqual(await entryQuestions(page), ['The trip?', 'The new house?']);
+  assert.match(await page.textContent('.sw-journal-filter'), /that hold “Death”: 2 entries/);
+  await page.fill('#journalsearch', '"Tower (reversed)"');
+  await click(page, '#journalfind');
+  assert.deepEqual(await entryQuestions(page), ['The new house?']);
+  await page.fill('#journalsearch', 'withdrawal');
+  await page.selectOption('#journaloracle', '2');
+  await click(page, '#journalfind');
+  assert.deepEqual(await entryQuestions(page), []);
+  await page.fill('#journalsearch', '');
+  await page.fill('#journalfrom', '2026-02-01');
+  await page.fill('#journalto', '2026-02-11');
+  await page.selectOption('#journaloracle', '0');
+  await click(page, '#journalfind');
+  assert.deepEqual(await entryQuestions(page), ['Call her?', 'The trip?', 'The garden?']);
+
+  // The search stays while an entry is looked at; a new visit starts afresh.
+  await click(page, '#journalentry');
+  await click(page, '#journalback');
+  assert.equal(await page.inputValue('#journalfrom'), '2026-02-01');
+  assert.deepEqual(await entryQuestions(page), ['Call her?', 'The trip?', 'The garden?']);
+  await click(page, '#home');
+  await act(page, () => page.keyboard.press('Alt+J'));
+  assert.equal(await page.inputValue('#journalfrom'), '');
+  assert.equal(await page.inputValue('#journalsearch'), '');
+  assert.equal(await page.$('#journalclear'), null);
+  assert.equal((await entryQuestions(page)).length, 6);
+
+  // A kept cast shows its notes after the whole reading; a kept answer
+  // shows the answer and no form to ask again.
+  await click(page, '#journalentry:text("Which road?")');
+  assert.ok(await page.evaluate(() => {
+    const moving = Array.from(document.querySelectorAll('#fileList b')).find((b) => b.textContent === 'Moving Lines');
+    const notes = document.getElementById('journalnotes');
+    return Boolean(moving && notes && moving.compareDocumentPosition(notes) & Node.DOCUMENT_POSITION_FOLLOWING);
+  }), 'the notes come after the moving lines');
+  await click(page, '#journalback');
+  await click(page, '#journalentry:text("Call her?")');
+  assert.ok((await page.$$eval('#fileList h3', (headings) => headings.map((h) => h.textContent))).includes('No.'));
+  assert.equal(await page.$('#fileList #yesno, #fileList input[name=question]'), null);
+  assert.deepEqual(await seriousFindings(page), [], 'a kept answer');
+  await click(page, '#journalback');
+
+  // Insights: the counts of the journal built here, against chance.
+  await click(page, '#journalinsights');
+  assert.equal(await page.getAttribute('td[role=navigation] #journal', 'aria-current'), 'page', 'a page of the journal');
+  assert.match(await page.textContent('#fileList'), /Of the whole journal: 6 entries \(3 card readings, 1 cast, 2 answers\)/);
+  assert.deepEqual(await figures(page, 'Kept per month, in figures'),
+    [['January 2026', '1', '1', '0'], ['February 2026', '2', '0', '2']]);
+  // Nine cards dealt from a deck of 78: 22 majors and 14 of each suit.
+  assert.deepEqual(await figures(page, 'Major arcana and suits, in figures'), [
+    ['Major arcana', '4', '2.54'], ['Wands', '2', '1.62'], ['Cups', '1', '1.62'], ['Swords', '2', '1.62'],
+    ['Pentacles', '0', '1.62']]);
+  const frequent = await figures(page, 'The cards that came up most, in figures');
+  assert.deepEqual(frequent.slice(0, 3), [['Death', '2', '0.12'], ['King of Wands', '2', '0.12'], ['Two of Swords', '2', '0.12']]);
+  assert.deepEqual(await figures(page, 'Reversed cards, in figures'), [['Reversed', '11.1%', '25.0%']]);
+  assert.deepEqual(await figures(page, 'Yes/No answers, in figures'), [['No.', '2', '0.09']]);
+  assert.equal((await figures(page, 'Hexagrams cast, in figures')).length, 1);
+  assert.equal(await page.$$eval('#fileList svg[role=img]', (charts) => charts.length), 6);
+  assert.deepEqual(await seriousFindings(page), [], 'the Insights page');
+
+  // Of the search in force only.
+  await click(page, '#journalback');
+  await page.fill('#journalsearch', 'Death');
+  await click(page, '#journalfind');
+  await click(page, '#journalinsights');
+  assert.match(await page.textContent('#fileList'), /Of the entries that hold “Death”: 2 entries/);
+  assert.deepEqual((await figures(page, 'Major arcana and suits, in figures'))[0], ['Major arcana', '3', '1.69']);
+  await click(page, '#insightswhole');
+  assert.match(await page.textContent('#fileList'), /Of the whole journal: 6 entries/);
+
+  // Exported through the program's own download, oldest first, and known
+  // again when imported once more.
+  await click(page, '#journalback');
+  const exported = await downloaded(page, () => page.click('#journalexportjsonl'));
+  assert.deepEqual(exported.trimEnd().split('\n').map((line) => JSON.parse(line).question),
+    ['The new house?', 'Which road?', 'The garden?', 'The trip?', 'Call her?', 'Call him?']);
+  const markdown = await downloaded(page, () => page.click('#journalexport'));
+  assert.match(markdown, /^# Sagewend journal$/m);
+  assert.ok(markdown.indexOf('Call him?') < markdown.indexOf('The new house?'), 'newest first');
+  assert.match(markdown, /### 1\. The Past: Death/);
+  await click(page, '#journalclear');
+  assert.equal(await importFile(page, 'again.jsonl', exported),
+    'Imported 0 entries from "again.jsonl". 6 entries were in the journal already and were left as they are.');
+  assert.equal((await entryQuestions(page)).length, 6);
 });

@@ -1,10 +1,12 @@
 // The journal and the card library driven through the page: keeping each
 // kind of result, showing it again exactly as it was dealt (also once its
-// deck is gone), notes, search, deletion and the exports; a reading of
-// one's own cards and the card of the day, kept like a deal.
+// deck is gone), notes, search, pages of the list, deletion, the exports
+// and importing one; a reading of one's own cards and the card of the day,
+// kept like a deal.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "core/random.h"
 #include "core/text.h"
 #include "daycard/day_card.h"
+#include "journal/journal_store.h"
 #include "support/session.h"
 
 namespace sw::testing {
@@ -111,12 +114,16 @@ TEST(JournalFlow, EachKindIsKeptOnlyWhenAskedAndShownAgainAsItWasDealt) {
     EXPECT_NE(page.MeaningPage().find("<div class=heading>Meaning</div>"), std::string::npos);
     EXPECT_TRUE(page.Messages().empty());
 
-    page.ClickInFragment("journal");  // the entry page's Back
+    page.Click("journalback");  // the entry page's Back
     page.Click("journalentry", {{"entry", "2"}});
     EXPECT_TRUE(Shows(page, cast));
-    page.ClickInFragment("journal");
+    page.Click("journalback");
     page.Click("journalentry", {{"entry", "3"}});
-    EXPECT_TRUE(Shows(page, answer));
+    // A kept answer: the answer as it was given, with no form to ask again.
+    const auto heading = answer.find("<h3>");
+    ASSERT_NE(heading, std::string::npos);
+    EXPECT_TRUE(Shows(page, answer.substr(heading, answer.find("</h3>") + 5 - heading)));
+    EXPECT_FALSE(Shows(page, "id='yesno'"));
 }
 
 TEST(JournalFlow, NotesSearchDeletionAndExports) {
@@ -136,7 +143,7 @@ TEST(JournalFlow, NotesSearchDeletionAndExports) {
     EXPECT_EQ(page.Notices(), std::vector<std::string>{"Notes saved"});
 
     // Words of the question or the notes, in any case, all of them.
-    page.ClickInFragment("journal");
+    page.Click("journalback");
     page.Type("journalsearch", "SPRING wait");
     page.Click("journalfind");
     EXPECT_EQ(EntriesShown(page), std::vector<std::string>{"2"});
@@ -153,11 +160,11 @@ TEST(JournalFlow, NotesSearchDeletionAndExports) {
     EXPECT_NE(page.Downloads()[0].second.find("wait for spring"), std::string::npos);
 
     // Deletion asks first; only OK deletes.
-    page.ClickInFragment("journal");
+    page.Click("journalback");
     page.Click("journalentry", {{"entry", "3"}});
     page.AnswerNext(platform::kIdCancel);
     page.Click("journaldelete", {{"entry", "3"}});
-    page.ClickInFragment("journal");
+    page.Click("journalback");
     EXPECT_EQ(EntriesShown(page), (std::vector<std::string>{"3", "2", "1"}));
     page.Click("journalentry", {{"entry", "3"}});
     page.AnswerNext(platform::kIdOk);
@@ -167,9 +174,139 @@ TEST(JournalFlow, NotesSearchDeletionAndExports) {
     page.Click("journalexport");
     ASSERT_EQ(page.Downloads().size(), 2u);
     EXPECT_EQ(page.Downloads()[1].first, "sagewend-journal.md");
+    EXPECT_EQ(page.Downloads()[1].second.rfind("# Sagewend journal\n", 0), 0u);
+    EXPECT_NE(page.Downloads()[1].second.find("> Change work?"), std::string::npos);
     EXPECT_EQ(page.Downloads()[1].second.find("Call my sister?"), std::string::npos);
     page.Click("journalprintall");
     EXPECT_EQ(page.Prints(), 1);
+}
+
+// A piece of a file chosen for import, as the page sends it.
+void SendPiece(Session& session, const std::string& text, int part, bool last) {
+    Element piece("FILE");
+    piece.SetAttribute("id", "journalimport");
+    piece.SetAttribute("file", "journal.jsonl");
+    piece.SetAttribute("part", std::to_string(part));
+    piece.SetAttribute("last", last ? "1" : "0");
+    piece.SetAttribute("text", text);
+    session.dialog().OnClick(piece);
+}
+
+// Keeps count yes/no answers in the session's journal beside the program,
+// each as described.
+void AddAnswers(Session& session, std::size_t count, const std::function<void(std::size_t, JournalEntry&)>& describe) {
+    std::string err;
+    auto store = JournalStore::Open((session.dir() / "journal.sqlite3").string(), &err);
+    ASSERT_TRUE(store) << err;
+    std::vector<JournalEntry> entries(count);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].oracle = Oracle::YesNo;
+        entries[i].result = R"({"answer": 0, "text": "Yes."})";
+        describe(i, entries[i]);
+    }
+    std::size_t added = 0;
+    ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
+    EXPECT_EQ(added, count);
+}
+
+TEST(JournalFlow, TheListComesAPageAtATimeAndANewVisitShowsTheWholeJournal) {
+    Session session(5);
+    PageDouble& page = session.page();
+    AddAnswers(session, 120, [](std::size_t i, JournalEntry& entry) {
+        entry.question = (i % 2 ? "even " : "odd ") + std::to_string(i);
+        entry.keptAt = Format("2026-03-%02zuT10:00:00+00:00", 1 + i / 10);
+        entry.keptAt[18] = static_cast<char>('0' + i % 10);
+    });
+    page.Key("Alt+J");
+    EXPECT_EQ(EntriesShown(page).size(), 50u);
+    EXPECT_EQ(EntriesShown(page).front(), "120");
+    EXPECT_TRUE(Shows(page, "120 entries, newest first."));
+    EXPECT_TRUE(Shows(page, "Entries 1 to 50 of 120."));
+    page.Click("journalolder");
+    page.Click("journalolder");
+    EXPECT_EQ(EntriesShown(page).size(), 20u);
+    EXPECT_EQ(EntriesShown(page).back(), "1");
+    EXPECT_TRUE(Shows(page, "Entries 101 to 120 of 120."));
+    page.Click("journalnewer");
+    EXPECT_EQ(EntriesShown(page).front(), "70");
+
+    // The search in force is shown and stays while the user looks at an
+    // entry; a new visit starts with the whole journal.
+    page.Type("journalsearch", "ODD");
+    page.Click("journalfind");
+    EXPECT_TRUE(Shows(page, "The entries that hold \xE2\x80\x9CODD\xE2\x80\x9D: 60 entries."));
+    EXPECT_EQ(EntriesShown(page).front(), "119");
+    page.Click("journalentry", {{"entry", "119"}});
+    page.Click("journalback");
+    EXPECT_EQ(page.Value("journalsearch"), "ODD");
+    EXPECT_EQ(EntriesShown(page).size(), 50u);
+    page.Click("journalclear");
+    EXPECT_EQ(page.Value("journalsearch"), "");
+    EXPECT_TRUE(Shows(page, "120 entries, newest first."));
+    page.Type("journalsearch", "even");
+    page.Choose("journaloracle", "2");  // I Ching: none
+    page.Click("journalfind");
+    EXPECT_TRUE(EntriesShown(page).empty());
+    EXPECT_TRUE(Shows(page, "There are no entries that hold \xE2\x80\x9C" "even\xE2\x80\x9D, of I Ching casts."));
+    page.Key("Alt+J");
+    EXPECT_EQ(EntriesShown(page).size(), 50u);
+    EXPECT_FALSE(Shows(page, "journalclear"));
+    EXPECT_TRUE(page.Messages().empty());
+
+    // A search's count stops at a thousand, so a word most entries hold
+    // costs no more in a large journal; the whole journal's count is exact.
+    AddAnswers(session, 1000, [](std::size_t i, JournalEntry& entry) {
+        entry.question = "odd again";
+        entry.keptAt = Format("2026-04-01T10:%02zu:%02zu+00:00", i / 60, i % 60);
+    });
+    page.Key("Alt+J");
+    EXPECT_TRUE(Shows(page, "1,120 entries, newest first."));
+    EXPECT_TRUE(Shows(page, "Entries 1 to 50 of 1,120."));
+    page.Type("journalsearch", "odd");
+    page.Click("journalfind");
+    EXPECT_TRUE(Shows(page, "The entries that hold \xE2\x80\x9Codd\xE2\x80\x9D: more than 1,000 entries."));
+}
+
+TEST(JournalFlow, AKeptAnswerIsReadNotAskedAgainAndAnExportImportsBack) {
+    Session session(6);
+    PageDouble& page = session.page();
+    page.Click("yesnobtn");
+    page.Type("question", "Go out?");
+    page.Click("yesno", {{"session", "1"}});
+    Click(session, "keep");
+    Click(session, "journal");
+    page.Click("journalentry", {{"entry", "1"}});
+    EXPECT_TRUE(Shows(page, "Go out?"));
+    EXPECT_FALSE(Shows(page, "id='yesno'")) << "no form to ask again";
+    EXPECT_FALSE(Shows(page, "name='question'"));
+    EXPECT_TRUE(page.Unnamed().empty());
+
+    page.Click("journalback");
+    page.Click("journalexportjsonl");
+    ASSERT_EQ(page.Downloads().size(), 1u);
+    EXPECT_EQ(page.Downloads()[0].first, "sagewend-journal.jsonl");
+    const std::string exported = page.Downloads()[0].second;
+    EXPECT_NE(exported.find("\"question\":\"Go out?\""), std::string::npos) << exported;
+
+    // Into another journal, in two pieces that cut a line.
+    Session other(7);
+    PageDouble& otherPage = other.page();
+    Click(other, "journal");
+    SendPiece(other, exported.substr(0, 20), 0, false);
+    EXPECT_TRUE(otherPage.Messages().empty());
+    ASSERT_EQ(otherPage.Fills().size(), 1u);
+    EXPECT_EQ(otherPage.Fills()[0].first, "journalimportstatus");
+    SendPiece(other, exported.substr(20), 1, true);
+    ASSERT_EQ(otherPage.Messages().size(), 1u);
+    EXPECT_EQ(otherPage.Messages()[0].message, "Imported 1 entry from \"journal.jsonl\".");
+    EXPECT_EQ(EntriesShown(otherPage), std::vector<std::string>{"1"});
+    // Again: recognised, not doubled; a piece of no import under way is dropped.
+    SendPiece(other, exported, 0, true);
+    ASSERT_EQ(otherPage.Messages().size(), 2u);
+    EXPECT_NE(otherPage.Messages()[1].message.find("1 entry was in the journal already"), std::string::npos);
+    SendPiece(other, exported, 3, true);
+    EXPECT_EQ(otherPage.Messages().size(), 2u);
+    EXPECT_EQ(EntriesShown(otherPage), std::vector<std::string>{"1"});
 }
 
 TEST(JournalFlow, AJournalThatCannotBeReadIsReportedAndLeftAsItWas) {

@@ -1,7 +1,7 @@
 // The page script's decisions that need no browser: where the meaning
 // window goes, key names, a spread's fitting step, grid moves, what is kept
-// of the recent pictures and meanings, picture addresses, which cards the
-// letters typed for one's own card name.
+// of the recent pictures and meanings, picture addresses, how a file for
+// import is cut, which cards the letters typed for one's own card name.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -18,6 +18,7 @@ const { positionOrder } = await load('spread.mjs');
 const { gridStep } = await load('grid.mjs');
 const { recentEntry } = await load('recent.mjs');
 const { mapUrls, mapUrl } = await load('urls.mjs');
+const { pieces, PIECE_BYTES } = await load('pieces.mjs');
 const { matchCards } = await load('owncards.mjs');
 
 const rect = (left, top, width, height) => ({ left, top, right: left + width, bottom: top + height, width, height });
@@ -143,6 +144,22 @@ test('file: picture addresses become the program routes, nothing else changes', 
   assert.equal(mapUrls('<a title="file:images/x">'), '<a title="file:images/x">', 'only pictures are mapped');
   assert.equal(mapUrl('file:./images/logo.gif'), '/images/logo.gif');
   assert.equal(mapUrl('file:decks/Tarot 1909/00.jpg'), '/decks/Tarot 1909/00.jpg');
+});
+
+test('a file for import is cut into pieces that cover it once, in order, each within the message limit', () => {
+  assert.deepEqual(pieces(0), [[0, 0]], 'an empty file is still sent, as one empty piece');
+  assert.deepEqual(pieces(10, 4), [[0, 4], [4, 8], [8, 10]]);
+  assert.deepEqual(pieces(8, 4), [[0, 4], [4, 8]]);
+  const size = 5 * PIECE_BYTES + 17;
+  const ranges = pieces(size);
+  assert.equal(ranges.length, 6);
+  ranges.forEach(([start, end], i) => {
+    assert.equal(start, i === 0 ? 0 : ranges[i - 1][1]);
+    assert.ok(end > start && end - start <= PIECE_BYTES);
+  });
+  assert.equal(ranges.at(-1)[1], size);
+  // Escaped as \u0001 in JSON, every byte of a piece becomes six.
+  assert.ok(6 * PIECE_BYTES + 1024 < 1 << 20);
 });
 
 test('a few letters of a card\'s name find it, the best match first', () => {

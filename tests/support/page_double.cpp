@@ -12,6 +12,13 @@ namespace sw::testing {
 using platform::Element;
 using platform::Variant;
 
+void PageDouble::DownloadFile(const std::string& name, const std::string&,
+                              std::unique_ptr<platform::DownloadSource> source) {
+    std::string text, piece;
+    while (source->Next(&piece)) text += piece;
+    downloads_.emplace_back(source->Complete() ? name : "(failed)", text);
+}
+
 std::string ReadSourceFile(const std::string& relativePath) {
     return ReadBytes(std::string(SAGEWEND_SOURCE_DIR) + "/" + relativePath);
 }

@@ -74,6 +74,10 @@ public:
     void SetKeepControl(Keep state) override { keep_ = state; }
     void FillHtml(const std::string& id, const std::string& html) override { fills_.emplace_back(id, html); }
     void Download(const std::string& name, const std::string& text) override { downloads_.emplace_back(name, text); }
+    // Read to its end at once, as the browser fetches it; a source that
+    // fails is recorded with "(failed)" as its name.
+    void DownloadFile(const std::string& name, const std::string& type,
+                      std::unique_ptr<platform::DownloadSource> source) override;
     void Print() override { ++prints_; }
     // Draws the parts' controls beside the fragment, as the page does.
     void DescribePage(const platform::PageParts& parts) override;

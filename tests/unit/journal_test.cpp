@@ -1,22 +1,29 @@
 // The journal: entries kept and read back, search, notes and deletion;
-// journals that cannot be used left exactly as they were; a writer killed
-// mid-loop losing nothing it reported kept; the Markdown export.
+// journals that cannot be used left exactly as they were; a journal of the
+// first version brought up to date; a writer or an import killed mid-loop
+// losing nothing it reported kept; the Markdown and JSON Lines exports and
+// importing them again.
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <ctime>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "iching/hexagram_table.h"
+#include "journal/journal_export.h"
+#include "journal/journal_import.h"
 #include "journal/journal_markdown.h"
 #include "journal/journal_store.h"
+#include "core/text.h"
 #include "store_test_support.h"
 
 namespace sw {
@@ -51,13 +58,35 @@ std::int64_t Keep(JournalStore& store, JournalEntry entry) {
     return entry.id;
 }
 
-std::vector<std::string> Questions(JournalStore& store, const std::string& search) {
+std::vector<JournalEntry> Listed(JournalStore& store, const JournalQuery& query) {
     std::vector<JournalEntry> entries;
     std::string err;
-    EXPECT_TRUE(store.List(search, &entries, &err)) << err;
+    EXPECT_TRUE(store.List(query, JournalStore::kNewest, 100000, &entries, &err)) << err;
+    return entries;
+}
+
+std::vector<JournalEntry> Searched(JournalStore& store, const std::string& search) {
+    JournalQuery query;
+    query.text = search;
+    return Listed(store, query);
+}
+
+std::vector<std::string> Questions(JournalStore& store, const std::string& search) {
     std::vector<std::string> questions;
-    for (const auto& entry : entries) questions.push_back(entry.question);
+    for (const auto& entry : Searched(store, search)) questions.push_back(entry.question);
     return questions;
+}
+
+// Every entry, with its result, newest first, as the export reads them.
+std::vector<JournalEntry> AllEntries(JournalStore& store) {
+    std::string err;
+    auto reader = store.Reader(true, &err);
+    EXPECT_TRUE(reader) << err;
+    std::vector<JournalEntry> entries;
+    JournalEntry entry;
+    while (reader && reader->Next(&entry)) entries.push_back(entry);
+    EXPECT_TRUE(!reader || reader->Error().empty()) << reader->Error();
+    return entries;
 }
 
 // A connection of "another program".
@@ -134,7 +163,7 @@ TEST(JournalStore, KeepsEveryKindAndReadsItBackAfterReopening) {
     }
 }
 
-TEST(JournalStore, ListsNewestFirstAndFindsEveryWordLiterally) {
+TEST(JournalStore, ListsNewestFirstAndFindsEveryWord) {
     TempDir dir;
     auto store = OpenOrFail(dir / "journal.sqlite3");
     // Local times with their offsets: the order is that of the instants.
@@ -147,24 +176,101 @@ TEST(JournalStore, ListsNewestFirstAndFindsEveryWordLiterally) {
     using Q = std::vector<std::string>;
     EXPECT_EQ(Questions(*store, ""),
               (Q{"Same moment, kept later", "An odd fish", "Old_friend", "Should I take the NEW job?", "A new house"}));
+    // Whole words, in any case; a word ending in "*" begins words.
     EXPECT_EQ(Questions(*store, "new"), (Q{"Should I take the NEW job?", "A new house"}));
     EXPECT_EQ(Questions(*store, "  JOB\tnew "), Q{"Should I take the NEW job?"});
     EXPECT_EQ(Questions(*store, "job house"), Q{});      // every word, not any
     EXPECT_EQ(Questions(*store, "sure job"), Q{"Should I take the NEW job?"});  // question and notes together
-    EXPECT_EQ(Questions(*store, "10%"), Q{"Should I take the NEW job?"});
-    EXPECT_EQ(Questions(*store, "d_f"), Q{"Old_friend"});
-    EXPECT_EQ(Questions(*store, "%"), Q{"Should I take the NEW job?"});
+    EXPECT_EQ(Questions(*store, "hou"), Q{});
+    EXPECT_EQ(Questions(*store, "hou* ne*"), Q{"A new house"});
+    EXPECT_EQ(Questions(*store, "*"), Q{});
+    EXPECT_EQ(Questions(*store, "10%"), (Q{"Should I take the NEW job?", "A new house"}));
+    EXPECT_EQ(Questions(*store, "1"), Q{});
+    EXPECT_EQ(Questions(*store, "old_fr*"), Q{"Old_friend"});
+    EXPECT_EQ(Questions(*store, "%"), Q{});
     EXPECT_EQ(Questions(*store, "i'm"), Q{"Should I take the NEW job?"});
     EXPECT_EQ(Questions(*store, "\"quoted\""), Q{"Same moment, kept later"});
+    EXPECT_EQ(Questions(*store, "\"new house\""), Q{"A new house"});  // a phrase: the words together
+    EXPECT_EQ(Questions(*store, "\"job new\""), Q{});
     EXPECT_EQ(Questions(*store, "ZO\xC3\xAB"), Q{"A new house"});
+    EXPECT_EQ(Questions(*store, "zoe"), Q{"A new house"});  // accents aside
+    // The search's own syntax is text like any other.
+    for (const char* words : {"new OR job", "NEAR(new house)", "new**", "-job", "{question}: new", "(new", "\"a*\""})
+        EXPECT_NO_FATAL_FAILURE(Questions(*store, words)) << words;
+    EXPECT_EQ(Questions(*store, "house OR"), Q{});
+    // What came up: the answer of a yes/no, the hexagrams of a cast by
+    // number and name (line 5 and 6 move: 56 The Traveller becomes 31).
+    EXPECT_EQ(Questions(*store, "yes"), (Q{"Should I take the NEW job?", "A new house"}));
+    EXPECT_EQ(Questions(*store, "56"), (Q{"An odd fish", "Old_friend"}));
+    EXPECT_EQ(Questions(*store, "traveller odd"), Q{"An odd fish"});
+    EXPECT_EQ(Questions(*store, "31"), (Q{"An odd fish", "Old_friend"}));
 
     // The export's listing: the same order, with the results.
-    std::vector<JournalEntry> all;
-    std::string err;
-    ASSERT_TRUE(store->All(&all, &err)) << err;
+    const std::vector<JournalEntry> all = AllEntries(*store);
     ASSERT_EQ(all.size(), 5u);
     EXPECT_EQ(all[1].question, "An odd fish");
     EXPECT_EQ(all[1].result, R"({"draws": [1, 1, 2, 2, 0, 3]})");
+}
+
+TEST(JournalStore, PagesFiltersAndCountsCostTheSameAtAnyPlace) {
+    TempDir dir;
+    auto store = OpenOrFail(dir / "journal.sqlite3");
+    // 130 entries over 130 days, three of them in one second.
+    std::vector<JournalEntry> entries;
+    for (int day = 0; day < 130; ++day) {
+        const Oracle oracle = day % 3 == 0 ? Oracle::IChing : Oracle::YesNo;
+        entries.push_back(Entry(oracle, "day " + std::to_string(day),
+                                Format("2026-%02d-%02dT12:00:00+00:00", 1 + day / 28, 1 + day % 28)));
+    }
+    for (const char* question : {"first of three", "second of three", "third of three"})
+        entries.push_back(Entry(Oracle::YesNo, question, "2027-01-01T00:00:00+00:00"));
+    std::size_t added = 0;
+    std::string err;
+    ASSERT_TRUE(store->AddMany(entries, &added, &err)) << err;
+    ASSERT_EQ(added, entries.size());
+
+    // Page after page, newest first, each entry once.
+    std::vector<std::string> paged;
+    for (std::int64_t before = JournalStore::kNewest;;) {
+        std::vector<JournalEntry> page;
+        ASSERT_TRUE(store->List(JournalQuery(), before, 50, &page, &err)) << err;
+        for (const auto& entry : page) paged.push_back(entry.question);
+        if (page.size() < 50) break;
+        before = page.back().place;
+    }
+    ASSERT_EQ(paged.size(), 133u);
+    EXPECT_EQ(paged[0], "third of three");  // kept last in its second
+    EXPECT_EQ(paged[2], "first of three");
+    EXPECT_EQ(paged[3], "day 129");
+    EXPECT_EQ(paged[132], "day 0");
+
+    JournalQuery casts;
+    casts.oracle = Oracle::IChing;
+    casts.from = "2026-02-01";
+    casts.to = "2026-02-28";
+    std::int64_t count = 0;
+    ASSERT_TRUE(store->Count(casts, 1000, &count, &err)) << err;
+    const std::vector<JournalEntry> february = Listed(*store, casts);
+    EXPECT_EQ(count, static_cast<std::int64_t>(february.size()));
+    ASSERT_EQ(february.size(), 9u);  // days 28 to 55 that are a multiple of three
+    EXPECT_EQ(february.front().question, "day 54");
+    EXPECT_EQ(february.back().question, "day 30");
+    casts.text = "day";
+    EXPECT_EQ(Listed(*store, casts).size(), 9u);
+    ASSERT_TRUE(store->Count(JournalQuery(), 10, &count, &err)) << err;
+    EXPECT_EQ(count, 133);  // the whole journal, always
+    ASSERT_TRUE(store->Count(casts, 4, &count, &err)) << err;
+    EXPECT_EQ(count, 4);  // a search, as far as asked
+
+    JournalQuery wrong;
+    wrong.from = "2026-02-30";
+    std::vector<JournalEntry> none;
+    EXPECT_FALSE(store->List(wrong, JournalStore::kNewest, 50, &none, &err));
+    EXPECT_NE(err.find("is not a date"), std::string::npos) << err;
+    wrong.from = "2026-03-01";
+    wrong.to = "2026-02-01";
+    EXPECT_FALSE(store->Count(wrong, 1000, &count, &err));
+    EXPECT_NE(err.find("comes after"), std::string::npos) << err;
 }
 
 TEST(JournalStore, NotesAndDeletionsLastAndIdsAreNotReused) {
@@ -301,7 +407,7 @@ TEST(JournalRefusal, DamagedForeignAndNewerJournalsAreLeftByteForByte) {
         {"newer version",
          [&](const std::string& p) {
              WriteBytes(p, goodBytes);
-             RawConnection(p).Exec("PRAGMA user_version = 2");
+             RawConnection(p).Exec("PRAGMA user_version = 3");
          },
          "was made by a newer version of Sagewend"},
         // A damaged header is damage, whatever its version field holds.
@@ -368,12 +474,39 @@ TEST(JournalRefusal, DamageInsideIsFoundBeforeAnyChangeAndNothingIsWritten) {
         EXPECT_FALSE(store->SetNotes(1, "no", &err));
         EXPECT_FALSE(store->Delete(1, &err));
         std::vector<JournalEntry> entries;
-        EXPECT_FALSE(store->List("", &entries, &err));
+        EXPECT_FALSE(store->List(JournalQuery(), JournalStore::kNewest, 50, &entries, &err));
         EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
         store.reset();
         EXPECT_EQ(ReadBytes(path), bytes);
         EXPECT_EQ(FilesUnder(dir.path()), files);
     }
+}
+
+// Runs write in a child process that reports numbers into the pipe it is
+// given, and kills it at a random moment once it has reported one, however
+// slow the disk is today (a child that is done waits for the kill). What
+// it reported before it died comes back in reported.
+void KillWhileWriting(std::mt19937& random, unsigned maxDelayUs, const std::function<void(int)>& write,
+                      std::vector<std::int64_t>* reported) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        write(report[1]);
+        ::pause();
+    }
+    ::close(report[1]);
+    std::int64_t value = 0;
+    if (::read(report[0], &value, sizeof value) == sizeof value) reported->push_back(value);
+    ::usleep(static_cast<useconds_t>(random() % maxDelayUs));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the child ended with " << status;
+    while (::read(report[0], &value, sizeof value) == sizeof value) reported->push_back(value);
+    ::close(report[0]);
 }
 
 TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
@@ -382,34 +515,18 @@ TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
     std::mt19937 random(5);
     std::size_t reportedInAll = 0;
     for (int round = 0; round < 100; ++round) {
-        int report[2];
-        ASSERT_EQ(::pipe(report), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(report[0]);
+        std::vector<std::int64_t> reported;
+        KillWhileWriting(random, 30000, [&](int report) {
             std::string err;
             auto store = JournalStore::Open(path, &err);
             if (!store) ::_exit(2);
-            for (int i = 0;; ++i) {
+            for (;;) {
                 JournalEntry entry = Entry(Oracle::IChing, "round " + std::to_string(round), "", std::string(500, 'n'));
                 if (!store->Add(entry, &err)) ::_exit(3);
-                if (::write(report[1], &entry.id, sizeof entry.id) != sizeof entry.id) ::_exit(4);
+                if (::write(report, &entry.id, sizeof entry.id) != sizeof entry.id) ::_exit(4);
             }
-        }
-        ::close(report[1]);
-        // Killed at a random moment once it is writing, however slow the
-        // disk is today.
-        std::vector<std::int64_t> reported;
-        std::int64_t id = 0;
-        if (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
-        ::usleep(static_cast<useconds_t>(random() % 30000));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the writer ended with " << status;
-        while (::read(report[0], &id, sizeof id) == sizeof id) reported.push_back(id);
-        ::close(report[0]);
+        }, &reported);
+        ASSERT_FALSE(HasFailure()) << "round " << round;
         reportedInAll += reported.size();
 
         auto store = OpenOrFail(path);
@@ -422,6 +539,241 @@ TEST(JournalKill, EveryReportedEntrySurvivesAKilledWriter) {
         }
     }
     EXPECT_GE(reportedInAll, 100u);
+    RecordProperty("reported", static_cast<int>(reportedInAll));
+}
+
+// ---- a journal of the first version -------------------------------------------
+
+// tests/unit/fixtures/journal-v1.sqlite3 (its README says how it was made):
+// three readings, two casts and two answers.
+const std::string kFirstVersion = std::string(SAGEWEND_SOURCE_DIR) + "/tests/unit/fixtures/journal-v1.sqlite3";
+
+// Every row of the entries table, as another program reads it.
+std::vector<std::string> RawEntries(const std::string& path) {
+    RawConnection raw(path);
+    sqlite3_stmt* rows = nullptr;
+    std::vector<std::string> entries;
+    EXPECT_EQ(sqlite3_prepare_v2(raw.db, "SELECT * FROM entries ORDER BY id", -1, &rows, nullptr), SQLITE_OK);
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        std::string row;
+        for (int c = 0; c < sqlite3_column_count(rows); ++c)
+            row += std::string(reinterpret_cast<const char*>(sqlite3_column_text(rows, c))) + "|";
+        entries.push_back(row);
+    }
+    sqlite3_finalize(rows);
+    return entries;
+}
+
+std::vector<std::int64_t> Found(JournalStore& store, const std::string& search) {
+    std::vector<std::int64_t> ids;
+    for (const auto& entry : Searched(store, search)) ids.push_back(entry.id);
+    return ids;
+}
+
+TEST(JournalMigration, AFirstVersionJournalIsFoundByWhatCameUpAndKeepsEveryEntry) {
+    TempDir dir;
+    const std::string path = dir / "journal.sqlite3";
+    WriteBytes(path, ReadBytes(kFirstVersion));
+    const std::vector<std::string> before = RawEntries(path);
+    ASSERT_EQ(before.size(), 7u);
+    {
+        auto store = OpenOrFail(path);
+        ASSERT_TRUE(store);
+        using Ids = std::vector<std::int64_t>;
+        // Each reading by the names of its cards, with their orientation.
+        EXPECT_EQ(Found(*store, "Justice"), Ids{1});
+        EXPECT_EQ(Found(*store, "four cups"), Ids{1});
+        EXPECT_EQ(Found(*store, "\"Four of Cups (reversed)\""), Ids{1});
+        EXPECT_EQ(Found(*store, "\"King of Pentacles (reversed)\""), Ids{});
+        EXPECT_EQ(Found(*store, "\"Six of Pentacles (reversed)\" \"nine of wands\""), Ids{2});
+        EXPECT_EQ(Found(*store, "\"Four of Pentacles\""), Ids{2});
+        EXPECT_EQ(Found(*store, "Four of Pentacles"), (Ids{2, 1}));  // words, not a phrase: Four of Cups and King of Pentacles
+        EXPECT_EQ(Found(*store, "Hierophant"), Ids{3});
+        EXPECT_EQ(Found(*store, "pentacles"), (Ids{2, 1}));
+        // By layout and deck.
+        EXPECT_EQ(Found(*store, "celtic"), Ids{});
+        EXPECT_EQ(Found(*store, "simple cross"), Ids{2});
+        EXPECT_EQ(Found(*store, "classic tarot"), (Ids{3, 2, 1}));
+        // The casts by hexagram, number and name; the answers by answer.
+        EXPECT_EQ(Found(*store, "33"), Ids{4});
+        EXPECT_EQ(Found(*store, "withdrawal"), Ids{4});
+        EXPECT_EQ(Found(*store, "15 humility"), Ids{5});
+        EXPECT_EQ(Found(*store, "perhaps"), Ids{6});
+        // Notes are found as before, and the newest stays first.
+        EXPECT_EQ(Found(*store, "beans"), Ids{7});
+        EXPECT_EQ(Listed(*store, JournalQuery()).front().id, 7);
+        EXPECT_GT(Keep(*store, Entry(Oracle::YesNo, "after")), 7);
+        EXPECT_EQ(Listed(*store, JournalQuery()).front().question, "after");
+    }
+    std::vector<std::string> after = RawEntries(path);
+    ASSERT_EQ(after.size(), 8u);
+    after.pop_back();
+    EXPECT_EQ(after, before) << "no entry of the first version changes";
+    RawConnection raw(path);
+    sqlite3_stmt* version = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw.db, "PRAGMA user_version", -1, &version, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(version, 0), 2);
+    sqlite3_finalize(version);
+}
+
+TEST(JournalMigration, AJournalThatCannotBeBroughtUpToDateIsLeftAsItWas) {
+    TempDir dir;
+    const std::string path = dir / "journal.sqlite3";
+    WriteBytes(path, ReadBytes(kFirstVersion));
+    // Something of another program's in the way of the new tables.
+    ASSERT_EQ(RawConnection(path).Exec("CREATE TABLE entry_text (x)"), SQLITE_OK);
+    const std::string bytes = ReadBytes(path);
+    const auto files = FilesUnder(dir.path());
+    std::string err;
+    EXPECT_FALSE(JournalStore::Open(path, &err));
+    EXPECT_NE(err.find("could not be brought up to date"), std::string::npos) << err;
+    EXPECT_NE(err.find("left as it is"), std::string::npos) << err;
+    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(FilesUnder(dir.path()), files);
+}
+
+// ---- export and import ------------------------------------------------------------
+
+// The JSON Lines export of a journal, as the download hands it over.
+std::string JsonLinesOf(JournalStore& store) {
+    std::string err;
+    auto reader = store.Reader(false, &err);
+    EXPECT_TRUE(reader) << err;
+    const HexagramTable hexagrams;
+    JournalExport out(std::move(reader), JournalExport::Kind::JsonLines, hexagrams);
+    std::string text, piece;
+    while (out.Next(&piece)) text += piece;
+    EXPECT_TRUE(out.Complete());
+    return text;
+}
+
+// Imports text in pieces of pieceBytes, as the page sends a file.
+JournalImport ImportText(JournalStore& store, const std::string& text, std::size_t pieceBytes) {
+    JournalImport import("export.jsonl");
+    std::string err;
+    for (std::size_t at = 0; at == 0 || at < text.size(); at += pieceBytes) {
+        const bool last = at + pieceBytes >= text.size();
+        EXPECT_TRUE(import.Feed(store, std::string_view(text).substr(at, pieceBytes), last, &err)) << err;
+    }
+    return import;
+}
+
+std::vector<std::string> Described(const std::vector<JournalEntry>& entries) {
+    std::vector<std::string> described;
+    for (const auto& entry : entries)
+        described.push_back(entry.keptAt + "|" + std::to_string(static_cast<int>(entry.oracle)) + "|" + entry.question +
+                            "|" + entry.notes + "|" + nlohmann::json::parse(entry.result).dump());
+    return described;
+}
+
+TEST(JournalImport, AnExportImportsAsTheSameEntriesOnceAndDamagedLinesAreNamed) {
+    TempDir dir;
+    const std::string first = dir / "first.sqlite3";
+    WriteBytes(first, ReadBytes(kFirstVersion));
+    auto source = OpenOrFail(first);
+    ASSERT_TRUE(source);
+    Keep(*source, Entry(Oracle::IChing, "Zo\xC3\xAB's \"line\"\nbreak", "2026-12-07T14:03:11+01:00", "notes\r\nhere"));
+    const std::string exported = JsonLinesOf(*source);
+    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 8);
+
+    auto target = OpenOrFail(dir / "second.sqlite3");
+    // Pieces that cut lines, and characters, anywhere.
+    const JournalImport import = ImportText(*target, exported, 97);
+    EXPECT_EQ(import.Imported(), 8u);
+    EXPECT_EQ(import.Known(), 0u);
+    EXPECT_TRUE(import.Skipped().empty());
+    EXPECT_EQ(Described(AllEntries(*target)), Described(AllEntries(*source)));
+    EXPECT_EQ(Found(*target, "Hierophant").size(), 1u);
+
+    // Again, with notes written since and a damaged line or two: what is
+    // there already is recognised, the rest imported, the damage named.
+    std::string again = exported;
+    const std::size_t second = again.find('\n') + 1;
+    again.insert(second, "{\"keptAt\": \"2026-12-07T15:00:00Z\", \"oracle\": \"iching\", \"question\": \"cut off\"\n"
+                         "not JSON at all\r\n\n");
+    again += EntryJsonLine(Entry(Oracle::YesNo, "new one", "2026-12-08T09:00:00+00:00")) + "\n";
+    again += R"({"keptAt": "yesterday", "oracle": "yesno", "question": "", "result": {"answer": 1}})" "\n";
+    again += R"({"keptAt": "2026-12-08T09:00:00Z", "oracle": "tarot", "question": "", "result": {}})";
+    std::string err;
+    const std::int64_t newest = Listed(*target, JournalQuery()).front().id;
+    ASSERT_TRUE(target->SetNotes(newest, "written since", &err)) << err;
+    const JournalImport repeat = ImportText(*target, again, 64);
+    EXPECT_EQ(repeat.Imported(), 1u);
+    EXPECT_EQ(repeat.Known(), 8u);
+    ASSERT_EQ(repeat.Skipped().size(), 4u);
+    EXPECT_EQ(repeat.Skipped()[0].first, 2u);
+    EXPECT_EQ(repeat.Skipped()[1].first, 3u);
+    EXPECT_EQ(repeat.Skipped()[2].first, 13u);
+    EXPECT_EQ(repeat.Skipped()[3].first, 14u);
+    const std::string report = repeat.Report();
+    EXPECT_NE(report.find("Imported 1 entry from \"export.jsonl\"."), std::string::npos) << report;
+    EXPECT_NE(report.find("8 entries were in the journal already"), std::string::npos) << report;
+    EXPECT_NE(report.find("4 lines could not be read and were skipped: line 2 ("), std::string::npos) << report;
+    EXPECT_NE(report.find("line 14 (it names no oracle the journal knows)"), std::string::npos) << report;
+    EXPECT_EQ(AllEntries(*target).size(), 9u);
+    JournalEntry noted;
+    ASSERT_TRUE(target->Get(newest, &noted, &err)) << err;
+    EXPECT_EQ(noted.notes, "written since");  // left as it is
+}
+
+TEST(JournalImport, EveryPieceImportedBeforeAKillIsThereWhole) {
+    // The file to import: 300 entries, in pieces of about ten lines.
+    std::string text;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 300; ++i) {
+        JournalEntry entry = Entry(i % 2 ? Oracle::IChing : Oracle::YesNo, "entry " + std::to_string(i),
+                                   Format("2026-01-01T10:%02d:%02d+00:00", i / 60, i % 60), std::string(300, 'n'));
+        lines.push_back(EntryJsonLine(entry));
+        text += lines.back() + "\n";
+    }
+    const std::size_t pieceBytes = lines[0].size() * 10 + 5;
+    std::mt19937 random(25);
+    std::size_t reportedInAll = 0;
+    for (int round = 0; round < 40; ++round) {
+        TempDir dir;
+        const std::string path = dir / "journal.sqlite3";
+        std::vector<std::int64_t> counts;
+        KillWhileWriting(random, 60000, [&](int report) {
+            std::string err;
+            auto store = JournalStore::Open(path, &err);
+            if (!store) ::_exit(2);
+            JournalImport import("export.jsonl");
+            for (std::size_t at = 0; at < text.size(); at += pieceBytes) {
+                if (!import.Feed(*store, std::string_view(text).substr(at, pieceBytes), at + pieceBytes >= text.size(),
+                                 &err))
+                    ::_exit(3);
+                const auto imported = static_cast<std::int64_t>(import.Imported());
+                if (::write(report, &imported, sizeof imported) != sizeof imported) ::_exit(4);
+            }
+        }, &counts);
+        ASSERT_FALSE(HasFailure()) << "round " << round;
+        const std::size_t reported = counts.empty() ? 0 : static_cast<std::size_t>(counts.back());
+        reportedInAll += reported;
+
+        auto store = OpenOrFail(path);
+        ASSERT_TRUE(store) << "round " << round;
+        std::vector<JournalEntry> kept = AllEntries(*store);
+        ASSERT_GE(kept.size(), reported) << "round " << round;
+        // Whole pieces only: the entries are the file's first lines, and
+        // the pieces end where a piece does.
+        std::reverse(kept.begin(), kept.end());
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            JournalEntry line;
+            std::string why;
+            ASSERT_TRUE(ReadEntryJsonLine(lines[i], &line, &why)) << why;
+            EXPECT_EQ(kept[i].question, line.question) << "round " << round;
+            EXPECT_EQ(kept[i].notes, line.notes) << "round " << round;
+        }
+        std::set<std::size_t> wholePieces;
+        for (std::size_t end = 0;; end += pieceBytes) {
+            wholePieces.insert(static_cast<std::size_t>(
+                std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(end, text.size())), '\n')));
+            if (end >= text.size()) break;
+        }
+        EXPECT_TRUE(wholePieces.count(kept.size())) << "round " << round << ": " << kept.size() << " entries end inside a piece";
+    }
+    EXPECT_GE(reportedInAll, 300u);
     RecordProperty("reported", static_cast<int>(reportedInAll));
 }
 
