@@ -28,7 +28,7 @@ void MakeUtf8(json& value) {
 }  // namespace
 
 Shell::Shell(ShellOptions options)
-    : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20}, *this) {}
+    : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20, {}}, *this) {}
 
 Shell::~Shell() { server_.Stop(); }
 

@@ -113,6 +113,14 @@ test('axe-core finds no serious fault on any page', async (t) => {
   await page.click('#sw-cancel');
   await settle(page);
 
+  // axe works on timers, which never fire in the help pages' sandbox: the
+  // audit serves them without their policy.
+  await page.context().route('**/help/*', async (route) => {
+    const response = await route.fetch();
+    const headers = response.headers();
+    delete headers['content-security-policy'];
+    await route.fulfill({ response, headers });
+  });
   const help = await page.context().newPage();
   for (const topic of ['index.htm', 'cards.htm', 'hexagrams.htm']) {
     await help.goto(new URL(`/help/${topic}`, url).href);
