@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
     }
 
     const int status = shell.Run(*dialog);
-    lock.reset();  // the handlers, which write the data files, are done: the next start may have the folder
+    lock.reset();  // the handlers, which write the data files, are done: a new start may have it
     sw::CMsgBox::SetPresenter(nullptr);
     if (window) window->StopWatching();
     if (watcher.joinable()) watcher.join();

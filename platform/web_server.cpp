@@ -249,8 +249,6 @@ long OpenDescriptors(long limit) {
     return count;
 }
 
-std::string AddressFor(std::uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
-
 }  // namespace
 
 void WebServer::Impl::BudgetDescriptors() {
@@ -258,17 +256,15 @@ void WebServer::Impl::BudgetDescriptors() {
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return;
     const long allowed = static_cast<long>(limit.rlim_cur);
     const long spare = allowed - OpenDescriptors(allowed);
-    const std::string raise = "raise the limit (ulimit -n " + std::to_string(allowed - spare + kKeptForPage + kMaxUnproven) +
-                              " or more) and start Sagewend again";
-    // The page itself and its WebSocket: fewer and no page ever connects.
-    if (spare < 2)
-        throw std::runtime_error("Sagewend may open only " + std::to_string(allowed) + " files at once and has " +
-                                 std::to_string(std::max(spare, 0L)) + " of them left, too few for its page: " + raise);
+    const long enough = allowed - spare + kKeptForPage + static_cast<long>(kMaxUnproven);
+    const std::string count = "Sagewend may open only " + std::to_string(allowed) + " files at once and has " +
+                              std::to_string(std::max(spare, 0L)) + " of them left";
+    const std::string raise = "raise the limit (ulimit -n " + std::to_string(enough) + " or more) and start Sagewend again";
+    // The page itself and its WebSocket: with fewer, no page ever connects.
+    if (spare < 2) throw std::runtime_error(count + ", too few for its page: " + raise);
     unprovenCap = static_cast<std::size_t>(std::clamp(spare - kKeptForPage, 1L, static_cast<long>(kMaxUnproven)));
     if (spare < kKeptForPage)
-        descriptorWarning = "Sagewend may open only " + std::to_string(allowed) + " files at once and has " +
-                            std::to_string(spare) + " of them left: its page may load slowly or not at all. To mend it, " +
-                            raise + ".";
+        descriptorWarning = count + ": its page may load slowly or not at all. To mend it, " + raise + ".";
 }
 
 void WebServer::Impl::Accept() {
@@ -298,7 +294,7 @@ void WebServer::Impl::AcceptFailed(const beast::error_code& error) {
     const auto now = std::chrono::steady_clock::now();
     if (now - lastAcceptTrouble > std::chrono::seconds(10)) {
         lastAcceptTrouble = now;
-        Log("cannot take a connection on " + AddressFor(port) + ": " + error.message() +
+        Log("cannot take a connection on port " + std::to_string(port) + ": " + error.message() +
             (error == net::error::no_descriptors ? " (raise the limit on open files, ulimit -n)" : ""));
     }
     CloseOneForRoom();
@@ -350,11 +346,13 @@ void WebServer::Impl::Proven(const std::shared_ptr<HttpSession>& session) {
 
 void WebServer::Impl::CloseOneForRoom() {
     for (auto* sessions : {&unproven, &proven})
-        for (auto& weak : *sessions)
-            if (auto session = weak.lock(); session && session->Open() && (sessions == &unproven || session->Silent())) {
+        for (auto& weak : *sessions) {
+            auto session = weak.lock();
+            if (session && session->Open() && (sessions == &unproven || session->Silent())) {
                 session->Close();
                 return;
             }
+        }
 }
 
 bool WebServer::Impl::HostAllowed(const Request& request) const {
@@ -557,8 +555,8 @@ bool WebServer::Flush(int timeoutMilliseconds) {
 void RaiseDescriptorLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
-    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY ? kWantedDescriptors : std::min<rlim_t>(limit.rlim_max, kWantedDescriptors);
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+    const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, kWantedDescriptors);
+    if (limit.rlim_cur < wanted) {
         limit.rlim_cur = wanted;
         ::setrlimit(RLIMIT_NOFILE, &limit);
     }

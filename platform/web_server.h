@@ -23,9 +23,11 @@
 // kMaxUnproven are open at once (fewer when file descriptors are short, so
 // that enough are kept for the page), each has a few seconds to send its
 // request, and room is made by closing the oldest silent one; one younger
-// than kUnprovenGrace is never closed, and a proven one never. Failed
-// accepts are reported and back off. So a flood of idle connections or a
-// lack of file descriptors never keeps the real page from being served.
+// than kUnprovenGrace is never closed. A proven connection is closed only
+// when no descriptor is left and it waits idle between requests (the
+// browser opens another); failed accepts are reported and back off. So a
+// flood of idle connections or a lack of file descriptors never keeps the
+// real page from being served.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
