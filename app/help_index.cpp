@@ -6,10 +6,12 @@
 
 #include "core/text.h"
 
-// Names and titles are escaped; card meanings and hexagram texts are HTML as
-// authored (with "<BR>" breaks) and go in as they stand, as they do on the
-// reading pages. The pages carry no script and no inline style: every look
-// comes from help.css.
+// Names and titles are escaped. Hexagram texts are the program's own HTML
+// (with "<BR>" breaks) and go in as they stand. Card meanings come from deck
+// files that anyone may have written, and the help has no sanitiser: there
+// they are text, with only a few plain tags let through (see HelpMeaning).
+// The pages carry no script and no inline style: every look comes from
+// help.css.
 
 namespace sw {
 
@@ -67,6 +69,79 @@ std::string TextOrNote(const std::string& html, const char* note) {
 
 // ---- Cards ----------------------------------------------------------------
 
+// The length of the character reference ("&amp;", "&#233;", "&#xE9;") at
+// text[at], or 0 when there is none.
+std::size_t CharacterReference(std::string_view text, std::size_t at) {
+    std::size_t i = at + 1;
+    const bool numeric = i < text.size() && text[i] == '#';
+    const bool hex = numeric && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    i += numeric ? (hex ? 2 : 1) : 0;
+    const std::size_t start = i;
+    while (i < text.size() && i - start < 32) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!(numeric ? digit || (hex && letter && (c | 0x20) <= 'f') : digit || letter)) break;
+        ++i;
+    }
+    if (i == start || i >= text.size() || text[i] != ';') return 0;
+    return i + 1 - at;
+}
+
+// A card meaning for the help: escaped as text, except the plain tags
+// meanings are written with, which pass in lower case, and character
+// references, which stay as written. No tag with attributes passes, so
+// nothing can link, load, refresh or post; emphasis left open is closed at
+// the end, so it cannot run into the next card.
+std::string HelpMeaning(std::string_view html) {
+    static constexpr std::string_view kPlainTags[] = {"b", "i", "em", "strong", "p"};
+    static constexpr std::string_view kBreaks[] = {"<br>", "<br/>", "<br />"};
+    std::string out;
+    std::vector<std::string_view> open;
+    auto tagAt = [&](std::size_t at, std::string_view tag) {
+        return html.size() - at >= tag.size() && EqualsNoCase(html.substr(at, tag.size()), tag);
+    };
+    for (std::size_t i = 0; i < html.size();) {
+        if (html[i] == '<') {
+            std::size_t taken = 0;
+            for (std::string_view brk : kBreaks)
+                if (!taken && tagAt(i, brk)) {
+                    out += "<br>";
+                    taken = brk.size();
+                }
+            for (std::string_view name : kPlainTags) {
+                if (taken) break;
+                const std::string start = "<" + std::string(name) + ">";
+                const std::string end = "</" + std::string(name) + ">";
+                if (tagAt(i, start)) {
+                    out += start;
+                    if (name != "p") open.push_back(name);
+                    taken = start.size();
+                } else if (tagAt(i, end)) {
+                    out += end;
+                    const auto last = std::find(open.rbegin(), open.rend(), name);
+                    if (last != open.rend()) open.erase(std::next(last).base());
+                    taken = end.size();
+                }
+            }
+            if (taken) {
+                i += taken;
+                continue;
+            }
+        } else if (html[i] == '&') {
+            if (const std::size_t taken = CharacterReference(html, i)) {
+                out.append(html.substr(i, taken));
+                i += taken;
+                continue;
+            }
+        }
+        out += EscapeHtml(html.substr(i, 1));
+        ++i;
+    }
+    for (auto name = open.rbegin(); name != open.rend(); ++name) out += "</" + std::string(*name) + ">";
+    return out;
+}
+
 std::string CardAnchor(std::size_t deck, std::size_t card) {
     return "deck-" + std::to_string(deck + 1) + "-card-" + std::to_string(card + 1);
 }
@@ -93,10 +168,11 @@ void AppendDeck(std::string& html, const DeckRecord& deck, std::size_t deckIndex
                 EscapeHtml(ServedPictureUrl(deck.CardImageUrl(static_cast<int>(i), 0))) + "\" alt=\"" + name + "\">\n";
         html += "<div class=\"card-text\">\n<h3>" + name + "</h3>\n";
         html += "<h4>Upright</h4>\n<div class=\"meaning\">" +
-                TextOrNote(card.meaning, "No upright meaning is given for this card.") + "</div>\n";
+                TextOrNote(HelpMeaning(card.meaning), "No upright meaning is given for this card.") + "</div>\n";
         if (card.hasReversedImage) {
             html += "<h4>Reversed</h4>\n<div class=\"meaning\">" +
-                    TextOrNote(card.reversedMeaning, "No reversed meaning is given for this card.") + "</div>\n";
+                    TextOrNote(HelpMeaning(card.reversedMeaning), "No reversed meaning is given for this card.") +
+                    "</div>\n";
         } else {
             // The spread never turns such a card over, so its reversed text is never read.
             html += "<p class=\"none\">This card has no reversed form: it is always read upright.</p>\n";
@@ -108,23 +184,28 @@ void AppendDeck(std::string& html, const DeckRecord& deck, std::size_t deckIndex
 // ---- Hexagrams --------------------------------------------------------------
 
 // The key holds '8' for a solid line and '7' for a broken one, bottom line
-// first; the figure is drawn top line first, as a reading draws it. Borders
-// rather than backgrounds draw the lines, so they stay visible in forced colours.
-std::string Figure(const std::string& key, const std::string& ordinal) {
+// first. The figure keeps that order, the order in which a hexagram is cast
+// and read, and the style sheet stacks its lines upwards, so the first line
+// lies at the bottom; its label reads them the same way, in the words the
+// reading page uses. Borders rather than backgrounds draw the lines, so they
+// stay visible in forced colours.
+std::string Figure(const std::string& key, const HexagramEntry& entry) {
     std::string lines;
-    std::string label = "Hexagram " + EscapeHtml(ordinal) + ", lines from the top:";
-    for (std::size_t line = std::min<std::size_t>(key.size(), 7); line-- > 1;) {
+    std::string label = "Hexagram " + EscapeHtml(entry[kOrdinal]) + ", " + EscapeHtml(entry[kEnglishName]) +
+                        ": lines from the bottom:";
+    const std::size_t end = std::min<std::size_t>(key.size(), 7);
+    for (std::size_t line = 1; line < end; ++line) {
         const bool solid = key[line] == '8';
         lines += solid ? "<span class=\"line solid\"></span>"
                        : "<span class=\"line broken\"><span></span><span></span></span>";
-        label += solid ? " solid" : " broken";
-        if (line > 1) label += ",";
+        label += line > 1 ? ", " : " ";
+        label += solid ? "yang" : "yin";
     }
     return "<div class=\"figure\" role=\"img\" aria-label=\"" + label + "\">" + lines + "</div>";
 }
 
 // A trigram text is its romanised name padded to seven characters, then its
-// English name and image: "K'un   The Receptive, Earth".
+// English name and image: "Kun    The Yielding, Earth".
 std::string Trigram(const std::string& text) {
     if (text.size() > 7) {
         const std::string romanised = Trim(std::string_view(text).substr(0, 7));
@@ -141,7 +222,7 @@ void AppendHexagram(std::string& html, const std::string& key, const HexagramEnt
     html += "<h2><span class=\"number\">" + ordinal + "</span>. <span class=\"romanised\">" +
             EscapeHtml(entry[kRomanisedName]) + "</span> &ndash; <span class=\"english\">" +
             EscapeHtml(entry[kEnglishName]) + "</span></h2>\n";
-    html += "<div class=\"hexagram-head\">" + Figure(key, entry[kOrdinal]) + "\n";
+    html += "<div class=\"hexagram-head\">" + Figure(key, entry) + "\n";
     html += "<p class=\"trigrams\">Upper trigram: " + Trigram(entry[kUpperTrigram]) + "<br>Lower trigram: " +
             Trigram(entry[kLowerTrigram]) + "</p></div>\n";
     html += "<h3>The Judgement</h3>\n<div class=\"text\">" +
@@ -194,6 +275,51 @@ std::string BuildCardIndexPage(const OracleData& data) {
     return html + PageEnd();
 }
 
+// ---- About ------------------------------------------------------------------
+
+// The version comes from the build, which is why this page is made rather
+// than stored. The credits name every translator whose words the quotations
+// use and the sources of the pictures, the hexagram texts and the page script.
+std::string BuildAboutPage() {
+    std::string html = PageStart("About Sagewend");
+    html += "<p>Sagewend version <b class=\"version\">" + EscapeHtml(SAGEWEND_VERSION) +
+            "</b>: card readings, the I Ching and a yes/no oracle, with a layout editor, a journal and a card "
+            "library.</p>\n";
+    html += "<h2 id=\"licence\">Licence</h2>\n"
+            "<p>Copyright 2026 The Sagewend developers. Sagewend's own files are not yet released under a public "
+            "licence; until they are, all rights are reserved by their authors.</p>\n"
+            "<p>The page script uses DOMPurify, by Cure53 and other contributors, under the Apache License 2.0 or "
+            "the Mozilla Public License 2.0. Its licence text comes with the sources "
+            "(<code>res/vendor/purify.LICENSE</code>) and, in an installed Sagewend, in "
+            "<code>/usr/share/doc/sagewend/copyright</code>.</p>\n";
+    html += "<h2 id=\"credits\">Credits</h2>\n<h3>Pictures</h3>\n<ul>\n"
+            "<li>The Classic Tarot deck: pictures of our own, drawn for Sagewend by its picture generator "
+            "(<code>tools/make_cards.py</code>).</li>\n"
+            "<li>Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; scans of a 1909 "
+            "printing via Wikimedia Commons.</li>\n"
+            "<li>The logo, the page pictures and the icon: our own (the pictures drawn by "
+            "<code>tools/make_pictures.py</code>, the icon <code>res/icon.svg</code>).</li>\n</ul>\n"
+            "<h3>The card meanings and the layouts</h3>\n"
+            "<p>The meanings of the Classic Tarot's cards and the bundled layouts are written for Sagewend.</p>\n";
+    html += "<h3>The hexagram texts</h3>\n"
+            "<p>The names, judgements, images and line texts of the 64 hexagrams are Sagewend's own plain English "
+            "rendering of the Chinese classic, made with the public-domain translation of James Legge (The Yi King, "
+            "1882) beside it. Chinese names are given in pinyin.</p>\n";
+    html += "<h3>The quotations</h3>\n"
+            "<p>A quotation on the home page whose credit names a translator (&quot;Laozi, tr. Legge&quot;) is in "
+            "the words of that public-domain translation:</p>\n<ul>\n"
+            "<li><b>Legge</b>: James Legge, for Laozi (The Tao Teh King, 1891), Zhuangzi (The Writings of Kwang-ze, "
+            "1891), Confucius (The Confucian Analects) and Mencius (The Works of Mencius).</li>\n"
+            "<li><b>Basore</b>: John W. Basore, for Seneca (On the Shortness of Life, in the Moral Essays, "
+            "1932).</li>\n"
+            "<li><b>Burnet</b>: John Burnet, for Heraclitus (Early Greek Philosophy, 1892).</li>\n"
+            "<li><b>Nicholson</b>: Reynold A. Nicholson, for Rumi (The Mathnawi, Book I, 1926).</li>\n"
+            "<li><b>Common</b>: Thomas Common, for Nietzsche (Thus Spake Zarathustra, 1909).</li>\n"
+            "</ul>\n<p>The other quotations were written in English, or are given in the wording they have long had "
+            "in English.</p>\n";
+    return html + PageEnd();
+}
+
 std::string BuildHexagramIndexPage(const HexagramTable& table) {
     std::vector<std::pair<int, const std::pair<const std::string, HexagramEntry>*>> order;
     for (const auto& item : table.Entries()) order.emplace_back(CAtoi(item.second[kOrdinal]), &item);
@@ -201,9 +327,9 @@ std::string BuildHexagramIndexPage(const HexagramTable& table) {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     std::string html = PageStart("Sagewend Hexagram Index");
-    html += "<p>The 64 hexagrams of the I Ching in their traditional order. Each figure is drawn "
-            "as a reading draws it: the top line first, the first line cast at the bottom; a solid line is yang, "
-            "a broken line yin. With each hexagram come its two trigrams (the upper three lines and the lower "
+    html += "<p>The 64 hexagrams of the I Ching in their traditional order. Read each figure from the "
+            "bottom up, as it is cast: the first line lies at the bottom and the sixth at the top; a solid line is "
+            "yang, a broken line yin. With each hexagram come its two trigrams (the lower three lines and the upper "
             "three), its judgement and its image. How to read a cast is told in "
             "<a href=\"index.htm#iching-basics\">I Ching basics</a>.</p>\n";
 

@@ -1,8 +1,9 @@
 #pragma once
-// The help's card and hexagram index: two pages built on request from the
-// very tables a reading uses (the loaded decks and the hexagram table), so the
-// index cannot drift from what the program shows. Both builders only read;
-// the decks never change once start-up has loaded them, so the server may call
+// The help pages the program makes on request: the card and hexagram index,
+// built from the very tables a reading uses (the loaded decks and the hexagram
+// table), so the index cannot drift from what the program shows, and the About
+// page, which carries the version of this build. The builders only read; the
+// decks never change once start-up has loaded them, so the server may call
 // these from its own thread.
 #include <string>
 
@@ -19,6 +20,10 @@ std::string BuildCardIndexPage(const OracleData& data);
 // ("hexagram-N"), number, romanised and English name, its figure (six lines, top first, drawn with HTML/CSS,
 // not pictures), its two trigrams, the judgement and the image.
 std::string BuildHexagramIndexPage(const HexagramTable& table);
+
+// The help's About page: the program's version, its licence and the credits for the pictures, the
+// hexagram texts and the translations the quotations use.
+std::string BuildAboutPage();
 
 // The address at which the program's own server serves a card picture named by a
 // "file:decks/<deck>/<file>" URL: "/decks/<deck>/<file>", each path segment

@@ -17,4 +17,11 @@ std::string RenderHomePage(int index) {
     return html;
 }
 
+platform::PageParts HomePageParts() {
+    platform::PageParts parts;
+    parts.pictures.push_back({"file:./images/logo.gif", "Sagewend"});
+    parts.menu = "home";
+    return parts;
+}
+
 }  // namespace sw

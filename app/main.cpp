@@ -22,6 +22,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -250,10 +251,10 @@ int SayAlreadyOpen(const std::filesystem::path& folder, const Options& options, 
 
 // Loads every data file; nothing when a fatal data error ended the load
 // (its message has been shown; the hint says where data was looked for).
-std::optional<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::filesystem::path& folder) {
-    std::optional<sw::CSagewendDlg> dialog;
+std::unique_ptr<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::filesystem::path& folder) {
+    std::unique_ptr<sw::CSagewendDlg> dialog;
     try {
-        dialog.emplace(shell);
+        dialog = std::make_unique<sw::CSagewendDlg>(shell);
     } catch (const sw::FatalDataError&) {
         std::cerr << "sagewend: " << sw::MissingDataHint(folder) << '\n';
     }
@@ -262,11 +263,12 @@ std::optional<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std::
 
 // The help's card and hexagram index are made from the loaded tables when
 // asked for (on a server thread: the decks and the hexagram table never
-// change once loaded).
+// change once loaded), its About page from the build's version.
 void ServeHelpIndex(sw::platform::Shell& shell, const sw::CSagewendDlg& dialog) {
     shell.SetPageMaker([&dialog](std::string_view path) -> std::optional<std::string> {
         if (path == "help/cards.htm") return sw::BuildCardIndexPage(dialog.Data());
         if (path == "help/hexagrams.htm") return sw::BuildHexagramIndexPage(dialog.Hexagrams());
+        if (path == "help/about.htm") return sw::BuildAboutPage();
         return std::nullopt;
     });
 }

@@ -42,6 +42,9 @@ const CSagewendDlg::EventMapEntry kEventMap[] = {
     {CSagewendDlg::kMatchId, kClickEvent, "gridfilled", &CSagewendDlg::OnGridFilled},
     {CSagewendDlg::kMatchId, kClickEvent, "grid", &CSagewendDlg::OnGrid},
     {CSagewendDlg::kMatchId, kClickEvent, "savelayout", &CSagewendDlg::OnSaveLayout},
+    // Beside the layout list.
+    {CSagewendDlg::kMatchId, kClickEvent, "deletelayout", &CSagewendDlg::OnDeleteLayout},
+    {CSagewendDlg::kMatchId, kClickEvent, "duplicatelayout", &CSagewendDlg::OnDuplicateLayout},
     {CSagewendDlg::kEndOfMap, 0, nullptr, nullptr},
 };
 
@@ -51,7 +54,7 @@ struct Accelerator {
 };
 
 const Accelerator kAccelerators[] = {
-    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
+    {"Alt+X", kCmdExit}, {"Alt+E", kCmdEditor}, {"Alt+T", kCmdEditor}, {"Alt+O", kCmdHome},  {"Alt+I", kCmdIChing}, {"Alt+R", kCmdReadings},
     {"Alt+Y", kCmdYesNo}, {"Alt+H", kIdHelp},    {"F1", kIdHelp},      {"F5", kCmdNoReload},
 };
 
@@ -71,7 +74,12 @@ CSagewendDlg::CSagewendDlg(platform::Host& host, OracleData data)
     : host_(host),
       data_(std::move(data)),
       cardMeaning(std::make_unique<CCardMeaning>(host)),
-      journal_(std::make_unique<JournalView>(host, data_, hexagrams)) {}
+      features_(host, data_, hexagrams,
+                [this](int layout, int deck, const std::string& asked, std::vector<DealtCard> placed) {
+                    ShowPlacedSpread(layout, deck, asked, std::move(placed));
+                }) {
+    features_.settings.RestoreSelections(data_);
+}
 
 bool CSagewendDlg::Route(const Element& source) {
     const std::string id = source.Id();
@@ -84,18 +92,21 @@ bool CSagewendDlg::Route(const Element& source) {
             return true;
         }
     }
-    // The journal's and the card library's elements, beside the map.
-    return journal_->Route(source);
+    // The features' elements, beside the map.
+    return features_.OnClick(source);
 }
 
-void CSagewendDlg::OnDocumentComplete() { ShowHomePage(); }
+void CSagewendDlg::OnDocumentComplete() {
+    features_.PageOpened();
+    ShowHomePage();
+}
 
 void CSagewendDlg::OnClick(const Element& source) { Route(source); }
 
 void CSagewendDlg::OnKey(std::string_view key) {
     if (int command = TranslateAccelerator(key)) {
         OnCommand(command);
-    } else if (journal_->OnKey(key)) {
+    } else if (features_.OnKey(key)) {
         return;
     } else if (key == "Escape") {
         OnCommand(platform::kIdCancel);
@@ -147,7 +158,7 @@ std::string CSagewendDlg::ElementValue(std::string_view id, std::string_view att
 void CSagewendDlg::ShowHomePage() {
     cardMeaning->Hide();
     const int n = Rand();
-    WritePage(RenderHomePage(n % kQuoteCount));
+    WritePage(RenderHomePage(n % kQuoteCount), HomePageParts());
 }
 
 int CSagewendDlg::OnHome(const Element&) {
@@ -181,8 +192,9 @@ int CSagewendDlg::OnIChing(const Element& element) {
     const int session = CAtoi(element.Text("session"));
     if (session != 0) question = ElementValue("Question");
     std::array<int, 6> draws{};
-    WritePage(hexagrams.RenderIChing(session, question, host_, &draws));
-    if (session != 0) journal_->Offer(Oracle::IChing, question, CastResult(draws));
+    const std::string html = hexagrams.RenderIChing(session, question, host_, &draws);
+    WritePage(html, session != 0 ? hexagrams.CastParts(draws) : HexagramTable::QuestionParts());
+    if (session != 0) features_.journal.Offer(Oracle::IChing, question, CastResult(draws));
     return 0;
 }
 
@@ -191,8 +203,9 @@ int CSagewendDlg::OnYesNo(const Element& element) {
     const int asked = CAtoi(element.Text("session"));
     if (asked != 0) question = ElementValue("Question");
     int answer = -1;
-    WritePage(yesNo.RenderYesNoPage(asked, question, host_, &answer));
-    if (answer >= 0) journal_->Offer(Oracle::YesNo, question, AnswerResult(answer));
+    const std::string html = yesNo.RenderYesNoPage(asked, question, host_, &answer);
+    WritePage(html, YesNoOracle::Parts());
+    if (answer >= 0) features_.journal.Offer(Oracle::YesNo, question, AnswerResult(answer));
     return 0;
 }
 
@@ -200,7 +213,9 @@ int CSagewendDlg::OnYesNo(const Element& element) {
 
 int CSagewendDlg::ShowReadingForm(const Element&) {
     cardMeaning->Hide();
-    WritePage(data_.RenderReadingForm(question));
+    platform::PageParts parts = OracleData::ReadingFormParts();
+    features_.AddReadingControls(parts);
+    WritePage(data_.RenderReadingForm(question), parts);
     return 0;
 }
 
@@ -209,27 +224,41 @@ int CSagewendDlg::OnReading(const Element&) {
     const int deck = CAtoi(ElementValue("deck"));
     const int layout = CAtoi(ElementValue("layout"));
     const bool reversed = ElementValue("reverse", "checked") == "-1";
+    // The options beside the form, as the user left them.
+    const DealOptions options = ReadDealOptions(host_, features_.settings.Get().deal);
     std::string problem;
-    std::string html = data_.RenderSpread(layout, deck, question, reversed, &problem);
+    std::string html = data_.RenderSpread(layout, deck, question, reversed, &problem, options);
     if (!problem.empty()) {
         // Nothing can be dealt: say why and keep the form as it is.
         CMsgBox().Show(problem, platform::kIconExclamation);
         return 0;
     }
+    ShowSpread(layout, deck, html, reversed, false);
+    features_.settings.RememberReading(data_, deck, layout, &options);
+    return 0;
+}
+
+void CSagewendDlg::ShowPlacedSpread(int layout, int deck, const std::string& asked, std::vector<DealtCard> placed) {
+    question = asked;
+    ShowSpread(layout, deck, data_.RenderPlacedSpread(layout, deck, question, std::move(placed)), true, true);
+    features_.settings.RememberReading(data_, deck, layout, nullptr);
+}
+
+void CSagewendDlg::ShowSpread(int layout, int deck, const std::string& html, bool reversed, bool byHand) {
     currentDeck = deck;
     currentLayout = layout;
-    WritePage(html);
-    const LayoutRecord& dealtLayout = data_.LayoutAt(layout);
-    host_.DescribeCards(OracleData::CardLabels(dealtLayout, data_.DeckAt(deck), data_.lastDeal));
-    journal_->Offer(Oracle::Reading, question, ReadingResult(dealtLayout, data_.DeckAt(deck), data_.lastDeal, reversed));
-    return 0;
+    const LayoutRecord& shown = data_.LayoutAt(layout);
+    WritePage(html, OracleData::SpreadParts(shown, data_.DeckAt(deck), data_.lastDeal));
+    host_.DescribeCards(OracleData::CardLabels(shown, data_.DeckAt(deck), data_.lastDeal));
+    features_.journal.Offer(Oracle::Reading, question,
+                            ReadingResult(shown, data_.DeckAt(deck), data_.lastDeal, reversed, byHand));
 }
 
 int CSagewendDlg::OnCardClick(const Element& element) {
     const int pos = CAtoi(element.Text("pos"));
     const int card = CAtoi(element.Text("card"));
     const int reversed = CAtoi(element.Text("reversed"));
-    if (const KeptReading* kept = journal_->ShownReading()) {
+    if (const KeptReading* kept = features_.journal.ShownReading(element)) {
         // A kept reading on show: its cards as they were kept.
         if (pos < 0 || pos >= kept->layout.positionCount || card < 0 || card >= kept->deck.cardCount) return 0;
         ShowCardMeaning(kept->deck, card, kept->layout.PositionText(pos), reversed);
@@ -248,7 +277,7 @@ int CSagewendDlg::OnCardClick(const Element& element) {
 
 void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed) {
     cardMeaning->ShowMeaning(deck, card, positionText, reversed);
-    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"));
+    host_.DescribeMeaning(deck.CardAt(card).name + (reversed == 1 ? ", reversed" : ", upright"), reversed == 1);
     cardMeaning->Show();
 }
 
@@ -256,7 +285,7 @@ void CSagewendDlg::ShowCardMeaning(const DeckRecord& deck, int card, const std::
 
 int CSagewendDlg::OnEditor(const Element&) {
     cardMeaning->Hide();
-    WritePage(data_.BuildLayoutListPage());
+    WritePage(data_.BuildLayoutListPage(), OracleData::LayoutListParts());
     return 0;
 }
 
@@ -274,13 +303,13 @@ int CSagewendDlg::OnAddOrEditLayout(const Element& element) {
         currentLayout = index;
         html = data_.BuildLayoutEditorPage(index);
     }
-    WritePage(html);
+    WritePage(html, OracleData::LayoutEditorParts());
     return 0;
 }
 
 void CSagewendDlg::RedrawLayoutEditor() {
     data_.editLayout.name = ElementValue("name");
-    WritePage(data_.BuildLayoutEditorPage(-2));
+    WritePage(data_.BuildLayoutEditorPage(-2), OracleData::LayoutEditorParts());
 }
 
 int CSagewendDlg::OnRefreshGrid(const Element&) {
@@ -320,6 +349,37 @@ int CSagewendDlg::OnGridFilled(const Element& element) {
 
 int CSagewendDlg::OnSaveLayout(const Element&) {
     if (data_.SaveEditedLayout(ElementValue("name"))) OnEditor(Element());
+    return 0;
+}
+
+int CSagewendDlg::ChosenLayout(const char* none) {
+    const int index = CAtoi(ElementValue("layout"));
+    if (data_.IsLayoutIndex(index)) return index;
+    CMsgBox().Show(none, platform::kIconExclamation);
+    return -1;
+}
+
+int CSagewendDlg::OnDeleteLayout(const Element&) {
+    const int index = ChosenLayout("There is no layout to delete");
+    if (index < 0) return 0;
+    if (CMsgBox().Show("Are you sure?", platform::kIconQuestion) != platform::kIdOk) return 0;
+    if (!data_.DeleteLayout(index)) return 0;  // the store says why
+    // A spread of that layout is no longer on show; one of a later layout
+    // keeps its layout under its new index.
+    if (currentLayout == index) currentLayout = -1;
+    else if (currentLayout > index) --currentLayout;
+    CMsgBox().Show("Layout successfully deleted", platform::kIconExclamation);
+    OnEditor(Element());
+    return 0;
+}
+
+int CSagewendDlg::OnDuplicateLayout(const Element&) {
+    const int index = ChosenLayout("There is no layout to duplicate");
+    if (index < 0 || !data_.DuplicateLayout(index)) return 0;
+    CMsgBox().Show("Layout successfully added", platform::kIconExclamation);
+    OnEditor(Element());
+    // The copy is the one chosen, ready for Edit.
+    host_.SetElementValue("layout", std::to_string(data_.layoutCount - 1));
     return 0;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
-// The main dialog: owns all in-memory data and handles every page event.
+// The main dialog: owns all in-memory data and handles every page event. Its
+// event map holds the oracles', the editor's and the frame's handlers; what
+// it does not match goes to the features beside it (app/features.h).
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "app/journal_view.h"
+#include "app/features.h"
 #include "iching/hexagram_table.h"
 #include "platform/host.h"
 #include "readings/card_meaning.h"
@@ -49,6 +51,9 @@ public:
     explicit CSagewendDlg(platform::Host& host);
     // For tests: a dialog over data prepared by the caller.
     CSagewendDlg(platform::Host& host, OracleData data);
+    // The features hold on to the dialog's data: it stays where it was made.
+    CSagewendDlg(const CSagewendDlg&) = delete;
+    CSagewendDlg& operator=(const CSagewendDlg&) = delete;
 
     // PageSink
     void OnDocumentComplete() override;
@@ -79,6 +84,8 @@ public:
     int OnGridFilled(const platform::Element& element);
     int OnGrid(const platform::Element& element);
     int OnSaveLayout(const platform::Element& element);
+    int OnDeleteLayout(const platform::Element& element);
+    int OnDuplicateLayout(const platform::Element& element);
 
     void ShowHomePage();
     void OnOK() {}
@@ -92,14 +99,23 @@ public:
     int CurrentLayout() const { return currentLayout; }
 
 private:
-    // Every page the dialog writes replaces whatever the journal offered or showed.
-    void WritePage(const std::string& html) {
-        journal_->PageReplaced();
+    // Every page the dialog writes replaces whatever the journal offered or
+    // showed; parts says what the page is made of, for the page script.
+    void WritePage(const std::string& html, const platform::PageParts& parts = {}) {
+        features_.PageReplaced();
         host_.WritePage(html);
+        if (!parts.Empty()) host_.DescribePage(parts);
     }
     // The value of a page element, "" when it is missing or ambiguous.
     std::string ElementValue(std::string_view id, std::string_view attribute = "value");
     void RedrawLayoutEditor();
+    // The layout chosen in the list, or -1 after saying there is none.
+    int ChosenLayout(const char* none);
+    // A spread on show: what a card click opens, its cards' names and the
+    // journal's offer. Dealt or placed by the user's hand alike.
+    void ShowSpread(int layout, int deck, const std::string& html, bool reversed, bool byHand);
+    // The cards the user placed (owncards/), shown as a deal of them is.
+    void ShowPlacedSpread(int layout, int deck, const std::string& asked, std::vector<DealtCard> placed);
     // The meaning window for one card of a dealt spread, named for screen readers.
     void ShowCardMeaning(const DeckRecord& deck, int card, const std::string& positionText, int reversed);
     // The title and description inputs; false (after saying which is
@@ -112,7 +128,7 @@ private:
     YesNoOracle yesNo;
     HexagramTable hexagrams;
     std::unique_ptr<CCardMeaning> cardMeaning;
-    std::unique_ptr<JournalView> journal_;  // beside the dialog's own pages
+    Features features_;  // beside the dialog's own pages
     int currentDeck = -1;
     int currentLayout = -1;
     std::string question;

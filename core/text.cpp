@@ -153,6 +153,18 @@ std::string EscapeHtml(std::string_view text) {
     return out;
 }
 
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    if (from.empty()) return std::string(text);
+    std::size_t at = 0;
+    for (std::size_t found; (found = text.find(from, at)) != std::string_view::npos; at = found + from.size()) {
+        out.append(text.substr(at, found - at));
+        out.append(to);
+    }
+    out.append(text.substr(at));
+    return out;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

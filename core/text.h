@@ -27,6 +27,9 @@ std::string EscapeHtml(std::string_view text);
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
+// text with every occurrence of from replaced by to.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
 // Whether text is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view text);

@@ -1,7 +1,18 @@
 // The layout editor's pages and its changes to the working copy:
 // OracleData's operations declared in store/oracle_data.h.
+//
+// Save writes the whole store over data/layouts.dat, so it first makes
+// sure the file still holds what this program last read or wrote. When
+// something else (a second program, a hand) has written it since, writing
+// memory over it would lose what that wrote: the file is read again, the
+// user told, and the working copy kept, so a second Save adds it to the
+// file as it now is (or puts it in place of the layout it was opened from,
+// when that is still there unchanged).
+#include <algorithm>
+
 #include "app/msg_box.h"
 #include "core/text.h"
+#include "store/data_format.h"
 #include "store/oracle_data.h"
 
 namespace sw {
@@ -13,6 +24,14 @@ std::string JoinPosition(const std::string& title, const std::string& descriptio
     text += description;
     return text;
 }
+
+// Whether two layouts would be stored as the same lines.
+bool SameStoredLayout(const LayoutRecord& a, const LayoutRecord& b) {
+    return LayoutFileLines({a}) == LayoutFileLines({b});
+}
+
+constexpr const char* kChangedElsewhere =
+    "data/layouts.dat has been changed by another program since Sagewend read it, so your layout was not saved. ";
 }  // namespace
 
 std::string OracleData::BuildLayoutListPage() const {
@@ -29,6 +48,34 @@ std::string OracleData::BuildLayoutListPage() const {
             "id='addlayout'>Add</a></td></tr>";
     html += "</table><br><BR><BR>";
     return html;
+}
+
+platform::PageParts OracleData::LayoutListParts() {
+    platform::PageParts parts;
+    parts.fields = {{"layout", "Layouts"}};
+    parts.menu = "editor";
+    // Beside the list, which stays as it is: what else can be done with
+    // the layout chosen in it.
+    platform::PageParts::Control duplicate;
+    duplicate.id = "duplicatelayout";
+    duplicate.label = "Duplicate";
+    platform::PageParts::Control remove;
+    remove.id = "deletelayout";
+    remove.label = "Delete";
+    parts.controls = {duplicate, remove};
+    return parts;
+}
+
+platform::PageParts OracleData::LayoutEditorParts() {
+    platform::PageParts parts;
+    parts.fields = {{"name", "Name"},
+                    {"title", "Position Title"},
+                    {"description", "Description"},
+                    {"desclist", "Card Positions", true},
+                    {"cols", "Columns"},
+                    {"rows", "Rows"}};
+    parts.menu = "editor";
+    return parts;
 }
 
 std::string OracleData::BuildPositionList() const {
@@ -51,6 +98,7 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
     if (mode >= 0) {
         selectedLayout = mode;
         editLayout.Assign(LayoutAt(mode));
+        editedFrom_.Assign(LayoutAt(mode));
         selectedPosition = editLayout.positionCount > 0 ? 0 : -1;
     } else if (mode == -1) {
         selectedLayout = -1;
@@ -122,8 +170,47 @@ std::string OracleData::BuildLayoutEditorPage(int mode) {
     return html;
 }
 
+bool OracleData::LayoutsFileStillOurs() {
+    std::string problem;
+    std::string message;
+    switch (RereadChangedLayouts(&problem)) {
+        case LayoutsFile::kUnchanged: return true;
+        case LayoutsFile::kRemoved:
+            message = "data/layouts.dat has been removed since Sagewend read it, so your layout was not saved. It is "
+                      "still here: Save again to write the file anew with the layouts Sagewend shows.";
+            break;
+        case LayoutsFile::kUnreadable:
+            message = std::string(kChangedElsewhere) + "The file cannot be read now (" + problem +
+                      "). Your layout is still here: mend or remove the file, then Save again.";
+            break;
+        case LayoutsFile::kReread: {
+            message = std::string(kChangedElsewhere) + "Sagewend has read the file again, and your layout is still here: ";
+            if (selectedLayout < 0) {
+                message += "Save again to add it to the layouts as they are now.";
+                break;
+            }
+            const auto same = std::find_if(layouts.begin(), layouts.end(),
+                                           [&](const LayoutRecord& layout) { return SameStoredLayout(layout, editedFrom_); });
+            if (same != layouts.end()) {
+                selectedLayout = static_cast<int>(same - layouts.begin());
+                message += "Save again to put it in place of the layout you opened.";
+            } else {
+                // The layout it was opened from has changed or gone there:
+                // both versions are kept.
+                selectedLayout = -1;
+                message += "the layout you opened has been changed or removed there, so Save again adds yours as a "
+                           "new layout.";
+            }
+            break;
+        }
+    }
+    CMsgBox().Show(message, platform::kIconExclamation);
+    return false;
+}
+
 bool OracleData::SaveEditedLayout(const std::string& name) {
     editLayout.name = name;
+    if (!LayoutsFileStillOurs()) return false;
     // Keep the store as it was, so a save that cannot write changes nothing
     // in memory either and the user can try again.
     std::vector<LayoutRecord> previous = layouts;
@@ -143,6 +230,37 @@ bool OracleData::SaveEditedLayout(const std::string& name) {
         return false;
     }
     CMsgBox().Show(adding ? "Layout successfully added" : "Layout successfully updated", platform::kIconExclamation);
+    return true;
+}
+
+bool OracleData::DeleteLayout(int index) {
+    if (!IsLayoutIndex(index)) return false;
+    std::vector<LayoutRecord> previous = layouts;
+    layouts.erase(layouts.begin() + index);
+    layoutCount = static_cast<int>(layouts.size());
+    if (!SaveLayouts()) {
+        layouts = std::move(previous);
+        layoutCount = static_cast<int>(layouts.size());
+        return false;
+    }
+    // The reading form's choice follows its layout, or falls back to the first.
+    if (selectedLayout == index) selectedLayout = 0;
+    else if (selectedLayout > index) --selectedLayout;
+    return true;
+}
+
+bool OracleData::DuplicateLayout(int index) {
+    if (!IsLayoutIndex(index)) return false;
+    LayoutRecord copy;
+    copy.Assign(LayoutAt(index));
+    copy.name += " (copy)";
+    layouts.push_back(std::move(copy));
+    layoutCount = static_cast<int>(layouts.size());
+    if (!SaveLayouts()) {
+        layouts.pop_back();
+        layoutCount = static_cast<int>(layouts.size());
+        return false;
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "iching/hexagram_table.h"
 
+#include <algorithm>
+
 #include "core/random.h"
 #include "core/text.h"
 #include "iching/hexagram_texts.h"
@@ -122,6 +124,38 @@ std::string HexagramTable::RenderCast(const std::array<int, 6>& draws, const std
         }
     }
     return html;
+}
+
+platform::PageParts HexagramTable::QuestionParts() {
+    platform::PageParts parts;
+    parts.pictures.push_back({"file:images/iching.gif", "I Ching"});
+    parts.fields = {{"question", "Question"}};
+    parts.focus = "question";
+    parts.enter = "iching";
+    parts.menu = "ichingbtn";
+    return parts;
+}
+
+platform::PageParts HexagramTable::CastParts(const std::array<int, 6>& draws) const {
+    const CastLines lines = ReadLines(draws);
+    auto describe = [&](const std::string& key, bool present) {
+        const HexagramEntry& entry = *Find(key);
+        platform::PageParts::Hexagram hexagram;
+        hexagram.number = CAtoi(entry[kOrdinal]);
+        hexagram.name = entry[kEnglishName];
+        for (std::size_t i = 0; i < 6; ++i) {
+            hexagram.yang[i] = key[i + 1] == '8';
+            hexagram.moving[i] = present && lines.moving[i];
+        }
+        const bool allMove = present && std::all_of(lines.moving.begin(), lines.moving.end(), [](bool m) { return m; });
+        if (allMove) hexagram.allMoving = entry[kAllMovingText];
+        return hexagram;
+    };
+    platform::PageParts parts;
+    parts.menu = "ichingbtn";
+    parts.hexagrams.push_back(describe(lines.presentKey, true));
+    if (lines.anyMoving) parts.hexagrams.push_back(describe(lines.changedKey, false));
+    return parts;
 }
 
 }  // namespace sw

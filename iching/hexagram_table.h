@@ -48,6 +48,9 @@ public:
                              std::array<int, 6>* draws = nullptr) const;
     // The reading for six draws of rand() % 4, bottom line first.
     std::string RenderCast(const std::array<int, 6>& draws, const std::string& question) const;
+    // What the question page's and a cast's parts are (platform/page_parts.h).
+    static platform::PageParts QuestionParts();
+    platform::PageParts CastParts(const std::array<int, 6>& draws) const;
 
 private:
     std::map<std::string, HexagramEntry> entries_;

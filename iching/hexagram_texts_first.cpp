@@ -12,15 +12,19 @@
 // - the same words everywhere: "firm and correct" for the constancy formula; good fortune, great good
 //   fortune, misfortune, danger, regret, regret passes, shame, no blame; everything is / nothing is
 //   favourable; the noble one (they), petty people, the great person; and nothing added to what the
-//   classic says.
+//   classic says;
+// - Chinese names in pinyin without tone marks (the quotations use the same), so a few names repeat
+//   (Qian 1 and 15, Kun 2 and 47 ...) and the English name tells them apart;
+// - each trigram takes the English name of the hexagram that doubles it (1 The Strong, 2 The Yielding,
+//   29 The Pit, 30 Brightness, 51 Shock, 52 Stillness, 57 Entering, 58 Joy), then its image.
 
 namespace sw {
 
 const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     {
-        "_888888", "1", "Ch'ien", "The Strong",
-        "Ch'ien The Creative, Heaven",
-        "Ch'ien The Creative, Heaven",
+        "_888888", "1", "Qian", "The Strong",
+        "Qian   The Strong, Heaven",
+        "Qian   The Strong, Heaven",
         "The Strong. Great success. It is favourable to be firm and correct.<BR>",
         "Heaven moves on with unflagging strength: The Strong.<BR>So the noble one grows ever stronger and never rests.<BR>",
         {{
@@ -34,9 +38,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "When all six lines are nines:<BR>A host of dragons appears, with none at their head. Good fortune.<BR>",
     },
     {
-        "_777777", "2", "K'un", "The Yielding",
-        "K'un   The Receptive, Earth",
-        "K'un   The Receptive, Earth",
+        "_777777", "2", "Kun", "The Yielding",
+        "Kun    The Yielding, Earth",
+        "Kun    The Yielding, Earth",
         "The Yielding. Great success. It is favourable to be firm and correct like a mare. When the noble one has somewhere to go, by leading they lose the way, by following they find a master. In the southwest friends are found; in the northeast friends are lost. Being calmly firm and correct brings good fortune.<BR>",
         "The earth lies broad and low: The Yielding.<BR>So the noble one carries all things with ample virtue.<BR>",
         {{
@@ -50,9 +54,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "When all six lines are sixes:<BR>It is favourable to be lastingly firm and correct.<BR>",
     },
     {
-        "_877787", "3", "Chun", "Sprouting",
-        "K'an   The Abysmal, Water",
-        "Chen   The Arousing, Thunder",
+        "_877787", "3", "Zhun", "Sprouting",
+        "Kan    The Pit, Water",
+        "Zhen   Shock, Thunder",
         "Sprouting. Great success. It is favourable to be firm and correct. Do not go forward. It is favourable to appoint lords.<BR>",
         "Clouds over thunder: Sprouting.<BR>So the noble one sorts out the threads and sets things in order.<BR>",
         {{
@@ -67,8 +71,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_787778", "4", "Meng", "Inexperience",
-        "Ken    Keeping Still, Mountain",
-        "K'an   The Abysmal, Water",
+        "Gen    Stillness, Mountain",
+        "Kan    The Pit, Water",
         "Inexperience. Success. I do not go looking for the untaught youth; the untaught youth comes looking for me. At the first consultation I answer. To ask two or three times is disrespect, and to disrespect I give no answer. It is favourable to be firm and correct.<BR>",
         "A spring comes out at the foot of the mountain: Inexperience.<BR>So the noble one acts with resolve and nurtures virtue.<BR>",
         {{
@@ -82,9 +86,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_888787", "5", "Hsu", "Waiting",
-        "K'an   The Abysmal, Water",
-        "Ch'ien The Creative, Heaven",
+        "_888787", "5", "Xu", "Waiting",
+        "Kan    The Pit, Water",
+        "Qian   The Strong, Heaven",
         "Waiting. With sincerity there is bright success. Being firm and correct brings good fortune. It is favourable to cross the great river.<BR>",
         "Clouds rise up to the sky: Waiting.<BR>So the noble one eats and drinks, feasts and is glad.<BR>",
         {{
@@ -98,9 +102,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_787888", "6", "Sung", "Dispute",
-        "Ch'ien The Creative, Heaven",
-        "K'an   The Abysmal, Water",
+        "_787888", "6", "Song", "Dispute",
+        "Qian   The Strong, Heaven",
+        "Kan    The Pit, Water",
         "Dispute. There is sincerity, but it is blocked. Being wary and stopping halfway brings good fortune; pressing on to the end brings misfortune. It is favourable to see the great person. It is not favourable to cross the great river.<BR>",
         "Heaven and water go opposite ways: Dispute.<BR>So the noble one thinks out the beginning of every undertaking.<BR>",
         {{
@@ -114,9 +118,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_787777", "7", "Shih", "The Army",
-        "K'un   The Receptive, Earth",
-        "K'an   The Abysmal, Water",
+        "_787777", "7", "Shi", "The Army",
+        "Kun    The Yielding, Earth",
+        "Kan    The Pit, Water",
         "The Army. Be firm and correct. With a seasoned leader, good fortune. No blame.<BR>",
         "Water within the earth: The Army.<BR>So the noble one welcomes the people and gathers the multitude.<BR>",
         {{
@@ -130,9 +134,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_777787", "8", "Pi", "Union",
-        "K'an   The Abysmal, Water",
-        "K'un   The Receptive, Earth",
+        "_777787", "8", "Bi", "Union",
+        "Kan    The Pit, Water",
+        "Kun    The Yielding, Earth",
         "Union. Good fortune. Consult the oracle once more: with greatness and lasting firm correctness there is no blame. Those who are unsettled come from all sides. The one who comes late meets misfortune.<BR>",
         "Water on the earth: Union.<BR>So the ancient kings founded the many states and kept close ties with their lords.<BR>",
         {{
@@ -146,9 +150,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_888788", "9", "Hsiao Ch'u", "Small Restraint",
-        "Sun    The Gentle, Wind",
-        "Ch'ien The Creative, Heaven",
+        "_888788", "9", "Xiao Chu", "Small Restraint",
+        "Xun    Entering, Wind",
+        "Qian   The Strong, Heaven",
         "Small Restraint. Success. Dense clouds, but no rain, from our western outskirts.<BR>",
         "Wind moves across the sky: Small Restraint.<BR>So the noble one refines their manners and virtue.<BR>",
         {{
@@ -163,8 +167,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_887888", "10", "Lu", "Treading",
-        "Ch'ien The Creative, Heaven",
-        "Tui    The Joyous, Lake",
+        "Qian   The Strong, Heaven",
+        "Dui    Joy, Lake",
         "Treading on the tiger's tail, and it does not bite. Success.<BR>",
         "Heaven above, the lake below: Treading.<BR>So the noble one tells high from low and settles the will of the people.<BR>",
         {{
@@ -178,9 +182,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_888777", "11", "T'ai", "Peace",
-        "K'un   The Receptive, Earth",
-        "Ch'ien The Creative, Heaven",
+        "_888777", "11", "Tai", "Peace",
+        "Kun    The Yielding, Earth",
+        "Qian   The Strong, Heaven",
         "Peace. The small goes, the great comes. Good fortune. Success.<BR>",
         "Heaven and earth unite: Peace.<BR>So the ruler shapes and completes the way of heaven and earth, supports what fits their course, and so helps the people.<BR>",
         {{
@@ -188,15 +192,15 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
             "Nine in the second place:<BR>Embracing the rough and untaught, fording the river on foot, not neglecting the distant, setting cliques aside: so one is honoured for walking the middle way.<BR>",
             "Nine in the third place:<BR>No level without a slope, no going without a return. Being firm and correct in hardship, no blame. Do not worry about being trusted; there is blessing in one's food.<BR>",
             "Six in the fourth place:<BR>Fluttering down. Without using wealth, one wins over the neighbours; they come unwarned, in good faith.<BR>",
-            "Six in the fifth place:<BR>King Ti I gives his younger sister in marriage. This brings blessing and great good fortune.<BR>",
+            "Six in the fifth place:<BR>King Di Yi gives his younger sister in marriage. This brings blessing and great good fortune.<BR>",
             "Six at the top:<BR>The city wall falls back into the moat. Do not use the army. Give orders only within one's own town. Even if one is firm and correct, there is shame.<BR>",
         }},
         "",
     },
     {
-        "_777888", "12", "P'i", "Stagnation",
-        "Ch'ien The Creative, Heaven",
-        "K'un   The Receptive, Earth",
+        "_777888", "12", "Pi", "Stagnation",
+        "Qian   The Strong, Heaven",
+        "Kun    The Yielding, Earth",
         "Stagnation, caused by the wrong people. It is not favourable for the noble one to be firm and correct. The great goes, the small comes.<BR>",
         "Heaven and earth do not unite: Stagnation.<BR>So the noble one keeps their virtue out of sight to avoid trouble and will not be honoured with pay.<BR>",
         {{
@@ -210,9 +214,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_878888", "13", "T'ung Jen", "Fellowship",
-        "Ch'ien The Creative, Heaven",
-        "Li     The Clinging, Fire",
+        "_878888", "13", "Tong Ren", "Fellowship",
+        "Qian   The Strong, Heaven",
+        "Li     Brightness, Fire",
         "Fellowship in the open country. Success. It is favourable to cross the great river. It is favourable for the noble one to be firm and correct.<BR>",
         "Heaven together with fire: Fellowship.<BR>So the noble one sorts people by their kind and tells things apart.<BR>",
         {{
@@ -226,9 +230,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_888878", "14", "Ta Yu", "Great Possession",
-        "Li     The Clinging, Fire",
-        "Ch'ien The Creative, Heaven",
+        "_888878", "14", "Da You", "Great Possession",
+        "Li     Brightness, Fire",
+        "Qian   The Strong, Heaven",
         "Great Possession. Great success.<BR>",
         "Fire high in the sky: Great Possession.<BR>So the noble one checks evil and raises up good, obeying the kind will of heaven.<BR>",
         {{
@@ -242,9 +246,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_778777", "15", "Ch'ien", "Humility",
-        "K'un   The Receptive, Earth",
-        "Ken    Keeping Still, Mountain",
+        "_778777", "15", "Qian", "Humility",
+        "Kun    The Yielding, Earth",
+        "Gen    Stillness, Mountain",
         "Humility. Success. The noble one carries things through to the end.<BR>",
         "A mountain within the earth: Humility.<BR>So the noble one takes from what has too much, adds to what has too little, weighs things and gives out evenly.<BR>",
         {{
@@ -259,8 +263,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_777877", "16", "Yu", "Delight",
-        "Chen   The Arousing, Thunder",
-        "K'un   The Receptive, Earth",
+        "Zhen   Shock, Thunder",
+        "Kun    The Yielding, Earth",
         "Delight. It is favourable to appoint lords and send out the army.<BR>",
         "Thunder bursts out of the earth: Delight.<BR>So the ancient kings made music to honour virtue and offered it in abundance to the Lord on High, joining their ancestors to the offering.<BR>",
         {{
@@ -275,8 +279,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_877887", "17", "Sui", "Following",
-        "Tui    The Joyous, Lake",
-        "Chen   The Arousing, Thunder",
+        "Dui    Joy, Lake",
+        "Zhen   Shock, Thunder",
         "Following. Great success. It is favourable to be firm and correct. No blame.<BR>",
         "Thunder within the lake: Following.<BR>So the noble one, as dusk draws on, goes indoors to rest.<BR>",
         {{
@@ -290,9 +294,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_788778", "18", "Ku", "Decay",
-        "Ken    Keeping Still, Mountain",
-        "Sun    The Gentle, Wind",
+        "_788778", "18", "Gu", "Decay",
+        "Gen    Stillness, Mountain",
+        "Xun    Entering, Wind",
         "Decay. Great success. It is favourable to cross the great river. Three days before the first day of the cycle, three days after it.<BR>",
         "Wind at the foot of the mountain: Decay.<BR>So the noble one stirs up the people and nurtures virtue.<BR>",
         {{
@@ -307,8 +311,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_887777", "19", "Lin", "Drawing Near",
-        "K'un   The Receptive, Earth",
-        "Tui    The Joyous, Lake",
+        "Kun    The Yielding, Earth",
+        "Dui    Joy, Lake",
         "Drawing Near. Great success. It is favourable to be firm and correct. When the eighth month comes, there is misfortune.<BR>",
         "Earth above the lake: Drawing Near.<BR>So the noble one is endless in teaching and care and boundless in sheltering the people.<BR>",
         {{
@@ -322,9 +326,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_777788", "20", "Kuan", "Viewing",
-        "Sun    The Gentle, Wind",
-        "K'un   The Receptive, Earth",
+        "_777788", "20", "Guan", "Viewing",
+        "Xun    Entering, Wind",
+        "Kun    The Yielding, Earth",
         "Viewing. The hands have been washed, but the offering is not yet set out. There is sincerity, grave and dignified.<BR>",
         "Wind moves over the earth: Viewing.<BR>So the ancient kings visited the regions, viewed the people and set up teaching.<BR>",
         {{
@@ -338,9 +342,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_877878", "21", "Shih Ho", "Biting Down",
-        "Li     The Clinging, Fire",
-        "Chen   The Arousing, Thunder",
+        "_877878", "21", "Shi He", "Biting Down",
+        "Li     Brightness, Fire",
+        "Zhen   Shock, Thunder",
         "Biting Down. Success. It is favourable to use the courts of law.<BR>",
         "Thunder and lightning: Biting Down.<BR>So the ancient kings made their penalties clear and their laws firm.<BR>",
         {{
@@ -354,9 +358,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_878778", "22", "Pi", "Adornment",
-        "Ken    Keeping Still, Mountain",
-        "Li     The Clinging, Fire",
+        "_878778", "22", "Bi", "Adornment",
+        "Gen    Stillness, Mountain",
+        "Li     Brightness, Fire",
         "Adornment. Success. In small matters it is favourable to go forward.<BR>",
         "Fire at the foot of the mountain: Adornment.<BR>So the noble one brings clarity to everyday affairs but does not dare to decide lawsuits.<BR>",
         {{
@@ -370,9 +374,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_777778", "23", "Po", "Stripping Away",
-        "Ken    Keeping Still, Mountain",
-        "K'un   The Receptive, Earth",
+        "_777778", "23", "Bo", "Stripping Away",
+        "Gen    Stillness, Mountain",
+        "Kun    The Yielding, Earth",
         "Stripping Away. It is not favourable to go forward.<BR>",
         "The mountain rests on the earth: Stripping Away.<BR>So those above are generous to those below, and their own homes are secure.<BR>",
         {{
@@ -387,8 +391,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_877777", "24", "Fu", "Return",
-        "K'un   The Receptive, Earth",
-        "Chen   The Arousing, Thunder",
+        "Kun    The Yielding, Earth",
+        "Zhen   Shock, Thunder",
         "Return. Success. Going out and coming in without harm; friends arrive, and there is no blame. Turning back along the way, one returns in seven days. It is favourable to go forward.<BR>",
         "Thunder within the earth: Return.<BR>So on the day of the solstice the ancient kings closed the passes; merchants and travellers did not go about, and the ruler did not inspect the regions.<BR>",
         {{
@@ -403,8 +407,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_877888", "25", "Wu Wang", "Without Guile",
-        "Ch'ien The Creative, Heaven",
-        "Chen   The Arousing, Thunder",
+        "Qian   The Strong, Heaven",
+        "Zhen   Shock, Thunder",
         "Without Guile. Great success. It is favourable to be firm and correct. One who is not upright meets disaster. It is not favourable to go forward.<BR>",
         "Thunder rolls beneath heaven, and all things keep their true nature: Without Guile.<BR>So the ancient kings, rich in virtue and in step with the seasons, nurtured all things.<BR>",
         {{
@@ -418,9 +422,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_888778", "26", "Ta Ch'u", "Great Restraint",
-        "Ken    Keeping Still, Mountain",
-        "Ch'ien The Creative, Heaven",
+        "_888778", "26", "Da Chu", "Great Restraint",
+        "Gen    Stillness, Mountain",
+        "Qian   The Strong, Heaven",
         "Great Restraint. It is favourable to be firm and correct. Not eating at home brings good fortune. It is favourable to cross the great river.<BR>",
         "Heaven within the mountain: Great Restraint.<BR>So the noble one learns many sayings and deeds of the past and so stores up virtue.<BR>",
         {{
@@ -434,9 +438,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_877778", "27", "I", "Nourishment",
-        "Ken    Keeping Still, Mountain",
-        "Chen   The Arousing, Thunder",
+        "_877778", "27", "Yi", "Nourishment",
+        "Gen    Stillness, Mountain",
+        "Zhen   Shock, Thunder",
         "Nourishment. Being firm and correct brings good fortune. Watch the jaws, and what one seeks to fill one's own mouth with.<BR>",
         "Thunder at the foot of the mountain: Nourishment.<BR>So the noble one is careful in speech and moderate in eating and drinking.<BR>",
         {{
@@ -450,9 +454,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_788887", "28", "Ta Kuo", "Great Excess",
-        "Tui    The Joyous, Lake",
-        "Sun    The Gentle, Wind",
+        "_788887", "28", "Da Guo", "Great Excess",
+        "Dui    Joy, Lake",
+        "Xun    Entering, Wind",
         "Great Excess. The ridgepole sags. It is favourable to go forward. Success.<BR>",
         "The lake rises over the trees: Great Excess.<BR>So the noble one stands alone without fear and withdraws from the world without gloom.<BR>",
         {{
@@ -466,9 +470,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_787787", "29", "K'an", "The Pit",
-        "K'an   The Abysmal, Water",
-        "K'an   The Abysmal, Water",
+        "_787787", "29", "Kan", "The Pit",
+        "Kan    The Pit, Water",
+        "Kan    The Pit, Water",
         "The Pit, doubled. There is sincerity; holding to it in the heart brings success. Going forward wins honour.<BR>",
         "Water comes on and on: The Pit.<BR>So the noble one is constant in virtue and keeps up the work of teaching.<BR>",
         {{
@@ -483,8 +487,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_878878", "30", "Li", "Brightness",
-        "Li     The Clinging, Fire",
-        "Li     The Clinging, Fire",
+        "Li     Brightness, Fire",
+        "Li     Brightness, Fire",
         "Brightness. It is favourable to be firm and correct. Success. Raising a cow brings good fortune.<BR>",
         "Light rises twice: Brightness.<BR>So the great person carries on the light and shines on the four quarters.<BR>",
         {{
@@ -498,9 +502,9 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
         "",
     },
     {
-        "_778887", "31", "Hsien", "Feeling",
-        "Tui    The Joyous, Lake",
-        "Ken    Keeping Still, Mountain",
+        "_778887", "31", "Xian", "Feeling",
+        "Dui    Joy, Lake",
+        "Gen    Stillness, Mountain",
         "Feeling. Success. It is favourable to be firm and correct. Taking a wife brings good fortune.<BR>",
         "A lake on the mountain: Feeling.<BR>So the noble one receives others with an open mind.<BR>",
         {{
@@ -515,8 +519,8 @@ const std::array<HexagramText, 32> kHexagramTextsFirst = {{
     },
     {
         "_788877", "32", "Heng", "Constancy",
-        "Chen   The Arousing, Thunder",
-        "Sun    The Gentle, Wind",
+        "Zhen   Shock, Thunder",
+        "Xun    Entering, Wind",
         "Constancy. Success. No blame. It is favourable to be firm and correct. It is favourable to go forward.<BR>",
         "Thunder and wind: Constancy.<BR>So the noble one stands firm and does not change direction.<BR>",
         {{

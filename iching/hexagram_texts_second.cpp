@@ -7,9 +7,9 @@ namespace sw {
 
 const std::array<HexagramText, 32> kHexagramTextsSecond = {{
     {
-        "_778888", "33", "Tun", "Withdrawal",
-        "Ch'ien The Creative, Heaven",
-        "Ken    Keeping Still, Mountain",
+        "_778888", "33", "Dun", "Withdrawal",
+        "Qian   The Strong, Heaven",
+        "Gen    Stillness, Mountain",
         "Withdrawal. Success. In small matters it is favourable to be firm and correct.<BR>",
         "A mountain under heaven: Withdrawal.<BR>So the noble one keeps petty people at a distance, not with hatred but with dignity.<BR>",
         {{
@@ -23,9 +23,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_888877", "34", "Ta Chuang", "Great Vigour",
-        "Chen   The Arousing, Thunder",
-        "Ch'ien The Creative, Heaven",
+        "_888877", "34", "Da Zhuang", "Great Vigour",
+        "Zhen   Shock, Thunder",
+        "Qian   The Strong, Heaven",
         "Great Vigour. It is favourable to be firm and correct.<BR>",
         "Thunder high in the sky: Great Vigour.<BR>So the noble one treads no path that goes against propriety.<BR>",
         {{
@@ -39,9 +39,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_777878", "35", "Chin", "Advance",
-        "Li     The Clinging, Fire",
-        "K'un   The Receptive, Earth",
+        "_777878", "35", "Jin", "Advance",
+        "Li     Brightness, Fire",
+        "Kun    The Yielding, Earth",
         "Advance. A prince who brings peace is given horses in great numbers and is received three times in one day.<BR>",
         "Brightness rises over the earth: Advance.<BR>So the noble one makes their own bright virtue shine.<BR>",
         {{
@@ -55,9 +55,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_878777", "36", "Ming I", "Wounded Light",
-        "K'un   The Receptive, Earth",
-        "Li     The Clinging, Fire",
+        "_878777", "36", "Ming Yi", "Wounded Light",
+        "Kun    The Yielding, Earth",
+        "Li     Brightness, Fire",
         "Wounded Light. It is favourable to be firm and correct in hardship.<BR>",
         "The light goes down into the earth: Wounded Light.<BR>So the noble one, in leading the many, veils their light and yet sees clearly.<BR>",
         {{
@@ -65,15 +65,15 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
             "Six in the second place:<BR>The light is wounded: wounded in the left thigh. Help comes with a strong horse. Good fortune.<BR>",
             "Nine in the third place:<BR>The light is wounded on the southern hunt, and the great chief is taken. One cannot be firm and correct in haste.<BR>",
             "Six in the fourth place:<BR>Entering the left side of the belly, one grasps the heart of the wounded light, and goes out of the gate and courtyard.<BR>",
-            "Six in the fifth place:<BR>The wounded light of Prince Chi. It is favourable to be firm and correct.<BR>",
+            "Six in the fifth place:<BR>The wounded light of Prince Ji. It is favourable to be firm and correct.<BR>",
             "Six at the top:<BR>No light, only darkness. First it climbed up to heaven; afterwards it went down into the earth.<BR>",
         }},
         "",
     },
     {
-        "_878788", "37", "Chia Jen", "The Household",
-        "Sun    The Gentle, Wind",
-        "Li     The Clinging, Fire",
+        "_878788", "37", "Jia Ren", "The Household",
+        "Xun    Entering, Wind",
+        "Li     Brightness, Fire",
         "The Household. It is favourable for a woman to be firm and correct.<BR>",
         "Wind comes out of fire: The Household.<BR>So the noble one's words have substance and their conduct is constant.<BR>",
         {{
@@ -87,9 +87,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_887878", "38", "K'uei", "Estrangement",
-        "Li     The Clinging, Fire",
-        "Tui    The Joyous, Lake",
+        "_887878", "38", "Kui", "Estrangement",
+        "Li     Brightness, Fire",
+        "Dui    Joy, Lake",
         "Estrangement. In small matters, good fortune.<BR>",
         "Fire above, the lake below: Estrangement.<BR>So the noble one, while sharing with others, stays distinct.<BR>",
         {{
@@ -103,9 +103,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_778787", "39", "Chien", "Hard Going",
-        "K'an   The Abysmal, Water",
-        "Ken    Keeping Still, Mountain",
+        "_778787", "39", "Jian", "Hard Going",
+        "Kan    The Pit, Water",
+        "Gen    Stillness, Mountain",
         "Hard Going. The southwest is favourable, the northeast is not. It is favourable to see the great person. Being firm and correct brings good fortune.<BR>",
         "Water on the mountain: Hard Going.<BR>So the noble one turns back to themselves and cultivates virtue.<BR>",
         {{
@@ -119,9 +119,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_787877", "40", "Hsieh", "Release",
-        "Chen   The Arousing, Thunder",
-        "K'an   The Abysmal, Water",
+        "_787877", "40", "Jie", "Release",
+        "Zhen   Shock, Thunder",
+        "Kan    The Pit, Water",
         "Release. The southwest is favourable. If there is nowhere to go, coming back brings good fortune. If there is somewhere to go, going early brings good fortune.<BR>",
         "Thunder and rain set in: Release.<BR>So the noble one pardons mistakes and forgives crimes.<BR>",
         {{
@@ -136,8 +136,8 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
     },
     {
         "_887778", "41", "Sun", "Loss",
-        "Ken    Keeping Still, Mountain",
-        "Tui    The Joyous, Lake",
+        "Gen    Stillness, Mountain",
+        "Dui    Joy, Lake",
         "Loss. With sincerity, great good fortune and no blame. One can stay firm and correct. It is favourable to go forward. How is it to be used? Two baskets of grain are enough for the offering.<BR>",
         "A lake at the foot of the mountain: Loss.<BR>So the noble one restrains anger and curbs desire.<BR>",
         {{
@@ -151,9 +151,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_877788", "42", "I", "Gain",
-        "Sun    The Gentle, Wind",
-        "Chen   The Arousing, Thunder",
+        "_877788", "42", "Yi", "Gain",
+        "Xun    Entering, Wind",
+        "Zhen   Shock, Thunder",
         "Gain. It is favourable to go forward. It is favourable to cross the great river.<BR>",
         "Wind and thunder: Gain.<BR>So the noble one, seeing good, moves towards it, and, having faults, corrects them.<BR>",
         {{
@@ -167,9 +167,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_888887", "43", "Kuai", "Resolve",
-        "Tui    The Joyous, Lake",
-        "Ch'ien The Creative, Heaven",
+        "_888887", "43", "Guai", "Resolve",
+        "Dui    Joy, Lake",
+        "Qian   The Strong, Heaven",
         "Resolve. Make it known at the king's court. Cry out sincerely: there is danger. Tell your own town. It is not favourable to take up arms. It is favourable to go forward.<BR>",
         "The lake rises up to heaven: Resolve.<BR>So the noble one spreads wealth to those below and will not rest on their virtue.<BR>",
         {{
@@ -183,9 +183,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_788888", "44", "Kou", "Encounter",
-        "Ch'ien The Creative, Heaven",
-        "Sun    The Gentle, Wind",
+        "_788888", "44", "Gou", "Encounter",
+        "Qian   The Strong, Heaven",
+        "Xun    Entering, Wind",
         "Encounter. The woman is forceful. Do not take this woman as a wife.<BR>",
         "Wind under heaven: Encounter.<BR>So the ruler spreads commands and proclaims them to the four quarters.<BR>",
         {{
@@ -199,9 +199,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_777887", "45", "Ts'ui", "Assembly",
-        "Tui    The Joyous, Lake",
-        "K'un   The Receptive, Earth",
+        "_777887", "45", "Cui", "Assembly",
+        "Dui    Joy, Lake",
+        "Kun    The Yielding, Earth",
         "Assembly. Success. The king comes to his temple. It is favourable to see the great person. Success. It is favourable to be firm and correct. Offering large animals brings good fortune. It is favourable to go forward.<BR>",
         "The lake rises above the earth: Assembly.<BR>So the noble one renews their weapons to guard against the unforeseen.<BR>",
         {{
@@ -216,24 +216,24 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
     },
     {
         "_788777", "46", "Sheng", "Rising",
-        "K'un   The Receptive, Earth",
-        "Sun    The Gentle, Wind",
+        "Kun    The Yielding, Earth",
+        "Xun    Entering, Wind",
         "Rising. Great success. See the great person. Do not worry. Setting out to the south brings good fortune.<BR>",
         "Trees grow within the earth: Rising.<BR>So the noble one follows virtue, heaping up small things until they are high and great.<BR>",
         {{
             "Six at the beginning:<BR>Rising, and welcomed. Great good fortune.<BR>",
             "Nine in the second place:<BR>With sincerity, even a simple offering is favourable. No blame.<BR>",
             "Nine in the third place:<BR>Rising into an empty town.<BR>",
-            "Six in the fourth place:<BR>The king makes offerings on Mount Ch'i. Good fortune, no blame.<BR>",
+            "Six in the fourth place:<BR>The king makes offerings on Mount Qi. Good fortune, no blame.<BR>",
             "Six in the fifth place:<BR>Being firm and correct brings good fortune. Rising step by step.<BR>",
             "Six at the top:<BR>Rising in the dark. It is favourable to be firm and correct without ceasing.<BR>",
         }},
         "",
     },
     {
-        "_787887", "47", "K'un", "Hemmed In",
-        "Tui    The Joyous, Lake",
-        "K'an   The Abysmal, Water",
+        "_787887", "47", "Kun", "Hemmed In",
+        "Dui    Joy, Lake",
+        "Kan    The Pit, Water",
         "Hemmed In. Success. For the great person, being firm and correct brings good fortune. No blame. Words are spoken but not believed.<BR>",
         "The lake without water: Hemmed In.<BR>So the noble one stakes their life to carry out their will.<BR>",
         {{
@@ -247,9 +247,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_788787", "48", "Ching", "The Well",
-        "K'an   The Abysmal, Water",
-        "Sun    The Gentle, Wind",
+        "_788787", "48", "Jing", "The Well",
+        "Kan    The Pit, Water",
+        "Xun    Entering, Wind",
         "The Well. Towns are moved, but wells are not. Nothing is lost and nothing gained. People come and go, and the well stays a well. If the rope almost reaches the water but falls short, or the pitcher breaks, misfortune.<BR>",
         "Water above wood: The Well.<BR>So the noble one encourages the people at their work and urges them to help one another.<BR>",
         {{
@@ -263,9 +263,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_878887", "49", "Ko", "Reform",
-        "Tui    The Joyous, Lake",
-        "Li     The Clinging, Fire",
+        "_878887", "49", "Ge", "Reform",
+        "Dui    Joy, Lake",
+        "Li     Brightness, Fire",
         "Reform. Only when its day has come is it trusted. Great success. It is favourable to be firm and correct. Regret passes.<BR>",
         "Fire within the lake: Reform.<BR>So the noble one sets the calendar in order and makes the seasons clear.<BR>",
         {{
@@ -279,9 +279,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_788878", "50", "Ting", "The Cauldron",
-        "Li     The Clinging, Fire",
-        "Sun    The Gentle, Wind",
+        "_788878", "50", "Ding", "The Cauldron",
+        "Li     Brightness, Fire",
+        "Xun    Entering, Wind",
         "The Cauldron. Great good fortune. Success.<BR>",
         "Fire above wood: The Cauldron.<BR>So the noble one keeps their place upright and holds firm to their mandate.<BR>",
         {{
@@ -295,9 +295,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_877877", "51", "Chen", "Shock",
-        "Chen   The Arousing, Thunder",
-        "Chen   The Arousing, Thunder",
+        "_877877", "51", "Zhen", "Shock",
+        "Zhen   Shock, Thunder",
+        "Zhen   Shock, Thunder",
         "Shock. Success. Shock comes, and there is terror; then laughter and chatter. The shock alarms all within a hundred li, yet the ladle and the sacrificial wine are not dropped.<BR>",
         "Thunder comes again and again: Shock.<BR>So the noble one, in awe and fear, mends their ways and examines themselves.<BR>",
         {{
@@ -311,9 +311,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_778778", "52", "Ken", "Stillness",
-        "Ken    Keeping Still, Mountain",
-        "Ken    Keeping Still, Mountain",
+        "_778778", "52", "Gen", "Stillness",
+        "Gen    Stillness, Mountain",
+        "Gen    Stillness, Mountain",
         "Stillness in the back: one is no longer aware of oneself. One walks through the courtyard without seeing anyone in it. No blame.<BR>",
         "Mountain upon mountain: Stillness.<BR>So the noble one does not let their thoughts go beyond their place.<BR>",
         {{
@@ -327,9 +327,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_778788", "53", "Chien", "Gradual Advance",
-        "Sun    The Gentle, Wind",
-        "Ken    Keeping Still, Mountain",
+        "_778788", "53", "Jian", "Gradual Advance",
+        "Xun    Entering, Wind",
+        "Gen    Stillness, Mountain",
         "Gradual Advance. A woman's marriage brings good fortune. It is favourable to be firm and correct.<BR>",
         "A tree on the mountain: Gradual Advance.<BR>So the noble one dwells in virtue and improves the ways of the people.<BR>",
         {{
@@ -343,9 +343,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_887877", "54", "Kuei Mei", "The Younger Sister Weds",
-        "Chen   The Arousing, Thunder",
-        "Tui    The Joyous, Lake",
+        "_887877", "54", "Gui Mei", "The Younger Sister Weds",
+        "Zhen   Shock, Thunder",
+        "Dui    Joy, Lake",
         "The Younger Sister Weds. Setting out brings misfortune. Nothing is favourable.<BR>",
         "Thunder above the lake: The Younger Sister Weds.<BR>So the noble one, looking to the lasting end, knows what can go wrong.<BR>",
         {{
@@ -353,15 +353,15 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
             "Nine in the second place:<BR>The one-eyed can see. It is favourable for the hermit to be firm and correct.<BR>",
             "Six in the third place:<BR>The younger sister is sent to wed as a servant; she comes back and weds as a secondary wife.<BR>",
             "Nine in the fourth place:<BR>The younger sister's wedding is put off past its time. A late wedding has its time.<BR>",
-            "Six in the fifth place:<BR>King Ti I gives his younger sister in marriage. The bride's sleeves are not as fine as those of the secondary wife. The moon is nearly full. Good fortune.<BR>",
+            "Six in the fifth place:<BR>King Di Yi gives his younger sister in marriage. The bride's sleeves are not as fine as those of the secondary wife. The moon is nearly full. Good fortune.<BR>",
             "Six at the top:<BR>The woman carries a basket with nothing in it; the man cuts the sheep and no blood comes. Nothing is favourable.<BR>",
         }},
         "",
     },
     {
         "_878877", "55", "Feng", "Fullness",
-        "Chen   The Arousing, Thunder",
-        "Li     The Clinging, Fire",
+        "Zhen   Shock, Thunder",
+        "Li     Brightness, Fire",
         "Fullness. Success. The king arrives at it. Do not worry: it is fitting to be like the noonday sun.<BR>",
         "Thunder and lightning come together: Fullness.<BR>So the noble one decides lawsuits and carries out punishments.<BR>",
         {{
@@ -376,8 +376,8 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
     },
     {
         "_778878", "56", "Lu", "The Traveller",
-        "Li     The Clinging, Fire",
-        "Ken    Keeping Still, Mountain",
+        "Li     Brightness, Fire",
+        "Gen    Stillness, Mountain",
         "The Traveller. Small success. For the traveller, being firm and correct brings good fortune.<BR>",
         "Fire on the mountain: The Traveller.<BR>So the noble one is clear and careful in punishment and does not let lawsuits drag on.<BR>",
         {{
@@ -391,9 +391,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_788788", "57", "Sun", "Entering",
-        "Sun    The Gentle, Wind",
-        "Sun    The Gentle, Wind",
+        "_788788", "57", "Xun", "Entering",
+        "Xun    Entering, Wind",
+        "Xun    Entering, Wind",
         "Entering. Small success. It is favourable to go forward. It is favourable to see the great person.<BR>",
         "Wind follows wind: Entering.<BR>So the noble one repeats their commands and carries out their affairs.<BR>",
         {{
@@ -407,9 +407,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_887887", "58", "Tui", "Joy",
-        "Tui    The Joyous, Lake",
-        "Tui    The Joyous, Lake",
+        "_887887", "58", "Dui", "Joy",
+        "Dui    Joy, Lake",
+        "Dui    Joy, Lake",
         "Joy. Success. It is favourable to be firm and correct.<BR>",
         "Lake joined to lake: Joy.<BR>So the noble one studies and talks things through with friends.<BR>",
         {{
@@ -424,8 +424,8 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
     },
     {
         "_787788", "59", "Huan", "Scattering",
-        "Sun    The Gentle, Wind",
-        "K'an   The Abysmal, Water",
+        "Xun    Entering, Wind",
+        "Kan    The Pit, Water",
         "Scattering. Success. The king comes to his temple. It is favourable to cross the great river. It is favourable to be firm and correct.<BR>",
         "Wind moves over the water: Scattering.<BR>So the ancient kings made offerings to the Lord on High and built temples.<BR>",
         {{
@@ -439,9 +439,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_887787", "60", "Chieh", "Moderation",
-        "K'an   The Abysmal, Water",
-        "Tui    The Joyous, Lake",
+        "_887787", "60", "Jie", "Moderation",
+        "Kan    The Pit, Water",
+        "Dui    Joy, Lake",
         "Moderation. Success. Bitter moderation: one should not be too firm in it.<BR>",
         "Water above the lake: Moderation.<BR>So the noble one fixes numbers and standards and discusses what virtue and right conduct are.<BR>",
         {{
@@ -455,9 +455,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_887788", "61", "Chung Fu", "Inner Sincerity",
-        "Sun    The Gentle, Wind",
-        "Tui    The Joyous, Lake",
+        "_887788", "61", "Zhong Fu", "Inner Sincerity",
+        "Xun    Entering, Wind",
+        "Dui    Joy, Lake",
         "Inner Sincerity. Pigs and fishes: good fortune. It is favourable to cross the great river. It is favourable to be firm and correct.<BR>",
         "Wind over the lake: Inner Sincerity.<BR>So the noble one deliberates over lawsuits and delays sentences of death.<BR>",
         {{
@@ -471,9 +471,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_778877", "62", "Hsiao Kuo", "Small Excess",
-        "Chen   The Arousing, Thunder",
-        "Ken    Keeping Still, Mountain",
+        "_778877", "62", "Xiao Guo", "Small Excess",
+        "Zhen   Shock, Thunder",
+        "Gen    Stillness, Mountain",
         "Small Excess. Success. It is favourable to be firm and correct. Small things may be done; great things may not. A flying bird leaves its cry behind. It is not fitting to go up; it is fitting to go down. Great good fortune.<BR>",
         "Thunder on the mountain: Small Excess.<BR>So the noble one goes a little too far in courtesy, in grief at mourning and in thrift.<BR>",
         {{
@@ -487,15 +487,15 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_878787", "63", "Chi Chi", "Already Across",
-        "K'an   The Abysmal, Water",
-        "Li     The Clinging, Fire",
+        "_878787", "63", "Ji Ji", "Already Across",
+        "Kan    The Pit, Water",
+        "Li     Brightness, Fire",
         "Already Across. Success in small matters. It is favourable to be firm and correct. Good fortune at the beginning, disorder at the end.<BR>",
         "Water above fire: Already Across.<BR>So the noble one thinks of trouble and guards against it beforehand.<BR>",
         {{
             "Nine at the beginning:<BR>Dragging the wheels back, wetting the tail. No blame.<BR>",
             "Six in the second place:<BR>The wife loses her carriage curtain. Do not chase it; in seven days it is regained.<BR>",
-            "Nine in the third place:<BR>Kao Tsung attacks the Demon Land and conquers it in three years. Do not employ petty people.<BR>",
+            "Nine in the third place:<BR>Gaozong attacks the Demon Land and conquers it in three years. Do not employ petty people.<BR>",
             "Six in the fourth place:<BR>Rags are ready to stop the leaks. Be on guard all day long.<BR>",
             "Nine in the fifth place:<BR>The neighbour in the east kills an ox, but this does not match the simple offering of the neighbour in the west, who truly receives the blessing.<BR>",
             "Six at the top:<BR>Wetting the head. Danger.<BR>",
@@ -503,9 +503,9 @@ const std::array<HexagramText, 32> kHexagramTextsSecond = {{
         "",
     },
     {
-        "_787878", "64", "Wei Chi", "Not Yet Across",
-        "Li     The Clinging, Fire",
-        "K'an   The Abysmal, Water",
+        "_787878", "64", "Wei Ji", "Not Yet Across",
+        "Li     Brightness, Fire",
+        "Kan    The Pit, Water",
         "Not Yet Across. Success. The little fox has nearly crossed when it wets its tail. Nothing is favourable.<BR>",
         "Fire above water: Not Yet Across.<BR>So the noble one carefully tells things apart and puts each in its place.<BR>",
         {{

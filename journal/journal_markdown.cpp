@@ -177,11 +177,19 @@ std::string EscapeHeading(std::string_view text) {
     return out;
 }
 
-// Multi-line text as Markdown paragraphs: a line end stays a line end (a
-// hard break), blank lines separate paragraphs. prefix starts every line
+// Multi-line text as Markdown paragraphs: a line end (LF, CR LF or a lone
+// CR) stays a line end (a hard break), blank lines separate paragraphs. prefix starts every line
 // ("> " in a quotation); emphasise sets each line in italics. Empty when
 // the text has nothing to show.
-std::string Paragraphs(std::string_view text, std::string_view prefix = "", bool emphasise = false) {
+std::string Paragraphs(std::string_view raw, std::string_view prefix = "", bool emphasise = false) {
+    // Markdown ends a line at CR, LF or CR LF: every one of them is a line
+    // end here too, so no piece of text escapes the escaping of line starts.
+    std::string text;
+    text.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\r') text += raw[i];
+        else if (i + 1 >= raw.size() || raw[i + 1] != '\n') text += '\n';
+    }
     std::vector<std::vector<std::string>> paragraphs(1);
     std::size_t start = 0;
     while (start <= text.size()) {

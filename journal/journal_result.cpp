@@ -11,7 +11,7 @@ namespace sw {
 using nlohmann::json;
 
 std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, const std::vector<DealtCard>& dealt,
-                          bool reversedAllowed) {
+                          bool reversedAllowed, bool byHand) {
     json grid = json::array();
     for (int r = 0; r < layout.rows; ++r) {
         json row = json::array();
@@ -33,12 +33,13 @@ std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, co
         kept.push_back({{"row", card.row},   {"column", card.column}, {"position", card.position},
                         {"card", card.card}, {"roll", card.roll},     {"reversed", card.reversed}});
     }
-    const json result = {
+    json result = {
         {"layout", {{"name", ToUtf8(layout.name)}, {"rows", layout.rows}, {"columns", layout.columns},
                     {"grid", std::move(grid)}, {"positions", std::move(positions)}}},
         {"deck", {{"directory", ToUtf8(deck.directory)}, {"cards", std::move(cards)}}},
         {"dealt", std::move(kept)},
         {"reversedAllowed", reversedAllowed}};
+    if (byHand) result["byHand"] = true;
     return result.dump();
 }
 
@@ -132,6 +133,10 @@ bool ReadReading(const std::string& result, KeptReading* reading, std::string* e
     std::vector<bool> kept;
     if (deck == value.end() || !ReadDeck(*deck, &reading->deck, &kept)) return Fail(err, "its cards are damaged");
     if (dealt == value.end() || !dealt->is_array()) return Fail(err, "its cards are damaged");
+    if (const auto byHand = value.find("byHand"); byHand != value.end()) {
+        if (!byHand->is_boolean()) return Fail(err, "its cards are damaged");
+        reading->byHand = byHand->get<bool>();
+    }
     // Dealt cards in grid order, each on a filled cell naming its position,
     // each a card that was kept: what the page code relies on.
     int last = -1;

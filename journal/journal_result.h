@@ -9,7 +9,8 @@
 //             {"number", "name", "meaning", "reversedMeaning",
 //             "imageExtension", "reversedImageSuffix", "hasReversedImage"}}},
 //             "dealt": [{"row", "column", "position", "card", "roll",
-//             "reversed"}..], "reversedAllowed"}
+//             "reversed"}..], "reversedAllowed", "byHand": true?}
+//             ("byHand" only for cards the user placed; older entries lack it)
 //   I Ching: {"draws": [six values of rand() % 4, bottom line first]}
 //   Yes/No:  {"answer": index, "text": the answer}
 //
@@ -27,7 +28,7 @@
 namespace sw {
 
 std::string ReadingResult(const LayoutRecord& layout, const DeckRecord& deck, const std::vector<DealtCard>& dealt,
-                          bool reversedAllowed);
+                          bool reversedAllowed, bool byHand = false);
 std::string CastResult(const std::array<int, 6>& draws);
 std::string AnswerResult(int answer);
 
@@ -37,6 +38,7 @@ struct KeptReading {
     LayoutRecord layout;
     DeckRecord deck;
     std::vector<DealtCard> dealt;
+    bool byHand = false;  // drawn from the user's own deck, not dealt
 };
 
 bool ReadReading(const std::string& result, KeptReading* reading, std::string* err);

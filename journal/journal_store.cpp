@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -85,6 +89,12 @@ std::string Problem(int rc, const std::string& path) {
             return "The journal file " + Quoted(path) + " could not be read or written (" +
                    sqlite3_errstr(rc) + ").";
     }
+}
+
+bool HoldsBytes(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return !error && size > 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -177,10 +187,36 @@ private:
 
 enum class HeaderVerdict { kUsable, kDamaged, kNewer };
 
+std::uint32_t BigEndian(const unsigned char* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
+    return value;
+}
+
+// Whether the 100 header bytes are the header SQLite writes, field by field
+// as its file format gives them; a damaged header fails here, whatever its
+// version field happens to hold.
+bool WellFormedHeader(const unsigned char* header) {
+    if (std::memcmp(header, "SQLite format 3", 16) != 0) return false;
+    const std::uint32_t pageSize = BigEndian(header + 16, 2) == 1 ? 65536 : BigEndian(header + 16, 2);
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) return false;
+    if (header[18] < 1 || header[18] > 2 || header[19] < 1 || header[19] > 2) return false;
+    if (header[21] != 64 || header[22] != 32 || header[23] != 32) return false;
+    if (BigEndian(header + 44, 4) > 4 || BigEndian(header + 56, 4) > 3) return false;
+    for (int i = 72; i < 92; ++i)
+        if (header[i] != 0) return false;
+    return true;
+}
+
 // Reads the header of an existing file before SQLite opens it, so that a
-// file that is not a database, or comes from a newer version, is refused
-// without SQLite making its side files beside it. Empty is an empty database.
-bool CheckHeader(const std::string& path, HeaderVerdict* verdict, std::string* err) {
+// file that is not a database, is damaged, or comes from a newer version is
+// refused without SQLite making its side files beside it. Only a well-formed
+// header that marks the file as a journal of a later version is newer;
+// anything else wrong is damage. A file shorter than the pages its header
+// counts is damaged too (SQLite reads the missing pages as empty ones, which
+// its quick check can pass), unless a write-ahead log may still hold them.
+// Empty is an empty database.
+bool CheckHeader(const std::string& path, bool logHoldsBytes, HeaderVerdict* verdict, std::string* err) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         *err = "The journal file " + Quoted(path) + " could not be opened (" + std::strerror(errno) + ").";
@@ -194,23 +230,33 @@ bool CheckHeader(const std::string& path, HeaderVerdict* verdict, std::string* e
         if (n <= 0) break;
         got += static_cast<std::size_t>(n);
     }
+    struct stat info {};
+    const bool sized = ::fstat(fd, &info) == 0;
     ::close(fd);
     *verdict = HeaderVerdict::kUsable;
     if (got == 0) return true;
-    if (got < sizeof header || std::memcmp(header, "SQLite format 3", 16) != 0) {
+    if (got < sizeof header || !WellFormedHeader(header)) {
         *verdict = HeaderVerdict::kDamaged;
         return true;
     }
-    const auto version = static_cast<std::int32_t>(static_cast<std::uint32_t>(header[60]) << 24 |
-                                                   static_cast<std::uint32_t>(header[61]) << 16 |
-                                                   static_cast<std::uint32_t>(header[62]) << 8 | header[63]);
+    const auto version = static_cast<std::int32_t>(BigEndian(header + 60, 4));
+    const auto applicationId = static_cast<std::int32_t>(BigEndian(header + 68, 4));
     if (version < 0) *verdict = HeaderVerdict::kDamaged;
-    if (version > kSchemaVersion) *verdict = HeaderVerdict::kNewer;
+    if (version > kSchemaVersion)
+        *verdict = applicationId == kApplicationId ? HeaderVerdict::kNewer : HeaderVerdict::kDamaged;
+
+    // The page count in the header holds when the change counter beside it
+    // matches the one it was written with.
+    const std::uint64_t pageSize = BigEndian(header + 16, 2) == 1 ? 65536 : BigEndian(header + 16, 2);
+    const std::uint64_t pages = BigEndian(header + 28, 4);
+    const bool countHolds = BigEndian(header + 24, 4) == BigEndian(header + 92, 4) && pages > 0;
+    if (sized && !logHoldsBytes && countHolds && static_cast<std::uint64_t>(info.st_size) < pages * pageSize)
+        *verdict = HeaderVerdict::kDamaged;
     return true;
 }
 
 // Whether an open database is a journal this version can use, and its
-// version; reads only.
+// version; reads only the first page (the pages are the integrity check's).
 bool Examine(sqlite3* db, const std::string& path, std::int64_t* version, std::string* err) {
     int rc = SQLITE_OK;
     std::int64_t applicationId = 0;
@@ -219,11 +265,11 @@ bool Examine(sqlite3* db, const std::string& path, std::int64_t* version, std::s
         *err = Problem(rc, path);
         return false;
     }
-    if (*version > kSchemaVersion) {
+    if (*version > kSchemaVersion && applicationId == kApplicationId) {
         *err = NewerMessage(path);
         return false;
     }
-    if (*version < 0 || (*version > 0 && applicationId != kApplicationId)) {
+    if (*version < 0 || (*version > 0 && applicationId != kApplicationId) || *version > kSchemaVersion) {
         *err = DamagedMessage(path);
         return false;
     }
@@ -239,15 +285,6 @@ bool Examine(sqlite3* db, const std::string& path, std::int64_t* version, std::s
             *err = DamagedMessage(path);
             return false;
         }
-    }
-    std::string check;
-    if (!QueryText(db, "PRAGMA quick_check", &check, &rc)) {
-        *err = Problem(rc, path);
-        return false;
-    }
-    if (check != "ok") {
-        *err = DamagedMessage(path);
-        return false;
     }
     return true;
 }
@@ -315,6 +352,69 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 
 }  // namespace
 
+// SQLite's integrity check of an existing journal, on a read-only connection
+// of its own and a thread of its own. The verdict is SQLITE_OK, SQLITE_CORRUPT
+// (the check found damage) or the error that kept it from running.
+class IntegrityCheck {
+public:
+    IntegrityCheck(std::string name, int flags) : thread_([this, name = std::move(name), flags] { Run(name, flags); }) {}
+    ~IntegrityCheck() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+            if (db_) sqlite3_interrupt(db_);
+        }
+        thread_.join();
+    }
+    IntegrityCheck(const IntegrityCheck&) = delete;
+    IntegrityCheck& operator=(const IntegrityCheck&) = delete;
+
+    // The verdict once it is in; with wait, waits for it.
+    std::optional<int> Verdict(bool wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wait) done_.wait(lock, [&] { return verdict_.has_value(); });
+        return verdict_;
+    }
+
+private:
+    void Run(const std::string& name, int flags) {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
+        if (rc == SQLITE_OK) {
+            // It only reads: closing must never move a log into the file.
+            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                db_ = stopping_ ? nullptr : db;
+                if (stopping_) rc = SQLITE_INTERRUPT;
+            }
+            std::string result;
+            if (rc == SQLITE_OK && QueryText(db, "PRAGMA integrity_check", &result, &rc) && result != "ok")
+                rc = SQLITE_CORRUPT;
+            if ((rc & 0xff) == SQLITE_NOTADB) rc = SQLITE_CORRUPT;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            db_ = nullptr;
+        }
+        sqlite3_close_v2(db);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            verdict_ = rc & 0xff;
+        }
+        done_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    sqlite3* db_ = nullptr;  // while the check runs, for the destructor to interrupt
+    bool stopping_ = false;
+    std::optional<int> verdict_;
+    std::thread thread_;  // last: it starts once the rest is there
+};
+
 const char* OracleName(Oracle oracle) {
     switch (oracle) {
         case Oracle::Reading: return "Card reading";
@@ -376,7 +476,33 @@ std::unique_ptr<JournalStore> JournalStore::Open(const std::string& path, std::s
     return store;
 }
 
-JournalStore::~JournalStore() { sqlite3_close_v2(db_); }
+JournalStore::JournalStore(std::string path) : path_(std::move(path)) {}
+
+JournalStore::~JournalStore() {
+    std::string ignored;
+    TakeVerdict(db_, false, &ignored);  // a verdict that is in
+    // A check still running is stopped, and the journal then closes as one
+    // not known to be sound: its log, if any, stays beside it.
+    check_.reset();
+    sqlite3_close_v2(db_);
+}
+
+bool JournalStore::TakeVerdict(sqlite3* db, bool wait, std::string* err) {
+    if (check_) {
+        const std::optional<int> verdict = check_->Verdict(wait);
+        if (verdict) {
+            check_.reset();
+            damaged_ = *verdict == SQLITE_CORRUPT;
+            // Known sound: closing may move the log into the file again. A
+            // check that could not run (the file busy, say) proves nothing
+            // either way; the journal is used as SQLite finds it.
+            if (*verdict == SQLITE_OK && db) sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+        }
+    }
+    if (!damaged_) return true;
+    *err = DamagedMessage(path_);
+    return false;
+}
 
 bool JournalStore::Connect(bool create, std::string* err) {
     const std::string folder = FolderOf(path_);
@@ -399,7 +525,7 @@ bool JournalStore::Connect(bool create, std::string* err) {
             return false;
         }
         HeaderVerdict verdict = HeaderVerdict::kUsable;
-        if (!CheckHeader(path_, &verdict, err)) return false;
+        if (!CheckHeader(path_, HoldsBytes(path_ + "-wal"), &verdict, err)) return false;
         if (verdict != HeaderVerdict::kUsable) {
             *err = verdict == HeaderVerdict::kNewer ? NewerMessage(path_) : DamagedMessage(path_);
             return false;
@@ -409,18 +535,17 @@ bool JournalStore::Connect(bool create, std::string* err) {
 
     // A write-ahead log left by another program may hold changes its maker
     // had not yet moved into the file. Until the journal is known to be
-    // usable, closing must not move them (a checkpoint), so a refused file
+    // sound, closing must not move them (a checkpoint), so a refused file
     // keeps every byte. With no log, closing has nothing to move and only
     // removes the side files SQLite made.
-    auto holdsBytes = [](const std::string& side) {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(side, error);
-        return !error && size > 0;
-    };
-    const bool logWasThere = holdsBytes(path_ + "-wal");
-    const bool rollbackWasThere = holdsBytes(path_ + "-journal");
+    const bool logWasThere = HoldsBytes(path_ + "-wal");
+    const bool rollbackWasThere = HoldsBytes(path_ + "-journal");
 
+    const bool existed = ::access(path_.c_str(), F_OK) == 0;
     Connection connection;
+    // The integrity check opens the file as this connection does, read-only.
+    std::string checkName = path_;
+    int checkFlags = SQLITE_OPEN_READONLY;
     int rc;
     if (!readOnly_) {
         rc = sqlite3_open_v2(path_.c_str(), connection.Out(),
@@ -431,8 +556,9 @@ bool JournalStore::Connect(bool create, std::string* err) {
         // read-only journal should not gain, so it is read as a file that
         // does not change. Should someone who may write it change it all the
         // same, the worst is a read that fails with a message.
-        rc = sqlite3_open_v2(("file:" + UriPath(path_) + "?immutable=1").c_str(), connection.Out(),
-                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        checkName = "file:" + UriPath(path_) + "?immutable=1";
+        checkFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        rc = sqlite3_open_v2(checkName.c_str(), connection.Out(), checkFlags, nullptr);
     } else {
         rc = sqlite3_open_v2(path_.c_str(), connection.Out(), SQLITE_OPEN_READONLY, nullptr);
     }
@@ -443,6 +569,8 @@ bool JournalStore::Connect(bool create, std::string* err) {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Until the integrity check finds the journal sound (see above); a log
+    // this connection makes stays empty until then.
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, logWasThere ? 1 : 0, nullptr);
     // The file is outside the program's control: let nothing in it run
     // functions with side effects or write the schema.
@@ -467,12 +595,21 @@ bool JournalStore::Connect(bool create, std::string* err) {
                    "read-only.";
             return false;
         }
+        check_ = std::make_unique<IntegrityCheck>(checkName, checkFlags);
         db_ = connection.Release();
         return true;
     }
+    if (existed) check_ = std::make_unique<IntegrityCheck>(checkName, checkFlags);
 
+    // Nothing is written into a journal before its verdict: neither a new
+    // journal mode nor a migration.
     std::string mode;
-    if (!QueryText(db, "PRAGMA journal_mode = WAL", &mode, &rc)) {
+    if (!QueryText(db, "PRAGMA journal_mode", &mode, &rc)) {
+        *err = Problem(rc, path_);
+        return false;
+    }
+    if ((mode != "wal" || version < kSchemaVersion) && !TakeVerdict(db, true, err)) return false;
+    if (mode != "wal" && !QueryText(db, "PRAGMA journal_mode = WAL", &mode, &rc)) {
         *err = Problem(rc, path_);
         return false;
     }
@@ -487,15 +624,16 @@ bool JournalStore::Connect(bool create, std::string* err) {
     // Only an out-of-date journal takes the write lock here: one that another
     // program is writing to still opens.
     if (version < kSchemaVersion && !Migrate(db, path_, err)) return false;
-    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
     db_ = connection.Release();
     return true;
 }
 
-bool JournalStore::CanChange(std::string* err) const {
-    if (!readOnly_) return true;
-    *err = ReadOnlyMessage(path_);
-    return false;
+bool JournalStore::CanChange(std::string* err) {
+    if (readOnly_) {
+        *err = ReadOnlyMessage(path_);
+        return false;
+    }
+    return TakeVerdict(db_, true, err);
 }
 
 bool JournalStore::Add(JournalEntry& entry, std::string* err) {
@@ -540,6 +678,7 @@ bool JournalStore::Add(JournalEntry& entry, std::string* err) {
 }
 
 bool JournalStore::Get(std::int64_t id, JournalEntry* entry, std::string* err) {
+    if (!TakeVerdict(db_, false, err)) return false;
     if (!db_) {
         *err = kMissingMessage;
         return false;
@@ -578,6 +717,7 @@ bool JournalStore::Select(const std::string& search, bool withResults, std::vect
         *err = Format("The search has too many words; use at most %zu.", kMaxSearchWords);
         return false;
     }
+    if (!TakeVerdict(db_, false, err)) return false;
     if (!db_) return true;
     // Only placeholders go into the text; the words are bound. instr compares
     // bytes, so "%", "_" and quotes are ordinary characters.

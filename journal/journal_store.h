@@ -11,7 +11,12 @@
 // A journal that cannot be used as it stands (damaged, not a journal, made
 // by a newer version, locked for longer than a short wait) is refused with a
 // message and never written, moved or migrated: it stays for the user, or a
-// newer program, to deal with. A journal that cannot be written (read-only
+// newer program, to deal with. Opening checks what is cheap to check (the
+// header, field by field, and the file's length against it); SQLite's full
+// integrity check reads every page, too slow to wait for at a hundred
+// thousand entries, so it runs on a connection and a thread of its own, and
+// every change waits for its verdict. A journal that fails it is refused
+// from then on, and closing moves nothing into it. A journal that cannot be written (read-only
 // file or folder) opens for reading, and every change is refused with a
 // message. The file is created by the first Add, so a user who never keeps
 // anything gets no file.
@@ -23,6 +28,8 @@
 struct sqlite3;
 
 namespace sw {
+
+class IntegrityCheck;
 
 enum class Oracle { Reading = 1, IChing = 2, YesNo = 3 };
 
@@ -64,14 +71,19 @@ public:
     bool Delete(std::int64_t id, std::string* err);
 
 private:
-    explicit JournalStore(std::string path) : path_(std::move(path)) {}
+    explicit JournalStore(std::string path);
     bool Connect(bool create, std::string* err);
     bool Select(const std::string& search, bool withResults, std::vector<JournalEntry>* entries, std::string* err);
-    bool CanChange(std::string* err) const;
+    bool CanChange(std::string* err);
+    // Takes the integrity check's verdict when it is in (waiting for it with
+    // wait); false with the damaged message once it has found damage.
+    bool TakeVerdict(sqlite3* db, bool wait, std::string* err);
 
     std::string path_;
     sqlite3* db_ = nullptr;  // null while the file does not exist
     bool readOnly_ = false;
+    std::unique_ptr<IntegrityCheck> check_;  // null once its verdict is in, or when there was nothing to check
+    bool damaged_ = false;
 };
 
 // The oracle's name as the journal shows it: "Card reading", "I Ching", "Yes/No".

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/element.h"
+#include "platform/page_parts.h"
 
 namespace sw::platform {
 
@@ -45,7 +47,13 @@ public:
     // reversed, position 1, The Present"), and of the meaning window ("The
     // Tower, reversed"). The fragments themselves stay as they are.
     virtual void DescribeCards(const std::vector<std::string>& labels) { (void)labels; }
-    virtual void DescribeMeaning(const std::string& label) { (void)label; }
+    virtual void DescribeMeaning(const std::string& label, bool reversed) { (void)label, (void)reversed; }
+    // What the parts of the fragment just written are (platform/page_parts.h).
+    virtual void DescribePage(const PageParts& parts) { (void)parts; }
+    // A short notice that asks for nothing ("Notes saved"): shown for a
+    // moment, without taking the focus. The notifications of the dialog's
+    // own pages stay modal (ShowMessage).
+    virtual void Notify(const std::string& text) { (void)text; }
 
     // The journal's and the card library's page services, beside the
     // fragments: the "Keep in journal" control of the page's own frame
@@ -57,6 +65,11 @@ public:
     virtual void FillHtml(const std::string& id, const std::string& html) { (void)id, (void)html; }
     virtual void Download(const std::string& name, const std::string& text) { (void)name, (void)text; }
     virtual void Print() {}
+
+    // The kept preferences the page itself applies (the look, the card
+    // size, where the reading sheet goes), by name; sent when the page
+    // opens and whenever one changes.
+    virtual void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) { (void)values; }
 };
 
 // Receives what the page does; implemented by the main dialog.

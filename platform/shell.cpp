@@ -25,6 +25,58 @@ void MakeUtf8(json& value) {
     }
 }
 
+// The page names a box's icon by what it means; the program's callers use
+// the window system's icon numbers.
+const char* IconName(int iconId) { return iconId == kIconQuestion ? "question" : "exclamation"; }
+
+json PartsJson(const PageParts& parts) {
+    json op{{"op", "parts"}};
+    json fields = json::array();
+    for (const auto& field : parts.fields) {
+        json entry{{"name", field.name}, {"label", field.label}};
+        if (field.chooses) entry["chooses"] = true;
+        fields.push_back(std::move(entry));
+    }
+    json pictures = json::array();
+    for (const auto& picture : parts.pictures) pictures.push_back(json{{"src", picture.src}, {"alt", picture.alt}});
+    json hexagrams = json::array();
+    for (const auto& hexagram : parts.hexagrams) {
+        json lines = json::array();
+        for (std::size_t i = 0; i < 6; ++i)
+            lines.push_back(json{{"yang", hexagram.yang[i]}, {"moving", hexagram.moving[i]}});
+        json entry{{"number", hexagram.number}, {"name", hexagram.name}, {"lines", std::move(lines)}};
+        if (!hexagram.allMoving.empty()) entry["allMoving"] = hexagram.allMoving;
+        hexagrams.push_back(std::move(entry));
+    }
+    json cards = json::array();
+    for (const auto& card : parts.cards)
+        cards.push_back(json{{"position", card.position}, {"title", card.title}, {"description", card.description},
+                             {"name", card.name}, {"reversed", card.reversed}, {"picture", card.picture},
+                             {"meaning", card.meaning}});
+    op["cards"] = std::move(cards);
+    op["enter"] = parts.enter;
+    op["menu"] = parts.menu;
+    json controls = json::array();
+    for (const auto& control : parts.controls) {
+        using Kind = PageParts::Control::Kind;
+        json entry{{"kind", control.kind == Kind::Check ? "check" : control.kind == Kind::Choice ? "choice" : "button"},
+                   {"id", control.id}, {"label", control.label}, {"value", control.value}};
+        json choices = json::array();
+        for (const auto& [value, text] : control.choices) choices.push_back(json{{"value", value}, {"text", text}});
+        if (!choices.empty()) entry["choices"] = std::move(choices);
+        if (!control.watch.empty()) entry["watch"] = control.watch;
+        if (!control.offFor.empty()) entry["offFor"] = control.offFor;
+        if (!control.note.empty()) entry["note"] = control.note;
+        controls.push_back(std::move(entry));
+    }
+    op["fields"] = std::move(fields);
+    op["pictures"] = std::move(pictures);
+    op["hexagrams"] = std::move(hexagrams);
+    op["controls"] = std::move(controls);
+    op["focus"] = parts.focus;
+    return op;
+}
+
 }  // namespace
 
 Shell::Shell(ShellOptions options)
@@ -145,16 +197,20 @@ void Shell::HandleConnection(const Event& event) {
 }
 
 void Shell::Replay() {
+    if (settings_) Queue(*settings_);  // first: the page's look before its content
     if (lastPage_) Queue(json{{"op", "write"}, {"html", *lastPage_}, {"page", pageNumber_}});
     if (!cardLabels_.empty()) Queue(json{{"op", "cardLabels"}, {"labels", cardLabels_}});
+    if (parts_) Queue(*parts_);
     for (const auto& [id, html] : fills_) Queue(json{{"op", "fill"}, {"id", id}, {"html", html}});
     if (keep_ != Keep::Hidden) SetKeepControl(keep_);
     if (meaningPage_) Queue(json{{"op", "meaning"}, {"html", *meaningPage_}});
-    if (!meaningLabel_.empty()) Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}});
+    if (!meaningLabel_.empty())
+        Queue(json{{"op", "meaningLabel"}, {"label", meaningLabel_}, {"reversed", meaningReversed_}});
     Queue(json{{"op", "meaningVisible"}, {"visible", meaningVisible_}});
     Queue(json{{"op", "cursor"}, {"wait", waitCursor_}});
     if (pendingBox_)
-        Queue(json{{"op", "messageBox"}, {"box", pendingBox_->id}, {"text", pendingBox_->message}, {"icon", pendingBox_->icon}});
+        Queue(json{{"op", "messageBox"}, {"box", pendingBox_->id}, {"text", pendingBox_->message},
+                    {"icon", IconName(pendingBox_->icon)}});
 }
 
 bool Shell::StillShown(const PageEvent& event) const { return !event.inFragment || event.page == pageNumber_; }
@@ -251,6 +307,7 @@ void Shell::Flush(long long done) {
 void Shell::WritePage(const std::string& html) {
     lastPage_ = html;
     cardLabels_.clear();
+    parts_.reset();
     fills_.clear();
     keep_ = Keep::Hidden;
     ++pageNumber_;
@@ -273,7 +330,7 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
     }
     const int id = ++nextBox_;
     pendingBox_ = PendingBox{id, message, iconId};
-    Queue(json{{"op", "messageBox"}, {"box", id}, {"text", message}, {"icon", iconId}});
+    Queue(json{{"op", "messageBox"}, {"box", id}, {"text", message}, {"icon", IconName(iconId)}});
     Flush();
     for (;;) {
         auto event = WaitRaw();
@@ -346,6 +403,13 @@ void Shell::DescribeCards(const std::vector<std::string>& labels) {
     Queue(json{{"op", "cardLabels"}, {"labels", labels}});
 }
 
+void Shell::DescribePage(const PageParts& parts) {
+    parts_ = PartsJson(parts);
+    Queue(*parts_);
+}
+
+void Shell::Notify(const std::string& text) { Queue(json{{"op", "notice"}, {"text", text}}); }
+
 void Shell::SetKeepControl(Keep state) {
     keep_ = state;
     const char* name = state == Keep::Offered ? "offered" : state == Keep::Kept ? "kept" : "hidden";
@@ -363,9 +427,17 @@ void Shell::Download(const std::string& name, const std::string& text) {
 
 void Shell::Print() { Queue(json{{"op", "print"}}); }
 
-void Shell::DescribeMeaning(const std::string& label) {
+void Shell::ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) {
+    json named = json::object();
+    for (const auto& [name, value] : values) named[name] = value;
+    settings_ = json{{"op", "settings"}, {"values", std::move(named)}};
+    Queue(*settings_);
+}
+
+void Shell::DescribeMeaning(const std::string& label, bool reversed) {
     meaningLabel_ = label;
-    Queue(json{{"op", "meaningLabel"}, {"label", label}});
+    meaningReversed_ = reversed;
+    Queue(json{{"op", "meaningLabel"}, {"label", label}, {"reversed", reversed}});
 }
 
 }  // namespace sw::platform

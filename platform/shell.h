@@ -28,7 +28,12 @@
 //   {"type":"answer", "box":id, "result":1|2}   the notification's answer
 // Every click and key carries a snapshot of every element of the main page
 // that has an id or a name, with the values of its inputs, selects and
-// checkboxes. Handlers read form fields in the middle of their work
+// checkboxes. The controls drawn beside a fragment (the "controls" of its
+// parts) are main page elements like the menu links: their clicks come with
+// "inFragment" false, and the snapshot holds their state, so the click that
+// acts on the fragment (Ask the Oracle) reads them as it reads the form. A
+// preference the page changes by itself comes as a click on an element
+// {"tag":"BUTTON","attributes":{"id":"setpref","pref":name,"value":v}}. Handlers read form fields in the middle of their work
 // (GetElement); the snapshot lets them do so without a round trip to the
 // page for each lookup, and shows them the page exactly as the user left it
 // when acting.
@@ -40,16 +45,36 @@
 //   {"op":"write","html":..,"page":g}    replaces the fileList DIV; g numbers the fragment
 //   {"op":"setValue","id":..,"value":..} sets an input's value
 //   {"op":"cardLabels","labels":[..]}    accessible names of the cards just written
+//   {"op":"parts","fields":[{"name":..,"label":..,"chooses":true?}],
+//    "pictures":[{"src":..,"alt":..}],
+//    "hexagrams":[{"number":n,"name":..,"lines":[{"yang":b,"moving":b} x6, bottom first],
+//                  "allMoving":html?}],
+//    "cards":[{"position":n,"title":..,"description":..,"name":..,"reversed":b,
+//              "picture":..,"meaning":..}],
+//    "controls":[{"kind":"button"|"check"|"choice","id":..,"label":..,"value":..,
+//                 "choices":[{"value":..,"text":..}],"watch":..,"offFor":[..],"note":..}],
+//    "focus":name, "enter":id, "menu":id}
+//                                        what the fragment just written is made of
+//                                        (platform/page_parts.h): captions, pictures
+//                                        ("" alt: decoration), hexagram drawings in
+//                                        the order drawn, a spread's cards in the
+//                                        order of their pictures, the controls drawn
+//                                        beside it, the field to focus, the control
+//                                        Enter presses, the menu link of the page on show
+//   {"op":"notice","text":..}            a short notice that asks for nothing
 //   {"op":"meaning","html":..}           the card meaning window's document
-//   {"op":"meaningLabel","label":..}     the meaning window's accessible name
+//   {"op":"meaningLabel","label":..,"reversed":b}  the meaning window's accessible
+//                                        name, and whether its card lies reversed
 //   {"op":"meaningVisible","visible":b}
 //   {"op":"cursor","wait":b}
 //   {"op":"help","topic":..}             opens a help page in a window of its own
-//   {"op":"messageBox","box":id,"text":..,"icon":32514|32515}
+//   {"op":"messageBox","box":id,"text":..,"icon":"question"|"exclamation"}
 //   {"op":"keep","state":"hidden"|"offered"|"kept"}  the "Keep in journal" control
 //   {"op":"fill","id":..,"html":..}      author's HTML into an element of the fragment, sanitised
 //   {"op":"download","name":..,"text":..} a text handed to the user as a file
 //   {"op":"print"}                       the browser's print of the page
+//   {"op":"settings","values":{name:value,..}}  the kept preferences the page applies
+//                                        ("sheet", "cardSize", "theme"); on opening and on change
 //   {"op":"ended"}                       the program has ended
 // "done" names the last click or key the program has finished with
 // (handled, or dropped); browser tests wait on it. A handler that blocks (a
@@ -129,11 +154,14 @@ public:
     void PostCommand(int command) override;
     void EndDialog() override;
     void DescribeCards(const std::vector<std::string>& labels) override;
-    void DescribeMeaning(const std::string& label) override;
+    void DescribeMeaning(const std::string& label, bool reversed) override;
+    void DescribePage(const PageParts& parts) override;
+    void Notify(const std::string& text) override;
     void SetKeepControl(Keep state) override;
     void FillHtml(const std::string& id, const std::string& html) override;
     void Download(const std::string& name, const std::string& text) override;
     void Print() override;
+    void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) override;
 
 private:
     struct Event {
@@ -197,12 +225,15 @@ private:
     long long pageNumber_ = 0;                // the fragment on show
     std::optional<std::string> lastPage_;
     std::vector<std::string> cardLabels_;  // of the fragment on show
+    std::optional<nlohmann::json> parts_;  // likewise
     std::vector<std::pair<std::string, std::string>> fills_;  // likewise
     Keep keep_ = Keep::Hidden;                               // likewise
     std::optional<std::string> meaningPage_;
     std::string meaningLabel_;
+    bool meaningReversed_ = false;
     bool meaningVisible_ = false;
     bool waitCursor_ = false;
+    std::optional<nlohmann::json> settings_;  // the preferences last shared
 };
 
 }  // namespace sw::platform

@@ -64,13 +64,6 @@ std::string CookieValue(std::string_view header, std::string_view name) {
     return {};
 }
 
-// Built-in resources the browser may ask for by name.
-bool IsServedResource(const std::string& path) {
-    static const std::array<std::string_view, 6> pages = {"main.js", "main.css", "meaning.html", "meaning.js",
-                                                          "icon.svg", "vendor/purify.min.js"};
-    return std::find(pages.begin(), pages.end(), path) != pages.end() || path.rfind("help/", 0) == 0;
-}
-
 // Every answer carries a policy: the program's pages may reach nothing
 // outside the program (no request, form or base elsewhere). Help pages are
 // sandboxed without scripts, which in Chromium also stops a meta refresh
@@ -119,7 +112,7 @@ bool FromElsewhere(const Request& request) {
     return site == "same-site" || site == "cross-site";
 }
 
-// The decoded path below the root ("main.js", "decks/A/00.svg"); empty
+// The decoded path below the root ("page/main.mjs", "decks/A/00.svg"); empty
 // when the target is malformed.
 std::optional<std::string> RequestPath(const Request& request) {
     const std::string target(request.target());
@@ -200,7 +193,8 @@ std::string ContentTypeFor(const std::string& path) {
     if (ext == "ico") return "image/x-icon";
     if (ext == "htm" || ext == "html") return "text/html; charset=utf-8";
     if (ext == "css") return "text/css; charset=utf-8";
-    if (ext == "js") return "text/javascript; charset=utf-8";
+    if (ext == "js" || ext == "mjs") return "text/javascript; charset=utf-8";
+    if (ext == "json") return "application/json";
     return {};
 }
 
@@ -212,11 +206,18 @@ std::filesystem::path ResolvePicture(const std::filesystem::path& workDir, const
     else if (decodedPath.rfind("decks/", 0) == 0) folder = "decks";
     else return {};
     if (decodedPath.find('\\') != std::string::npos) return {};
-    for (const auto& piece : Tokenize(decodedPath, '/'))
+    const std::vector<std::string> pieces = Tokenize(decodedPath, '/');
+    for (const auto& piece : pieces)
         if (piece == "..") return {};
     if (ContentTypeFor(decodedPath).rfind("image/", 0) != 0) return {};
+    // A deck's own folder may be a link to wherever the user keeps the deck:
+    // that is the user's choice, so its pictures are served from where it
+    // leads. Below it, and anywhere under images/, links count only when
+    // they stay inside.
+    fs::path within = workDir / folder;
+    if (folder == "decks" && pieces.size() > 2) within /= pieces[1];
     std::error_code error;
-    const fs::path base = fs::canonical(workDir / folder, error);
+    const fs::path base = fs::canonical(within, error);
     if (error) return {};
     const fs::path resolved = fs::canonical(workDir / decodedPath, error);
     if (error) return {};
@@ -373,6 +374,7 @@ std::optional<Response> WebServer::Impl::Respond(const Request& request, bool by
         return MakeResponse(request, http::status::method_not_allowed, "text/plain", "Method not allowed\n");
     const auto path = RequestPath(request);
     if (!path) return NotFound(request);
+    // Every file built in from res/ is served by its path there.
     const std::string resource = path->empty() ? "main.html" : *path;
     if (!options.notice.empty()) {
         if (resource != "main.html") return NotFound(request);
@@ -387,7 +389,6 @@ std::optional<Response> WebServer::Impl::Respond(const Request& request, bool by
             return Notice(request, http::status::conflict, "Sagewend is open in another window.");
         return MakeResponse(request, http::status::forbidden, "text/plain", "Forbidden\n");
     }
-    if (resource != "main.html" && !IsServedResource(resource)) return std::nullopt;
     const auto bytes = FindResource(resource);
     if (!bytes) return std::nullopt;  // perhaps a generated help page
 

@@ -43,4 +43,14 @@ std::string OracleData::RenderReadingForm(const std::string& question) const {
     return html;
 }
 
+platform::PageParts OracleData::ReadingFormParts() {
+    platform::PageParts parts;
+    parts.pictures.push_back({"file:images/readings.gif", "Readings"});
+    parts.fields = {{"question", "Question"}, {"layout", "Layout"}, {"deck", "Deck"}, {"reverse", "Reversed"}};
+    parts.focus = "question";
+    parts.enter = "reading";
+    parts.menu = "tarotbtn";
+    return parts;
+}
+
 }  // namespace sw

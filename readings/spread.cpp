@@ -16,6 +16,14 @@ int OracleData::DrawCard() {
     return k;
 }
 
+int OracleData::DrawCard(const std::vector<int>& among) {
+    const int n = static_cast<int>(among.size());
+    int k = among[Rand() % n];
+    while (drawn[k] == 1) k = among[Rand() % n];
+    drawn[k] = 1;
+    return k;
+}
+
 std::string OracleData::PositionText(int layout, int position) const {
     if (!IsLayoutIndex(layout)) return {};
     const LayoutRecord& record = LayoutAt(layout);
@@ -23,7 +31,7 @@ std::string OracleData::PositionText(int layout, int position) const {
     return record.PositionText(position);
 }
 
-bool OracleData::CheckSpread(int layoutIndex, int deckIndex, std::string* err) const {
+bool OracleData::CheckSpread(int layoutIndex, int deckIndex, std::string* err, bool majorOnly) const {
     auto fail = [err](std::string why) {
         *err = std::move(why);
         return false;
@@ -48,30 +56,61 @@ bool OracleData::CheckSpread(int layoutIndex, int deckIndex, std::string* err) c
     if (filled > deck.cardCount)
         return fail(Format("The layout %s needs more cards than the deck %s holds", layout.name.c_str(),
                            deck.directory.c_str()));
+    if (majorOnly && filled > kMajorArcana)
+        return fail(Format("The layout %s needs more cards than the major arcana hold", layout.name.c_str()));
     return true;
 }
 
 std::string OracleData::RenderSpread(int layoutIndex, int deckIndex, const std::string& question, bool reversed,
-                                     std::string* problem) {
+                                     std::string* problem, const DealOptions& options) {
     // Refuse what cannot be dealt before touching any state, so a bad choice
     // can neither crash the deal nor loop forever looking for a free card.
+    // A deck that cannot tell its trumps deals from all its cards.
+    DealOptions used = options;
+    if (used.majorOnly && (!IsDeckIndex(deckIndex) || MajorArcana(DeckAt(deckIndex)).empty())) used.majorOnly = false;
     std::string why;
-    if (!CheckSpread(layoutIndex, deckIndex, &why)) {
+    if (!CheckSpread(layoutIndex, deckIndex, &why, used.majorOnly)) {
         if (problem) *problem = why;
         return {};
     }
     ClearDrawn();
-    reversedAllowed = reversed;
+    reversedAllowed = reversed && used.reversals != DealOptions::Reversals::Never;
     selectedDeck = deckIndex;
     selectedLayout = layoutIndex;
     const DeckRecord& deck = DeckAt(deckIndex);
     const LayoutRecord& layout = LayoutAt(layoutIndex);
-    lastDeal = Deal(layout, deck, reversedAllowed);
+    lastDeal = Deal(layout, deck, reversedAllowed, used);
     return RenderDealtSpread(layout, deck, question, lastDeal);
 }
 
-std::vector<DealtCard> OracleData::Deal(const LayoutRecord& layout, const DeckRecord& deck, bool allowed) {
-    std::vector<DealtCard> dealt;
+std::string OracleData::RenderPlacedSpread(int layoutIndex, int deckIndex, const std::string& question,
+                                           std::vector<DealtCard> placed) {
+    ClearDrawn();
+    for (const DealtCard& card : placed) drawn[card.card] = 1;
+    reversedAllowed = true;  // each card lies as the user said
+    selectedDeck = deckIndex;
+    selectedLayout = layoutIndex;
+    lastDeal = std::move(placed);
+    return RenderDealtSpread(LayoutAt(layoutIndex), DeckAt(deckIndex), question, lastDeal);
+}
+
+std::vector<DealtCard> OracleData::Deal(const LayoutRecord& layout, const DeckRecord& deck, bool allowed,
+                                        const DealOptions& options) {
+    const std::vector<int> trumps = options.majorOnly ? MajorArcana(deck) : std::vector<int>();
+    // One in four reversed, as always; one in two when asked for.
+    const int chance = options.reversals == DealOptions::Reversals::Often ? 2 : 4;
+    if (options.reversals == DealOptions::Reversals::Never) allowed = false;
+    std::vector<DealtCard> dealt = FilledCells(layout);
+    for (DealtCard& card : dealt) {
+        card.card = trumps.empty() ? DrawCard() : DrawCard(trumps);
+        if (allowed) card.roll = Rand() % chance == 0 ? 1 : 0;
+        card.reversed = card.roll == 1 && deck.CardAt(card.card).hasReversedImage ? 1 : 0;
+    }
+    return dealt;
+}
+
+std::vector<DealtCard> OracleData::FilledCells(const LayoutRecord& layout) {
+    std::vector<DealtCard> cells;
     for (int r = 0; r < layout.rows; ++r) {
         for (int c = 0; c < layout.columns; ++c) {
             const std::string& cell = layout.Cell(r, c);
@@ -79,14 +118,11 @@ std::vector<DealtCard> OracleData::Deal(const LayoutRecord& layout, const DeckRe
             DealtCard card;
             card.row = r;
             card.column = c;
-            card.card = DrawCard();
             card.position = CAtoi(cell) - 1;
-            if (allowed) card.roll = Rand() % 4 == 0 ? 1 : 0;
-            card.reversed = card.roll == 1 && deck.CardAt(card.card).hasReversedImage ? 1 : 0;
-            dealt.push_back(card);
+            cells.push_back(card);
         }
     }
-    return dealt;
+    return cells;
 }
 
 std::string OracleData::RenderDealtSpread(const LayoutRecord& layout, const DeckRecord& deck, const std::string& question,
@@ -127,6 +163,20 @@ std::vector<std::string> OracleData::CardLabels(const LayoutRecord& layout, cons
                                 card.reversed ? "reversed" : "upright", card.position + 1, title.c_str()));
     }
     return labels;
+}
+
+platform::PageParts OracleData::SpreadParts(const LayoutRecord& layout, const DeckRecord& deck,
+                                            const std::vector<DealtCard>& dealt) {
+    platform::PageParts parts;
+    parts.menu = "tarotbtn";
+    for (const DealtCard& dealtCard : dealt) {
+        const std::string text = layout.PositionText(dealtCard.position);
+        const CardRecord& card = deck.CardAt(dealtCard.card);
+        parts.cards.push_back({dealtCard.position + 1, PositionTitle(text), PositionDescription(text), card.name,
+                               dealtCard.reversed == 1, deck.CardImageUrl(dealtCard.card, dealtCard.roll),
+                               dealtCard.reversed == 1 ? card.reversedMeaning : card.meaning});
+    }
+    return parts;
 }
 
 }  // namespace sw

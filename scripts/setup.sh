@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs from Debian 12's packages what Sagewend needs to build and run: the
-# compiler, CMake, Ninja, the libraries it uses (Boost, nlohmann-json, SQLite)
+# compiler, CMake, Ninja, the libraries it uses (Boost, nlohmann-json, SQLite;
+# for the data tool's deck importer libjpeg-turbo, libpng, expat and toml++)
 # and Chromium for its window. With --with-tests, also what the tests need:
 # clang and its fuzzer runtime, GoogleTest, Google Benchmark, Gumbo, Node.js
 # with the browser tests' npm packages, and the tools that build and check
@@ -15,6 +16,7 @@ as_root() {
 packages=(
     cmake ninja-build g++
     libboost-dev nlohmann-json3-dev libsqlite3-dev
+    libturbojpeg0-dev libpng-dev libexpat1-dev libtomlplusplus-dev
     chromium
 )
 with_tests=false

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: the C++ tests (also under AddressSanitizer and
-# UndefinedBehaviorSanitizer), a short run of each fuzzer, the end-to-end
-# tests in headless Chromium, and the Debian package's checks.
+# UndefinedBehaviorSanitizer), a short run of each fuzzer, the page script's
+# unit tests, the end-to-end tests in headless Chromium, and the Debian
+# package's checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --with-tests
@@ -24,6 +25,9 @@ fuzzers=$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 # shellcheck disable=SC2086
 cmake --build --preset fuzz -j "$jobs" --target $fuzzers
 ctest --test-dir build/fuzz -R '^fuzz_' --output-on-failure
+
+echo "== the page script's own logic (Node.js test runner, no browser)"
+node --test tests/page/*.test.mjs
 
 echo "== end-to-end tests in headless Chromium"
 (cd tests/e2e && SAGEWEND_BIN="$PWD/../../build/ci/sagewend" npm test)

@@ -1,5 +1,6 @@
 #include "store/deck.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/msg_box.h"
@@ -29,18 +30,33 @@ bool ReadCardIndex(LineSource& in, DeckRecord& deck, ReadProblem* problem, CardI
 
     std::string line, text;
     in.ReadString(line);
-    if (lines) lines->countLine = in.LineNumber();
+    const int countLine = in.LineNumber();
+    if (lines) lines->countLine = countLine;
     const int count = CAtoi(line);
     if (count > kMaxDeckCards)
         return fail(Format("the index declares %d cards; a deck holds at most %d", count, kMaxDeckCards));
     if (count < 1) return true;
-    deck.cardCount = count;
-    deck.cards.resize(count);
+    // Never more cards than the lines left can hold: a count no file backs
+    // costs nothing.
+    deck.cards.resize(std::min<std::size_t>(count, in.LinesLeft() / kCardBlockLines));
+    deck.cardCount = static_cast<int>(deck.cards.size());
 
     for (int i = 0; i < count; ++i) {
-        CardRecord& card = deck.CardAt(i);
         const int number = i + 1;
-        if (!in.ReadString(line)) return fail(Format("the file ends where card %d should begin", number));
+        if (!in.ReadString(line)) {
+            // The file ends where a card should begin: the count is larger
+            // than the cards there are, and those are the deck.
+            deck.cards.resize(i);
+            deck.cardCount = i;
+            if (problem) *problem = {countLine, ShortCount(count, i, "card", "cards")};
+            return true;
+        }
+        if (i == deck.cardCount) {
+            // Too few lines left for a whole card: the file ends inside it.
+            deck.cards.emplace_back();
+            deck.cardCount = i + 1;
+        }
+        CardRecord& card = deck.CardAt(i);
         if (line != kCardMarker)
             return fail(Format("card %d: expected the line \"%s\"", number, kCardMarker));
         if (lines) lines->cardLines.push_back(in.LineNumber());
@@ -107,6 +123,11 @@ bool DeckRecord::LoadIndex(const std::string& folder, FileSystem& fileSystem) {
         std::clog << "sagewend: " << path << ':' << problem.line << ": " << problem.message << '\n';
         ShowError("Error reading %s index file", folder);
         return false;
+    }
+    if (!problem.message.empty()) {
+        CMsgBox box;
+        box.Show(ShortCountMessage(path, problem, "The deck is offered with the cards that are there."),
+                 platform::kIconExclamation);
     }
     loaded = true;
     return true;

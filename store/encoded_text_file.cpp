@@ -56,6 +56,38 @@ std::string TemporaryPathFor(const std::string& destination) {
     return Format("%s.tmp-%ld-%u", destination.c_str(), static_cast<long>(::getpid()), counter++);
 }
 
+// The file a save replaces: destination itself, or, when it is a symbolic
+// link (a store kept elsewhere and linked in), the file the links lead to,
+// so the link stays and the file it names gets the new content.
+std::string ReplacedPath(const std::string& destination) {
+    namespace fs = std::filesystem;
+    fs::path path = destination;
+    std::error_code error;
+    for (int hop = 0; hop < 40 && fs::is_symlink(path, error); ++hop) {
+        const fs::path target = fs::read_symlink(path, error);
+        if (error) break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.string();
+}
+
+// FNV-1a over the bytes, fed piece by piece.
+class Fingerprint {
+public:
+    void Add(std::string_view bytes) {
+        for (unsigned char c : bytes) {
+            hash_ ^= c;
+            hash_ *= 0x100000001B3ULL;
+        }
+        size_ += bytes.size();
+    }
+    StoredVersion Version() const { return {true, size_, hash_}; }
+
+private:
+    std::uint64_t hash_ = 0xCBF29CE484222325ULL;
+    std::uint64_t size_ = 0;
+};
+
 bool SyncFolder(FileSystem& fs, const std::string& folder) {
     Descriptor dir(fs, fs.Open(folder, O_RDONLY | O_DIRECTORY, 0));
     if (!dir.valid()) return false;
@@ -98,6 +130,8 @@ bool EncodedTextFile::Open(const std::string& path, unsigned openFlags) {
     storedPath_ = path;
     lineNumber_ = 0;
     writeFailed_ = false;
+    sourceExists_ = false;
+    committed_ = {};
     writing_ = (openFlags & (modeWrite | modeReadWrite)) != 0;
     if (!writing_) return reading_ = LoadStored();
 
@@ -145,7 +179,37 @@ bool EncodedTextFile::LoadStored() {
     if (!sourceUsable) return false;
     if (!in.valid()) return true;  // a missing file reads as empty
 
+    sourceExists_ = true;
     return stored_.Load(fs_, in.get());
+}
+
+std::size_t EncodedTextFile::LinesLeft() const {
+    const std::string_view stored = stored_.View();
+    if (!reading_ || next_ >= stored.size()) return 0;
+    const std::string_view rest = stored.substr(next_);
+    // Every line end ends a line, and a last line may lack one.
+    return static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n')) + (rest.back() != '\n' ? 1 : 0);
+}
+
+StoredVersion EncodedTextFile::Version() const {
+    if (writing_) return committed_;
+    if (!sourceExists_) return {};
+    Fingerprint fingerprint;
+    fingerprint.Add(stored_.View());
+    return fingerprint.Version();
+}
+
+std::optional<StoredVersion> EncodedTextFile::CurrentVersion(const std::string& path, FileSystem& fileSystem) {
+    Descriptor in(fileSystem, fileSystem.Open(path, O_RDONLY, 0));
+    if (!in.valid()) {
+        if (errno == ENOENT) return StoredVersion{};
+        return std::nullopt;
+    }
+    FileBytes bytes;
+    if (!bytes.Load(fileSystem, in.get())) return std::nullopt;
+    Fingerprint fingerprint;
+    fingerprint.Add(bytes.View());
+    return fingerprint.Version();
 }
 
 bool EncodedTextFile::ReadString(std::string& line) {
@@ -225,10 +289,11 @@ bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& d
     if (!in.valid()) return false;
     std::printf("The source plaintext file, %s, is open. \n", source.c_str());
 
+    const std::string replaced = ReplacedPath(destination);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryPathFor(destination);
+        temporary = TemporaryPathFor(replaced);
         fd = fs_.Open(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -236,29 +301,33 @@ bool EncodedTextFile::EncodeFile(const std::string& source, const std::string& d
     Descriptor out(fs_, fd);
     // A replaced file keeps its permissions.
     std::error_code error;
-    const auto existing = std::filesystem::status(destination, error);
+    const auto existing = std::filesystem::status(replaced, error);
     if (!error && std::filesystem::exists(existing))
         ::fchmod(out.get(), static_cast<mode_t>(existing.permissions() & std::filesystem::perms::mask));
     std::printf("Destination file %s is open. \n", destination.c_str());
 
     LineReader reader(fs_, in.get());
     BufferedWriter writer(fs_, out.get());
+    Fingerprint fingerprint;
     std::string line;
     while (reader.ReadLine(line)) {
-        writer.Write(EncodeLine(line));
-        writer.Write("\r\n");  // the stored form's line end, as the Windows program wrote it
+        line = EncodeLine(line);
+        line += "\r\n";  // the stored form's line end, as the Windows program wrote it
+        writer.Write(line);
+        fingerprint.Add(line);
     }
     bool ok = !reader.Failed() && writer.Flush();
     ok = ok && fs_.Fsync(out.get()) == 0;
     ok = out.Close() && ok;
-    ok = ok && fs_.Rename(temporary, destination) == 0;
+    ok = ok && fs_.Rename(temporary, replaced) == 0;
     if (!ok) {
         fs_.Unlink(temporary);
         return false;
     }
+    if (destination == storedPath_) committed_ = fingerprint.Version();
     // From the rename on, the new content is the stored content: a failed
     // sync only means it might not survive a power cut, so it is logged.
-    if (!SyncFolder(fs_, FolderOf(destination)))
+    if (!SyncFolder(fs_, FolderOf(replaced)))
         std::fprintf(stderr, "sagewend: %s was saved, but its folder could not be synced to disk: %s\n",
                      destination.c_str(), std::strerror(errno));
     return true;

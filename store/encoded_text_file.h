@@ -8,8 +8,12 @@
 // file and the disk round trip cost more than the decoding. The writer
 // keeps the copy on disk beside the stored file: Open makes it, WriteString
 // fills it, and Commit encodes it over the stored file through a temporary
-// file and a rename. No working copy outlives the object.
+// file and a rename. No working copy outlives the object. A stored file
+// that is a symbolic link is written through to the file it names, so the
+// link stays.
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +21,15 @@
 #include "store/line_source.h"
 
 namespace sw {
+
+// What a stored file held, as a fingerprint of its bytes: enough to tell
+// whether something else has written it since this program last did.
+struct StoredVersion {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::uint64_t hash = 0;
+    bool operator==(const StoredVersion&) const = default;
+};
 
 class EncodedTextFile : public LineSource {
 public:
@@ -44,6 +57,7 @@ public:
     // (up to a zero byte); false at the end.
     bool ReadString(std::string& line) override;
     int LineNumber() const override { return lineNumber_; }
+    std::size_t LinesLeft() const override;
     // Writes text and a line end. A failure shows in Commit's result.
     void WriteString(std::string_view text);
 
@@ -71,6 +85,14 @@ public:
     // Shows message in the notification window with the exclamation icon.
     static void ReportError(const std::string& message);
 
+    // A reader's stored file as opened (before Close), or what the writer's
+    // Commit put in place.
+    StoredVersion Version() const;
+    // The stored file at path as it is now; nothing when it exists but
+    // cannot be read.
+    static std::optional<StoredVersion> CurrentVersion(const std::string& path,
+                                                       FileSystem& fileSystem = RealFileSystem());
+
     const std::string& copyPath() const { return copyPath_; }
     const std::string& storedPath() const { return storedPath_; }
 
@@ -95,6 +117,8 @@ private:
     FileBytes stored_;        // a reader's stored file
     std::size_t next_ = 0;    // where its next line starts
     bool reading_ = false;
+    bool sourceExists_ = false;  // a reader's stored file was there
+    StoredVersion committed_;    // what the writer's Commit put in place
     std::unique_ptr<BufferedWriter> writer_;
 };
 

@@ -39,6 +39,16 @@ LayoutPosition LayoutRecord::Position(int index) const {
     return position;
 }
 
+std::string ShortCount(int count, int found, const char* one, const char* many) {
+    if (found == 0) return Format("the count is %d, but no %s follows it", count, one);
+    if (found == 1) return Format("the count is %d, but only 1 %s follows it", count, one);
+    return Format("the count is %d, but only %d %s follow it", count, found, many);
+}
+
+std::string ShortCountMessage(const std::string& path, const ReadProblem& problem, const char* consequence) {
+    return Format("%s, line %d: %s. %s", path.c_str(), problem.line, problem.message.c_str(), consequence);
+}
+
 std::string PositionTitle(const std::string& text) { return Token(text, '|', 0); }
 std::string PositionDescription(const std::string& text) { return Token(text, '|', 1); }
 
@@ -81,7 +91,8 @@ bool ReadLayouts(LineSource& in, std::vector<LayoutRecord>& layouts, ReadProblem
 
     std::string line;
     in.ReadString(line);
-    if (countLine) *countLine = in.LineNumber();
+    const int first = in.LineNumber();
+    if (countLine) *countLine = first;
     const int count = CAtoi(line);
     if (count < 0) return fail(Format("negative layout count %d", count));
 
@@ -91,14 +102,25 @@ bool ReadLayouts(LineSource& in, std::vector<LayoutRecord>& layouts, ReadProblem
     for (int i = 0; i < count; ++i) {
         const int number = i + 1;
         auto ended = [&] { return fail(Format("layout %d: the file ends before its terminator", number)); };
+        if (!in.ReadString(line)) {
+            // The lines end where a layout should begin: the count is larger
+            // than the layouts there are, and those are the store.
+            if (problem) *problem = {first, ShortCount(count, i, "layout", "layouts")};
+            return true;
+        }
         LayoutLines where;
         LayoutRecord& layout = layouts.emplace_back();
-
-        if (!in.ReadString(line)) return ended();
         where.first = in.LineNumber();
         layout.positionCount = CAtoi(line);
         if (layout.positionCount < 0)
             return fail(Format("layout %d: negative position count %d", number, layout.positionCount));
+        // Not a line is read for positions the file cannot hold.
+        const std::size_t left = in.LinesLeft();
+        if (static_cast<std::size_t>(layout.positionCount) > left)
+            return fail(Format("layout %d: the position count is %d, but %s", number, layout.positionCount,
+                               left == 0   ? "no line follows it"
+                               : left == 1 ? "only 1 line follows it"
+                                           : Format("only %zu lines follow it", left).c_str()));
         if (!in.ReadString(line)) return ended();
         layout.storedFlag = line == "1";
         if (!in.ReadString(layout.name)) return ended();

@@ -14,6 +14,9 @@ public:
     virtual bool ReadString(std::string& line) = 0;
     // The number (from 1) of the line last read, for messages.
     virtual int LineNumber() const = 0;
+    // How many lines are still to be read: what bounds a count line before
+    // anything is allocated or looped for it.
+    virtual std::size_t LinesLeft() const = 0;
 };
 
 // Lines held in memory, each with the number it is reported under.
@@ -38,8 +41,8 @@ public:
         return true;
     }
     int LineNumber() const override { return last_; }
+    std::size_t LinesLeft() const override { return lines_.size() - next_; }
     bool AtEnd() const { return next_ >= lines_.size(); }
-    std::size_t Remaining() const { return lines_.size() - next_; }
 
 private:
     std::vector<std::pair<std::string, int>> lines_;

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kDeckListPath = "data/decks.dat";
 constexpr const char* kLayoutsPath = "data/layouts.dat";
 
-void ShowError(const char* message) {
+void ShowError(const std::string& message) {
     CMsgBox box;
     box.Show(message, platform::kIconExclamation);
 }
@@ -41,19 +41,22 @@ void OracleData::LoadDecks() {
 
     std::string line;
     file.ReadString(line);
-    const int count = std::clamp(CAtoi(line), 0, kMaxDecks);
-    decks.resize(count);
-    deckCount = count;
-    int listed = 0;
-    for (DeckRecord& deck : decks) {
-        // Past the end of the list a folder line reads as empty.
-        if (file.ReadString(line)) ++listed;
-        deck.LoadIndex(line, *fileSystem_);
-    }
+    const int countLine = file.LineNumber();
+    const int declared = CAtoi(line);
+    const int count = std::clamp(declared, 0, kMaxDecks);
+    // Only the folder lines there are: a count larger than the list names
+    // no deck, so nothing is looked for or offered for it.
+    std::vector<std::string> folders;
+    folders.reserve(std::min<std::size_t>(count, file.LinesLeft()));
+    while (static_cast<int>(folders.size()) < count && file.ReadString(line)) folders.push_back(line);
     file.Close();
-    if (listed < count)
-        std::clog << "sagewend: " << kDeckListPath << " is cut short: its count line says " << count
-                  << " decks, but it names only " << listed << '\n';
+    decks.resize(folders.size());
+    deckCount = static_cast<int>(decks.size());
+    if (deckCount < count) {
+        const ReadProblem problem{countLine, ShortCount(declared, deckCount, "deck", "decks")};
+        ShowError(ShortCountMessage(kDeckListPath, problem, "Only the decks listed are offered."));
+    }
+    for (int i = 0; i < deckCount; ++i) decks[i].LoadIndex(folders[i], *fileSystem_);
 }
 
 void OracleData::LoadLayouts() {
@@ -62,11 +65,15 @@ void OracleData::LoadLayouts() {
     std::vector<LayoutRecord> read;
     ReadProblem problem;
     const bool ok = ReadLayouts(file, read, &problem);
+    layoutsOnDisk_ = file.Version();
     file.Close();
     if (!ok) {
         std::clog << "sagewend: " << kLayoutsPath << ':' << problem.line << ": " << problem.message << '\n';
         Fatal("Error in Layout files");
     }
+    if (!problem.message.empty())
+        ShowError(ShortCountMessage(kLayoutsPath, problem,
+                                    "Only the layouts there are offered; the next save writes the right count."));
     layouts = std::move(read);
     layoutCount = static_cast<int>(layouts.size());
 }
@@ -75,10 +82,38 @@ bool OracleData::SaveLayouts() {
     EncodedTextFile file(*fileSystem_);
     if (file.Open(kLayoutsPath, EncodedTextFile::modeCreate | EncodedTextFile::modeWrite)) {
         for (const std::string& line : LayoutFileLines(layouts)) file.WriteString(line);
-        if (file.Commit()) return true;
+        if (file.Commit()) {
+            layoutsOnDisk_ = file.Version();
+            return true;
+        }
     }
     ShowError("Error opening Layout files");
     return false;
+}
+
+OracleData::LayoutsFile OracleData::RereadChangedLayouts(std::string* problem) {
+    // A file that cannot be read now is left to the save, which says so.
+    const auto now = EncodedTextFile::CurrentVersion(kLayoutsPath, *fileSystem_);
+    if (!layoutsOnDisk_ || !now || *now == *layoutsOnDisk_) return LayoutsFile::kUnchanged;
+    if (!now->exists) {
+        layoutsOnDisk_ = *now;
+        return LayoutsFile::kRemoved;
+    }
+    EncodedTextFile file(*fileSystem_);
+    if (!file.Open(kLayoutsPath, EncodedTextFile::modeRead)) return LayoutsFile::kUnchanged;
+    std::vector<LayoutRecord> read;
+    ReadProblem where;
+    const bool ok = ReadLayouts(file, read, &where);
+    const StoredVersion version = file.Version();
+    file.Close();
+    if (!ok) {
+        *problem = Format("line %d: %s", where.line, where.message.c_str());
+        return LayoutsFile::kUnreadable;
+    }
+    layouts = std::move(read);
+    layoutCount = static_cast<int>(layouts.size());
+    layoutsOnDisk_ = version;
+    return LayoutsFile::kReread;
 }
 
 }  // namespace sw

@@ -16,8 +16,12 @@ encode() {
 
 deck="Classic Tarot"
 mkdir -p "$out/data" "$out/decks/$deck"
-printf '1\n%s\n' "$deck" | encode > "$out/data/decks.dat"
+# The 1909 deck comes first: it is the one a fresh user deals.
+printf '2\n%s\n%s\n' "Tarot 1909" "$deck" | encode > "$out/data/decks.dat"
 cards=$(cat "$src/cards-1.txt" "$src/cards-2.txt" | grep -c '^######CARD######$')
 { echo "$cards"; cat "$src/cards-1.txt" "$src/cards-2.txt"; } | encode > "$out/decks/$deck/index.dat"
+drawn=$(grep -c '^######CARD######$' "$src/tarot-1909.txt")
+mkdir -p "$out/decks/Tarot 1909"
+{ echo "$drawn"; cat "$src/tarot-1909.txt"; } | encode > "$out/decks/Tarot 1909/index.dat"
 encode < "$src/layouts.txt" > "$out/data/layouts.dat"
-echo "sample data rebuilt: $cards cards"
+echo "sample data rebuilt: $drawn cards in Tarot 1909, $cards in $deck"

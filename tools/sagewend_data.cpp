@@ -1,4 +1,5 @@
 // sagewend-data: reads, writes and checks Sagewend's encoded data files.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "core/text.h"
+#include "importer/import_deck.h"
 #include "store/data_format.h"
 #include "store/file_system.h"
 #include "store/leftovers.h"
 #include "store/line_coder.h"
 #include "store/line_source.h"
+#include "store/markup_policy.h"
 
 namespace {
 
@@ -32,6 +35,8 @@ constexpr const char* kUsage =
     "  encode [FILE]  print the encoded form of a plain text file (standard\n"
     "                 input when no FILE is given)\n"
     "  check [DIR]    check a data folder (default: the current folder)\n"
+    "  import-deck SOURCE [--name NAME] [--meanings DECK] [-C DIR]\n"
+    "                 make a deck from a folder of card pictures\n"
     "\n"
     "Options:\n"
     "  --version      show the version\n"
@@ -64,9 +69,14 @@ constexpr const char* kCheckUsage =
     "DIR/decks/ (markers, card counts, up to 120 cards, meanings, and that each\n"
     "card's upright picture and, when the card has one, its reversed picture\n"
     "exist) and DIR/data/layouts.dat (terminators, grid sizes, cells naming no\n"
-    "position, positions placed on no cell). It also names the files a killed\n"
-    "Sagewend left behind (working copies, temporary saves), which the program\n"
-    "removes at its next start, unless a running Sagewend is using the folder.\n"
+    "position, positions placed on no cell). In card names, meanings and\n"
+    "position texts it warns about the markup the page drops: tags and\n"
+    "attributes outside Sagewend's markup policy, pictures from elsewhere than\n"
+    "decks/ and images/, and in particular links, forms, refreshes, bases,\n"
+    "scripts, event handlers and javascript: addresses. It also names the\n"
+    "files a killed Sagewend left behind (working copies, temporary saves),\n"
+    "which the program removes at its next start, unless a running Sagewend\n"
+    "is using the folder.\n"
     "\n"
     "Each problem is printed as FILE:LINE: error: ... or FILE:LINE: warning: ...\n"
     "The exit status is 1 when there are errors, 0 otherwise.\n";
@@ -147,7 +157,6 @@ private:
                 if (entry.second == number) return &entry.first;
             return nullptr;
         }
-        int LastLine() const { return lines.empty() ? 0 : lines.back().second; }
     };
 
     std::string PathOf(const std::string& relative) const {
@@ -170,6 +179,11 @@ private:
 
     bool Load(const std::string& file, TextFile& text);
     void WarnMarkerLookalikes(const std::string& file, const TextFile& text);
+    // Warns about the markup the page drops from html, found on line, or,
+    // for a text joined from the lines after a marker, on the line holding
+    // each piece.
+    void WarnDroppedMarkup(const std::string& file, const TextFile& text, int line, const std::string& where,
+                           const std::string& html, const char* marker = nullptr);
     void CheckDeckList();
     void CheckDeck(const std::string& deckList, int listLine, const std::string& folder);
     void CheckLayouts();
@@ -240,6 +254,42 @@ void Checker::WarnMarkerLookalikes(const std::string& file, const TextFile& text
     }
 }
 
+void Checker::WarnDroppedMarkup(const std::string& file, const TextFile& text, int line, const std::string& where,
+                                const std::string& html, const char* marker) {
+    if (html.find('<') == std::string::npos) return;
+    // Where each piece of a joined text starts: the lines after its marker.
+    std::vector<std::pair<std::size_t, int>> starts = {{0, line}};
+    if (marker) {
+        starts.clear();
+        std::size_t k = 0;
+        while (k < text.lines.size() && !(text.lines[k].second >= line && text.lines[k].first == marker)) ++k;
+        std::size_t offset = 0;
+        for (++k; k < text.lines.size() && offset < html.size(); ++k) {
+            starts.emplace_back(offset, text.lines[k].second);
+            offset += text.lines[k].first.size();
+        }
+        if (starts.empty()) starts.emplace_back(0, line + 1);
+    }
+    auto lineOf = [&](std::size_t offset) {
+        int found = starts.front().second;
+        for (const auto& [from, number] : starts)
+            if (from <= offset) found = number;
+        return found;
+    };
+    // Each kind once per text, at its first place, with how often it comes.
+    std::vector<std::pair<DroppedMarkup, int>> kinds;
+    for (auto& dropped : FindDroppedMarkup(html)) {
+        auto same = std::find_if(kinds.begin(), kinds.end(),
+                                 [&](const auto& kind) { return kind.first.what == dropped.what; });
+        if (same != kinds.end()) ++same->second;
+        else kinds.emplace_back(std::move(dropped), 1);
+    }
+    for (const auto& [dropped, times] : kinds)
+        Warning(file, lineOf(dropped.offset),
+                Format("%s: %s%s", where.c_str(), dropped.what.c_str(),
+                       times > 1 ? Format(" (%d times)", times).c_str() : ""));
+}
+
 bool HasDigits(const std::string& line) {
     std::size_t i = line.find_first_not_of(" \t\n\v\f\r");
     if (i == std::string::npos) return false;
@@ -269,14 +319,13 @@ void Checker::CheckDeckList() {
         Warning(file, 1, "no decks are listed");
         return;
     }
-    if (count > kMaxDecks) {
+    const int listed = static_cast<int>(text.lines.size()) - 1;
+    if (listed < count) {
+        Error(file, 1, ShortCount(count, listed, "deck", "decks") + "; only the decks listed are offered");
+    } else if (count > kMaxDecks) {
         Error(file, 1, Format("%d decks; the program reads at most %d", count, kMaxDecks));
         return;
     }
-    const int listed = static_cast<int>(text.lines.size()) - 1;
-    if (listed < count)
-        Error(file, text.LastLine(),
-              Format("the first line declares %d decks but the file lists %d", count, listed));
     for (int i = count + 1; i < static_cast<int>(text.lines.size()); ++i) {
         if (!text.lines[i].first.empty()) {
             Warning(file, text.lines[i].second,
@@ -328,6 +377,8 @@ void Checker::CheckDeck(const std::string& deckList, int listLine, const std::st
         Error(file, problem.line, problem.message + "; the deck is not loaded");
         return;
     }
+    if (!problem.message.empty())
+        Error(file, problem.line, problem.message + "; the deck is offered with the cards there are");
     if (deck.cardCount == 0) {
         Error(file, lines.countLine > 0 ? lines.countLine : 1,
               Format("no cards; a deck needs 1 to %d cards to be dealt", kMaxDeckCards));
@@ -374,6 +425,12 @@ void Checker::CheckDeck(const std::string& deckList, int listLine, const std::st
                     Error(file, line + 4, Format("card %d: reversed picture %s is missing", number, reversed.c_str()));
             }
         }
+        const std::string which = Format("card %d", number);
+        WarnDroppedMarkup(file, text, line + 1, which + "'s name", card.name);
+        WarnDroppedMarkup(file, text, lines.meaningLines[i], which + "'s upright meaning", card.meaning,
+                          kMeaningMarker);
+        WarnDroppedMarkup(file, text, lines.reverseLines[i], which + "'s reversed meaning", card.reversedMeaning,
+                          kReverseMarker);
         if (card.meaning.empty())
             Warning(file, lines.meaningLines[i],
                     Format("card %d has an empty meaning", number));
@@ -414,6 +471,7 @@ void Checker::CheckLayouts() {
         Error(file, problem.line, problem.message + "; the program stops with \"Error in Layout files\"");
         return;
     }
+    if (!problem.message.empty()) Error(file, problem.line, problem.message + "; only those are offered");
     if (layouts.empty()) Warning(file, 1, "no layouts");
     std::string rest;
     while (source.ReadString(rest)) {
@@ -433,6 +491,7 @@ void Checker::CheckLayouts() {
         if (layout.rows < 1) Error(file, at.rows, Format("layout %d: a grid needs 1 to %d rows", number, kGridSize));
         for (int p = 0; p < layout.positionCount; ++p) {
             const std::string& position = layout.PositionText(p);
+            WarnDroppedMarkup(file, text, at.positions + p, Format("layout %d, position %d", number, p + 1), position);
             if (PositionTitle(position).empty())
                 Warning(file, at.positions + p, Format("layout %d: position %d has no title", number, p + 1));
             else if (PositionDescription(position).empty())
@@ -507,6 +566,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     args.erase(args.begin());
+    if (command == "import-deck") return importer::ImportDeckCommand(args);
     for (const auto& arg : args) {
         if (!IsHelp(arg)) continue;
         if (command == "decode") return Usage(kDecodeUsage, 0);

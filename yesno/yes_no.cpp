@@ -62,4 +62,14 @@ std::string YesNoOracle::RenderAnswerPage(int answer, const std::string& questio
     return html;
 }
 
+platform::PageParts YesNoOracle::Parts() {
+    platform::PageParts parts;
+    parts.pictures.push_back({"file:images/yesno.gif", "Yes/No"});
+    parts.fields = {{"question", "Question"}};
+    parts.focus = "question";
+    parts.enter = "yesno";
+    parts.menu = "yesnobtn";
+    return parts;
+}
+
 }  // namespace sw

@@ -18,6 +18,7 @@ public:
     // The page of an answer already drawn (index into YesNoAnswers; -1 for
     // the page that asks for a question).
     static std::string RenderAnswerPage(int answer, const std::string& question);
+    static platform::PageParts Parts();
 };
 
 }  // namespace sw

@@ -9,7 +9,7 @@ import {
   act, click, launchBrowser, messageBox, readDeck, readLayouts, screenshot, settle, startSession,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+const DECK = 'Tarot 1909';  // the deck a fresh reading deals
 // The lines of hexagrams 1 to 64, bottom first: 8 a solid (yang) line, 7 a broken (yin) one.
 const HEXAGRAM_LINES = [
   '888888', '777777', '877787', '787778', '888787', '787888', '787777', '777787',
@@ -113,6 +113,32 @@ test('axe-core finds no serious fault on any page', async (t) => {
   await page.click('#sw-cancel');
   await settle(page);
 
+  // The other looks, chosen on the settings page, over the pages whose colours they change.
+  await act(page, () => page.keyboard.press('Alt+S'));
+  await expectClean(page, 'the settings page');
+  for (const look of ['dark', 'contrast']) {
+    await act(page, () => page.keyboard.press('Alt+S'));
+    await act(page, () => page.check(`#look-${look}`));
+    await page.waitForFunction((wanted) => document.documentElement.dataset.swLook === wanted, look);
+    await expectClean(page, `the settings page in the ${look} look`);
+    await deal(page, 'Celtic Cross');
+    await act(page, () => page.click('#fileList img.card'));
+    await frame.waitForSelector('#fileList .heading');
+    assert.equal(await frame.evaluate(() => document.documentElement.dataset.swLook), look, 'the meaning window wears it too');
+    await expectClean(page, `a Celtic Cross with its meaning window in the ${look} look`);
+    await expectClean(frame, `the meaning window in the ${look} look`);
+    await click(page, '#ichingbtn');
+    await page.fill('#question', 'Where does this road lead?');
+    await click(page, '#iching');
+    await expectClean(page, `an I Ching cast in the ${look} look`);
+    await click(page, '#editor');
+    await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+    await click(page, '#editlayout');
+    await expectClean(page, `the editor in the ${look} look`);
+    await act(page, () => page.keyboard.press('Alt+J'));
+    await expectClean(page, `the journal in the ${look} look`);
+  }
+
   // axe works on timers, which never fire in the help pages' sandbox: the
   // audit serves them without their policy.
   await page.context().route('**/help/*', async (route) => {
@@ -122,7 +148,7 @@ test('axe-core finds no serious fault on any page', async (t) => {
     await route.fulfill({ response, headers });
   });
   const help = await page.context().newPage();
-  for (const topic of ['index.htm', 'cards.htm', 'hexagrams.htm']) {
+  for (const topic of ['index.htm', 'own-deck.htm', 'cards.htm', 'hexagrams.htm']) {
     await help.goto(new URL(`/help/${topic}`, url).href);
     await expectClean(help, `help ${topic}`);
   }
@@ -239,51 +265,215 @@ test('the focus ring shows on the green, the grey grid and the cards; more contr
   await screenshot(page, 'iching-more-contrast');
 });
 
-test('spreads fit the window at 800 x 600 and 1280 x 800, and the meaning window opens beside its card', async (t) => {
-  const { page } = await startSession(t, browser, { seed: 13 });
+// What a dealt spread looks like in the window: its box, the room between
+// the menu and the window's foot (less the reading sheet beside it), its
+// cards' sizes and what shows under each caption.
+async function spreadShown(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  return page.evaluate(() => {
+    const scroller = document.scrollingElement;
+    const spread = document.querySelector('#fileList table').getBoundingClientRect();
+    const [menu, column] = Array.from(document.querySelectorAll('td[role=navigation]'), (cell) => cell.getBoundingClientRect());
+    const main = document.querySelector('td[role=main]').getBoundingClientRect();
+    const reading = document.getElementById('sw-reading');
+    const sheet = reading.classList.contains('sw-sheet-beside') ? document.getElementById('sw-beside').getBoundingClientRect() : null;
+    const buttons = Array.from(document.querySelectorAll('body > table .btn'), (b) => b.getBoundingClientRect());
+    const cards = Array.from(document.querySelectorAll('#fileList img.card'));
+    return {
+      spread: { left: spread.left, right: spread.right, top: spread.top, bottom: spread.bottom, width: spread.width, height: spread.height },
+      room: { width: (sheet ? sheet.left : column.left) - main.left, height: innerHeight - menu.bottom },
+      wide: scroller.scrollWidth - scroller.clientWidth,
+      buttonsInside: buttons.every((b) => b.left >= 0 && b.right <= innerWidth && b.bottom <= innerHeight),
+      natural: cards.every((card) => card.width <= card.naturalWidth && card.height <= card.naturalHeight),
+      smallest: Math.min(...cards.map((card) => card.height)),
+      first: { width: cards[0].width, height: cards[0].height },
+      shown: cards.map((card) => ({
+        card: Number(card.getAttribute('card')), reversed: card.getAttribute('reversed') === '1',
+        name: card.closest('td').querySelector('.sw-cardname')?.textContent ?? null,
+      })),
+    };
+  });
+}
+
+test('every bundled layout on the 1909 deck fits the window at 800 x 600 and 1280 x 800 and uses it; names show under the captions', async (t) => {
+  const { page, run } = await startSession(t, browser, { seed: 13 });
+  const layouts = readLayouts(run.dir);
+  const cards = readDeck(run.dir, DECK);
   const long = 'Shouldtheunbrokenwordsofaverylongquestionwidenthepagepastthewindowoneday?';
   for (const [width, height] of [[800, 600], [1280, 800]]) {
     await page.setViewportSize({ width, height });
-    for (const layout of ['Celtic Cross', 'Year Ahead', 'Horseshoe']) {
-      await deal(page, layout, layout === 'Horseshoe' ? long : 'What lies ahead?');
-      await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
-      const fit = await page.evaluate(() => {
-        const scroller = document.scrollingElement;
-        const spread = document.querySelector('#fileList table').getBoundingClientRect();
-        const buttons = Array.from(document.querySelectorAll('body > table .btn'), (b) => b.getBoundingClientRect());
-        const cards = Array.from(document.querySelectorAll('#fileList img.card'));
-        return {
-          spreadBottom: spread.bottom, spreadRight: spread.right, wide: scroller.scrollWidth - scroller.clientWidth,
-          buttonsInside: buttons.every((b) => b.left >= 0 && b.right <= innerWidth && b.bottom <= innerHeight),
-          natural: cards.every((card) => card.width <= card.naturalWidth && card.height <= card.naturalHeight),
-          smallest: Math.min(...cards.map((card) => card.height)),
-        };
-      });
-      const where = `${layout} at ${width} x ${height}`;
-      assert.ok(fit.spreadBottom <= height && fit.spreadRight <= width, `${where}: the spread is inside the window`);
+    for (const layout of layouts) {
+      await deal(page, layout.name, layout.name === 'Horseshoe' ? long : 'What lies ahead?');
+      const fit = await spreadShown(page);
+      const where = `${layout.name} at ${width} x ${height}`;
+      assert.ok(fit.spread.bottom <= height && fit.spread.right <= width, `${where}: the spread is inside the window`);
       assert.ok(fit.wide <= 0, `${where}: nothing widens the page`);
       assert.ok(fit.buttonsInside, `${where}: every menu button is inside the window`);
       assert.ok(fit.natural, `${where}: no card is larger than its picture`);
       assert.ok(fit.smallest >= 40, `${where}: the cards stay large enough to make out (${fit.smallest} px)`);
-      await screenshot(page, `fit-${layout.replaceAll(' ', '-')}-${width}x${height}`);
+      // Never more than a third of the room left unused both ways.
+      assert.ok(fit.spread.width >= fit.room.width * 2 / 3 || fit.spread.height >= fit.room.height * 2 / 3,
+        `${where}: the spread uses the room (${Math.round(fit.spread.width)} x ${Math.round(fit.spread.height)} of ` +
+        `${Math.round(fit.room.width)} x ${Math.round(fit.room.height)})`);
+      for (const shown of fit.shown) {
+        const expected = cards[shown.card].name + (shown.reversed ? ' Reversed' : '');
+        assert.equal(shown.name, expected, `${where}: the card's name under its caption`);
+      }
+      if (layout.name === 'Celtic Cross' && width === 1280) {
+        // Dealt at 60 x 100 before the spread filled the window.
+        assert.ok(fit.first.height >= 130, `a Celtic Cross card at 1280 x 800 is ${fit.first.width} x ${fit.first.height}`);
+      }
+      await screenshot(page, `fit-${layout.name.replaceAll(/\W+/g, '-')}-${width}x${height}`);
     }
-
-    // The Horseshoe's first card lies at the top left, where the window would open.
+    // The spread follows the window when it is resized.
+    await deal(page, 'Celtic Cross');
+    const before = await spreadShown(page);
+    // Its first card's meaning window: inside the window, clear of the card and the menu.
     await act(page, () => page.click('#fileList img.card[pos="0"]'));
     await page.waitForSelector('#sw-meaning:not([hidden])');
-    await page.frame({ url: /\/meaning\.html$/ }).waitForSelector('#fileList .heading');
     const placed = await page.evaluate(() => {
       const box = document.getElementById('sw-meaning').getBoundingClientRect();
       const card = document.querySelector('#fileList img.card[pos="0"]').closest('td').getBoundingClientRect();
+      const menu = document.querySelector('td[role=navigation]').getBoundingClientRect();
+      const apart = (a, b) => a.right <= b.left || a.left >= b.right || a.bottom <= b.top || a.top >= b.bottom;
       return {
         inside: box.left >= 0 && box.top >= 0 && box.right <= innerWidth && box.bottom <= innerHeight,
-        clear: box.right <= card.left || box.left >= card.right || box.bottom <= card.top || box.top >= card.bottom,
+        card: apart(box, card), menu: apart(box, menu),
       };
     });
-    assert.ok(placed.inside, `the meaning window is inside the ${width} x ${height} window`);
-    assert.ok(placed.clear, 'the meaning window leaves its card in view');
+    assert.deepEqual(placed, { inside: true, card: true, menu: true }, `the meaning window at ${width} x ${height}`);
     await screenshot(page, `meaning-window-${width}x${height}`);
     await page.keyboard.press('Escape');
     await page.waitForSelector('#sw-meaning', { state: 'hidden' });
+    await page.setViewportSize({ width: width + 200, height: height + 150 });
+    await page.waitForFunction((was) => document.querySelector('#fileList img.card').height > was, before.first.height);
+    await page.setViewportSize({ width, height });
+    await page.waitForFunction((was) => document.querySelector('#fileList img.card').height <= was, before.first.height);
   }
+});
+
+test('the whole reading: the sheet in position order, in print; the meaning window beside its card, stepping; Enter asks', async (t) => {
+  const { page, run } = await startSession(t, browser, { seed: 11 });
+  const layouts = readLayouts(run.dir);
+  const cards = readDeck(run.dir, DECK);
+  const cross = layouts.find((layout) => layout.name === 'Celtic Cross');
+  await page.setViewportSize({ width: 1280, height: 800 });
+
+  // Enter in the question field asks, as "Ask the Oracle" does.
+  await click(page, '#tarotbtn');
+  await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  await page.fill('input[name=question]', 'Where does the road go?');
+  await act(page, () => page.press('input[name=question]', 'Enter'));
+  await allLoaded(page);
+  assert.equal(await page.textContent('#fileList h3'), 'Where does the road go?');
+  const dealt = await page.$$eval('#fileList img.card', (images) => images.map((img) => ({
+    pos: Number(img.getAttribute('pos')), card: Number(img.getAttribute('card')), reversed: img.getAttribute('reversed') === '1',
+  })));
+  assert.ok(dealt.some((card) => card.reversed), 'seed 11 deals a reversed card');
+
+  // The sheet: every position in number order, with the meaning for how its card lies.
+  const sheet = await page.$$eval('.sw-sheet-entry section', (sections) => sections.map((section) => ({
+    heading: section.querySelector('h4').textContent,
+    card: section.querySelector('.sw-sheet-card').textContent,
+    meaning: section.querySelector('.sw-sheet-meaning').textContent,
+    focusable: section.tabIndex === 0,
+  })));
+  const textOf = (html) => page.evaluate((markup) => {
+    const cell = document.createElement('div');
+    cell.innerHTML = markup;
+    return cell.textContent;
+  }, html);
+  const inOrder = [...dealt].sort((a, b) => a.pos - b.pos);
+  assert.equal(sheet.length, inOrder.length);
+  for (const [index, shown] of inOrder.entries()) {
+    const card = cards[shown.card];
+    assert.deepEqual(sheet[index], {
+      heading: `${shown.pos + 1} - ${cross.positions[shown.pos].title}`,
+      card: `${card.name}, ${shown.reversed ? 'reversed' : 'upright'}`,
+      meaning: await textOf(shown.reversed ? card.reversedMeaning : card.meaning),
+      focusable: true,
+    }, `the sheet's entry ${index + 1}`);
+  }
+  assert.deepEqual(await audit(page), [], 'axe finds nothing serious on the spread and its sheet');
+  await screenshot(page, 'reading-sheet-1280x800');
+
+  // Printed: the spread and the sheet, no menus.
+  await page.emulateMedia({ media: 'print' });
+  const printed = await page.evaluate(() => ({
+    sheet: document.querySelector('.sw-sheet').getBoundingClientRect().height > 0,
+    spread: document.querySelector('#fileList table').getBoundingClientRect().height > 0,
+    menus: Array.from(document.querySelectorAll('td[role=navigation]'), (cell) => getComputedStyle(cell).display),
+  }));
+  assert.deepEqual(printed, { sheet: true, spread: true, menus: ['none', 'none'] });
+  await page.emulateMedia({ media: 'screen' });
+
+  // The meaning window opens beside its card, clear of it and of the menu,
+  // and steps through the positions with the arrow keys.
+  const frame = page.frame({ url: /\/meaning\.html$/ });
+  const byPos = (pos) => dealt.find((card) => card.pos === pos);
+  const placed = async (pos) => page.evaluate((p) => {
+    const box = document.getElementById('sw-meaning').getBoundingClientRect();
+    const card = document.querySelector(`#fileList img.card[pos="${p}"]`).closest('td').getBoundingClientRect();
+    const menu = document.querySelector('td[role=navigation]').getBoundingClientRect();
+    const apart = (a, b) => a.right <= b.left || a.left >= b.right || a.bottom <= b.top || a.top >= b.bottom;
+    return { card: apart(box, card), menu: apart(box, menu), width: box.width };
+  }, pos);
+  const headingIs = (name) => frame.waitForFunction((n) => document.querySelector('#fileList .heading')?.textContent === n, name);
+  await act(page, () => page.click('#fileList img.card[pos="0"]'));
+  await page.waitForSelector('#sw-meaning:not([hidden])');
+  await headingIs(cards[byPos(0).card].name);
+  assert.deepEqual(await placed(0), { card: true, menu: true, width: 480 });
+  assert.deepEqual(await audit(frame), [], 'axe finds nothing serious in the meaning window');
+  await page.waitForFunction(() => document.activeElement === document.getElementById('sw-meaning-frame'));
+  for (const [key, pos] of [['ArrowRight', 1], ['PageDown', 2], ['ArrowLeft', 1], ['PageUp', 0]]) {
+    await act(page, () => page.keyboard.press(key));
+    await headingIs(cards[byPos(pos).card].name);
+    const where = await placed(pos);
+    assert.ok(where.card && where.menu, `after ${key} the window leaves position ${pos + 1}'s card and the menu in view`);
+    const marked = await frame.evaluate(() => document.querySelector('.sw-reversed')?.textContent ?? null);
+    assert.equal(marked, byPos(pos).reversed ? 'Reversed' : null, `a reversed card says so (position ${pos + 1})`);
+  }
+  await page.keyboard.press('Escape');
+  await page.waitForSelector('#sw-meaning', { state: 'hidden' });
+  assert.equal(await page.evaluate(() => document.activeElement.getAttribute('pos')), '0', 'the focus is back on the card');
+});
+
+// The help is reached from its first page: every page it links to is opened,
+// audited and walked in turn, so a new page is covered once anything links to it.
+test('every help page passes axe-core, and its links, their targets and its pictures all resolve', async (t) => {
+  const { page, url } = await startSession(t, browser, { seed: 22 });
+  const help = await page.context().newPage();
+  const base = new URL('/help/', url);
+  const queue = ['index.htm'];
+  const idsOf = new Map();
+  const wanted = [];
+  while (queue.length > 0) {
+    const name = queue.shift();
+    const response = await help.goto(new URL(name, base).href);
+    assert.equal(response.status(), 200, `help ${name} is served`);
+    await help.waitForFunction(() => Array.from(document.images).every((img) => img.complete));
+    await expectClean(help, `help ${name}`);
+    const found = await help.evaluate(() => ({
+      links: Array.from(document.querySelectorAll('a[href]'), (a) => a.href),
+      ids: Array.from(document.querySelectorAll('[id]'), (element) => element.id),
+      pictures: Array.from(document.images, (img) => ({ src: img.getAttribute('src'), shown: img.naturalWidth > 0 })),
+    }));
+    idsOf.set(name, new Set(found.ids));
+    for (const picture of found.pictures) assert.ok(picture.shown, `help ${name}: the picture ${picture.src} loads`);
+    for (const href of found.links) {
+      const target = new URL(href);
+      assert.ok(target.origin === base.origin && target.pathname.startsWith(base.pathname),
+        `help ${name}: ${href} stays inside the help`);
+      const topic = target.pathname.slice(base.pathname.length);
+      if (target.hash) wanted.push({ from: name, topic, id: decodeURIComponent(target.hash.slice(1)) });
+      if (!idsOf.has(topic) && !queue.includes(topic)) queue.push(topic);
+    }
+  }
+  for (const topic of ['index.htm', 'disclaimer.htm', 'cards.htm', 'hexagrams.htm', 'about.htm', 'first-reading.htm']) {
+    assert.ok(idsOf.has(topic), `help ${topic} is reached by a link`);
+  }
+  for (const { from, topic, id } of wanted) {
+    assert.ok(idsOf.get(topic).has(id), `help ${from}: the link to ${topic}#${id} finds its target`);
+  }
+  await help.close();
 });

@@ -302,11 +302,11 @@ test('300 keyless idle connections coming back as they close never break a page 
 
   // A reload whose script never arrives is not a page that was closed:
   // the program waits well past its few seconds of grace for the next one.
-  await page.route('**/main.js', (route) => route.abort('connectionreset'));
+  await page.route('**/page/main.mjs', (route) => route.abort('connectionreset'));
   await page.reload();
   await new Promise((done) => setTimeout(done, 7000));
   assert.equal(child.exitCode, null, 'the program still runs');
-  await page.unroute('**/main.js');
+  await page.unroute('**/page/main.mjs');
   await page.reload();
   await loaded(page);
   assert.match(await page.textContent('#fileList h3'), /select a reading below/, 'the session is back');

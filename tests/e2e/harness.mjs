@@ -88,6 +88,12 @@ export async function messageBox(page) {
   return page.textContent('#sw-msgbox-text');
 }
 
+// A short notice that asks for nothing: its text, once it shows.
+export async function notice(page) {
+  await page.waitForSelector('#sw-notice:not([hidden])');
+  return page.textContent('#sw-notice');
+}
+
 export function stopProgram(run) {
   if (run.child.exitCode === null && run.child.signalCode === null) run.child.kill('SIGKILL');
 }

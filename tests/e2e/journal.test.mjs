@@ -1,12 +1,13 @@
 // The journal and the card library in Chromium: a reading kept, found again
 // after a restart, shown as it was dealt, annotated and exported, with the
-// mouse and with the keyboard alone; and axe-core over their pages.
+// mouse and with the keyboard alone; the card of the day, the same after a
+// restart, and kept; and axe-core over their pages.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import {
-  act, click, launchBrowser, messageBox, settle, startSession, stopProgram,
+  act, click, launchBrowser, notice, startSession, stopProgram,
 } from './harness.mjs';
 
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
@@ -75,9 +76,8 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
 
   await page.fill('#journalnotes', 'Planted the beans.');
   await click(page, '#journalsavenotes');
-  assert.equal(await messageBox(page), 'Notes saved');
-  await page.click('#sw-ok');
-  await settle(page);
+  assert.equal(await notice(page), 'Notes saved');
+  assert.ok(await page.isHidden('#sw-overlay'), 'saved notes need no answer');
   const markdown = await downloaded(page, () => page.click('#journalexportone'));
   assert.match(markdown, /^> Will the garden grow this year\?$/m);
   assert.match(markdown, /Planted the beans\./);
@@ -91,6 +91,29 @@ test('a kept reading is found after a restart, shown as it was dealt, annotated 
   assert.ok((await page.textContent('#sw-fill-upright')).length > 40, 'the upright meaning is shown');
   assert.ok((await page.textContent('#sw-fill-reversed')).length > 40, 'and the reversed one');
   assert.deepEqual(await seriousFindings(page), [], 'a card of the library');
+});
+
+test('the card of the day is the same after a restart, and is kept as a reading of one card', async (t) => {
+  const first = await startSession(t, browser, { seed: 64 });
+  const dayCard = (page) => page.$eval('#fileList .sw-daycard img', (img) => [img.getAttribute('src'), img.getAttribute('alt')]);
+  await click(first.page, '#daycard');
+  assert.equal(await first.page.textContent('#fileList h3'), 'Card of the day');
+  const shown = await dayCard(first.page);
+  assert.ok((await first.page.textContent('#sw-fill-daycard')).length > 40, 'with its meaning');
+  assert.deepEqual(await seriousFindings(first.page), [], 'the card of the day');
+  const date = new Date().toDateString();
+  stopProgram(first.run);
+
+  const { page } = await startSession(t, browser, { dir: first.run.dir, seed: 65 });
+  await act(page, () => page.keyboard.press('Alt+A'));
+  const again = await dayCard(page);
+  if (new Date().toDateString() === date) assert.deepEqual(again, shown, 'the same card all day');
+  await click(page, '#keep');
+  assert.equal(await page.textContent('#sw-kept'), 'Kept in journal');
+  await click(page, '#journal');
+  await click(page, '#journalentry');
+  assert.match(await page.textContent('#fileList .sw-entry'), /Layout: Card of the day/);
+  assert.equal(await page.$eval('#fileList img.card', (img) => img.getAttribute('src')), again[0]);
 });
 
 test('keeping, finding, annotating and exporting from the keyboard alone', async (t) => {
@@ -117,9 +140,8 @@ test('keeping, finding, annotating and exporting from the keyboard alone', async
   await page.keyboard.type('Called; all is well.');
   await tabTo(page, '#journalsavenotes');
   await press('Enter');
-  assert.equal(await messageBox(page), 'Notes saved');
-  await page.keyboard.press('Enter');
-  await settle(page);
+  assert.equal(await notice(page), 'Notes saved');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'journalsavenotes', 'the notice leaves the focus where it was');
   await tabTo(page, '#journalexportone');
   const markdown = await downloaded(page, () => page.keyboard.press('Enter'));
   assert.match(markdown, /Should I call today\?/);

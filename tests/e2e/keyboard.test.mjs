@@ -1,6 +1,7 @@
-// Keyboard only: a reading with two meanings, an I Ching cast, a Yes/No answer
-// and a new layout made, placed and saved, with page.keyboard alone. The page
-// is read to check where things stand, never clicked.
+// Keyboard only: a reading with two meanings, an I Ching cast, a Yes/No answer,
+// a new layout made, placed and saved, and a Celtic Cross of one's own cards
+// entered, kept and reopened, with page.keyboard alone. The page is read to
+// check where things stand, never clicked.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
@@ -8,7 +9,7 @@ import {
   act, decodeFile, launchBrowser, messageBox, readDeck, readLayouts, settle, startSession,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+const DECK = 'Tarot 1909';  // the deck a fresh reading deals
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -67,9 +68,10 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
 
   // The first card has the focus; Enter opens its meaning, Escape closes it.
   const frame = page.frame({ url: /\/meaning\.html$/ });
-  const readCard = (index) => page.$eval(`#fileList img.card >> nth=${index}`, (img) => Number(img.getAttribute('card')));
-  const first = await page.evaluate(() => Array.from(document.querySelectorAll('#fileList img.card')).indexOf(document.activeElement));
-  assert.equal(first, 0, 'the first card has the focus');
+  // Cards go in position order, not in the order they lie on the grid.
+  const readCard = (pos) => page.$eval(`#fileList img.card[pos="${pos}"]`, (img) => Number(img.getAttribute('card')));
+  const focusedPos = () => page.evaluate(() => document.activeElement.getAttribute('pos'));
+  assert.equal(await focusedPos(), '0', 'the card of position 1 has the focus');
   await press(page, 'Enter');
   await page.waitForSelector('#sw-meaning:not([hidden])');
   assert.equal(await focused(page), 'meaning window', 'the focus moves into the meaning window');
@@ -84,8 +86,9 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
   assert.ok(await page.isHidden('#sw-overlay'), 'and does not ask about exit');
   assert.equal(await page.evaluate(() => document.activeElement.matches('img.card')), true, 'the focus is back on the card');
 
-  // Space on the next card; the window's close box is a button.
+  // Space on the next card (position 2); the window's close box is a button.
   await tab(page);
+  assert.equal(await focusedPos(), '1', 'Tab goes to the card of the next position');
   await press(page, ' ');
   await page.waitForSelector('#sw-meaning:not([hidden])');
   await frame.waitForFunction((name) => document.querySelector('#fileList .heading')?.textContent === name,
@@ -94,7 +97,7 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
   assert.equal(await focused(page), 'sw-meaning-close');
   await page.keyboard.press('Enter');
   assert.ok(await page.isHidden('#sw-meaning'));
-  assert.equal(await page.evaluate(() => Array.from(document.querySelectorAll('#fileList img.card')).indexOf(document.activeElement)), 1);
+  assert.equal(await focusedPos(), '1');
 
   // Every menu link is a tab stop in reading order; the Disclaimer opens by Enter.
   await page.focus('#home');
@@ -110,6 +113,64 @@ test('a reading from the keyboard: form, deal, two meanings opened and closed; D
   await disclaimer.waitForLoadState();
   assert.equal(new URL(disclaimer.url()).pathname, '/help/disclaimer.htm');
   await disclaimer.close();
+});
+
+test('a Celtic Cross of one\'s own cards entered from the keyboard, kept and reopened', async (t) => {
+  const { run, page } = await startSession(t, browser, { seed: 13 });
+  const cards = readDeck(run.dir, DECK);
+  const layout = readLayouts(run.dir).find((candidate) => candidate.name === 'Celtic Cross');
+  const tabUntil = async (name) => {
+    for (let i = 0; i < 40 && (await focused(page)) !== name; i++) await tab(page);
+    assert.equal(await focused(page), name);
+  };
+
+  await press(page, 'Alt+R');
+  await page.keyboard.type('What is on its way?');
+  await tab(page);
+  await choose(page, 'select[name=layout]', 'Celtic Cross');
+  await tabUntil('owncards');
+  await press(page, 'Enter');
+  assert.equal(await focused(page), 'ownfind', 'typing starts at once');
+
+  // A few letters each; the second and fifth lie reversed.
+  const typed = ['tow', 'star', 'moon', 'fool', 'magi', 'hermit', 'death', '3 cups', 'q sw', 'ace of w'];
+  const names = ['The Tower', 'The Star', 'The Moon', 'The Fool', 'The Magician', 'The Hermit', 'Death',
+    'Three of Cups', 'Queen of Swords', 'Ace of Wands'];
+  for (const [index, letters] of typed.entries()) {
+    assert.match(await page.textContent('#fileList h3'), new RegExp(`^Card ${index + 1} of 10: ${index + 1} - `));
+    await page.keyboard.type(letters);
+    assert.equal(await page.$eval('#owncard', (list) => list.selectedOptions[0]?.textContent), names[index]);
+    if (index === 1 || index === 4) {
+      await tab(page, 2);
+      assert.equal(await focused(page), 'ownreversed');
+      await press(page, ' ');
+      await tab(page);
+      assert.equal(await focused(page), 'ownplace');
+    }
+    await press(page, 'Enter');
+    if (index < 9) assert.equal(await focused(page), 'ownfind');
+  }
+
+  // The spread, as a deal of these cards shows it.
+  await page.waitForFunction(() => document.querySelectorAll('#fileList img.card').length === 10);
+  const shown = await page.$$eval('#fileList img.card', (images) => images.map((img) =>
+    [Number(img.getAttribute('pos')), Number(img.getAttribute('card')), Number(img.getAttribute('reversed'))]));
+  const byPosition = new Map(shown.map(([pos, card, reversed]) => [pos, [cards[card].name, reversed]]));
+  assert.deepEqual(Array.from({ length: 10 }, (_, pos) => byPosition.get(pos)),
+    names.map((name, index) => [name, index === 1 || index === 4 ? 1 : 0]));
+  assert.equal(layout.grid.flat().filter((cell) => cell !== ' ').length, 10);
+  assert.equal(await page.textContent('#fileList h3'), 'What is on its way?');
+
+  // Kept, and opened again from the journal.
+  await tabUntil('keep');
+  await press(page, 'Enter');
+  assert.equal(await page.textContent('#sw-kept'), 'Kept in journal');
+  await press(page, 'Alt+J');
+  await tabUntil('journalentry');
+  await press(page, 'Enter');
+  assert.match(await page.textContent('#fileList .sw-entry'), /drawn by hand/);
+  assert.deepEqual(await page.$$eval('#fileList img.card', (images) => images.map((img) =>
+    [Number(img.getAttribute('pos')), Number(img.getAttribute('card')), Number(img.getAttribute('reversed'))])), shown);
 });
 
 test('an I Ching cast and a Yes/No answer from the keyboard', async (t) => {

@@ -27,11 +27,12 @@ test('the meaning window ignores F5, moves by its caption and keeps its document
   // The main page's lookups never see the window's fileList.
   assert.equal(await page.evaluate(() => document.querySelectorAll('#fileList').length), 1);
 
-  // Dragging the caption moves the window.
+  // Dragging the caption moves the window, from wherever it opened.
   const caption = await page.locator('#sw-meaning-caption').boundingBox();
+  const opened = await page.locator('#sw-meaning').boundingBox();
   await page.mouse.move(caption.x + 60, caption.y + 8);
   await page.mouse.down();
-  await page.mouse.move(caption.x + 260, caption.y + 158, { steps: 5 });
+  await page.mouse.move(caption.x + 60 + 200 - opened.x, caption.y + 8 + 150 - opened.y, { steps: 5 });
   await page.mouse.up();
   const moved = await page.locator('#sw-meaning').boundingBox();
   assert.deepEqual([Math.round(moved.x), Math.round(moved.y)], [200, 150]);

@@ -1,12 +1,18 @@
 // Card readings: the form, the spread dealt onto a layout's grid, and the card
-// meaning window, checked against the data files themselves.
+// meaning window, checked against the data files themselves; the deal options
+// beside the form, and the preferences kept from one run to the next.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { existsSync, readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import {
-  act, cardPicture, click, launchBrowser, readDeck, readLayouts, screenshot, startSession,
+  act, cardPicture, click, decodeFile, launchBrowser, readDeck, readLayouts, screenshot, startSession, stopProgram,
 } from './harness.mjs';
 
-const DECK = 'Classic Tarot';
+// A fresh reading deals the first deck of the sample; the Celtic Cross below
+// is dealt on another one, chosen on the form.
+const DEFAULT_DECK = 'Tarot 1909';
+const CHOSEN_DECK = 'Classic Tarot';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -76,7 +82,15 @@ async function readMeaning(page, expectedMeaningHtml) {
 
 async function clickCard(page, cardIndex) {
   const frame = meaningFrame(page);
-  await act(page, () => page.click(`#fileList img.card[card="${cardIndex}"]`));
+  const target = `#fileList img.card[card="${cardIndex}"]`;
+  // The window opens beside the card it explains and may lie over others, as a window does.
+  await page.locator(target).scrollIntoViewIfNeeded();
+  const covered = await page.$eval(target, (img) => {
+    const box = img.getBoundingClientRect();
+    return document.elementFromPoint(box.left + box.width / 2, box.top + box.height / 2) !== img;
+  });
+  if (covered) await page.click('#sw-meaning-close');
+  await act(page, () => page.click(target));
   await page.waitForSelector('#sw-meaning:not([hidden])');
   await frame.waitForFunction((index) =>
     document.querySelector(`#fileList img[card="${index}"]`)?.complete, cardIndex);
@@ -85,10 +99,12 @@ async function clickCard(page, cardIndex) {
 test('a Celtic Cross reading: the spread, the meaning window, and the form offered again', async (t) => {
   const { run, page } = await startSession(t, browser, { seed: 11 });
   const layouts = readLayouts(run.dir);
-  const cards = readDeck(run.dir, DECK);
+  const cards = readDeck(run.dir, CHOSEN_DECK);
+  const deckIndex = String(decodeFile(join(run.dir, 'data', 'decks.dat')).slice(1).indexOf(CHOSEN_DECK));
   const layoutIndex = layouts.findIndex((layout) => layout.name === 'Celtic Cross');
   const layout = layouts[layoutIndex];
   assert.ok(layout, 'the sample data has a Celtic Cross');
+  assert.notEqual(deckIndex, '0', 'the chosen deck is not the one offered first');
 
   await click(page, '#tarotbtn');
   assert.deepEqual(await readForm(page), {
@@ -97,7 +113,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
   const question = "Should I follow a friend's idea?";
   await page.fill('input[name=question]', question);
   await page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
-  await page.selectOption('select[name=deck]', { label: DECK });
+  await page.selectOption('select[name=deck]', { label: CHOSEN_DECK });
   await screenshot(page, 'reading-form');
 
   await click(page, '#reading');
@@ -122,7 +138,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
       assert.equal(shown.caption, `${text} - ${position.title}`);
       assert.equal(shown.alt, position.title);
       assert.ok(shown.reversed === 0 || (shown.reversed === 1 && card.hasReversedImage));
-      assert.equal(shown.src, cardPicture(DECK, card, shown.reversed));
+      assert.equal(shown.src, cardPicture(CHOSEN_DECK, card, shown.reversed));
       assert.ok(shown.loaded, `the picture of cell ${r},${c} loads`);
       dealt.push(shown);
     });
@@ -141,7 +157,7 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     await clickCard(page, shown.card);
     const meaning = await readMeaning(page, shown.reversed ? card.reversedMeaning : card.meaning);
     assert.deepEqual(meaning, {
-      src: cardPicture(DECK, card, shown.reversed),
+      src: cardPicture(CHOSEN_DECK, card, shown.reversed),
       alt: card.name,
       loaded: true,
       name: card.name,
@@ -152,8 +168,19 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     }, `the meaning window for ${card.name}`);
     if (shown === reversed) await screenshot(page, 'reading-meaning-window');
   }
-  const box = await page.locator('#sw-meaning').boundingBox();
-  assert.deepEqual([box.x, box.y], [0, 0], 'the meaning window opens at the top left');
+  // It opens beside its card, below the menu, at its usual width where there is room.
+  const placed = await page.evaluate((cardIndex) => {
+    const box = document.getElementById('sw-meaning').getBoundingClientRect();
+    const opener = document.querySelector(`#fileList img.card[card="${cardIndex}"]`).closest('td').getBoundingClientRect();
+    const menu = document.querySelector('td[role=navigation]').getBoundingClientRect();
+    return {
+      clear: box.right <= opener.left || box.left >= opener.right || box.bottom <= opener.top || box.top >= opener.bottom,
+      belowMenu: box.top >= menu.bottom, width: box.width,
+    };
+  }, upright.card);
+  assert.ok(placed.clear, 'the meaning window leaves its card in view');
+  assert.ok(placed.belowMenu, 'and the menu');
+  assert.ok(placed.width >= 480, `and is 480 px wide or more (${placed.width})`);
 
   // Its close box hides it; a card click shows it again; Home hides it.
   await page.click('#sw-meaning-close');
@@ -167,16 +194,56 @@ test('a Celtic Cross reading: the spread, the meaning window, and the form offer
     question,
     layout: String(layoutIndex),
     markedLayout: String(layoutIndex),
-    deck: '0',
-    markedDeck: '0',
+    deck: deckIndex,
+    markedDeck: deckIndex,
     reversed: true,
   }, 'the form offers the same question, layout and deck again');
+});
+
+test('major arcana only deals only trumps; the options, the layout and the look survive a restart', async (t) => {
+  const first = await startSession(t, browser, { seed: 14 });
+  const cards = readDeck(first.run.dir, DEFAULT_DECK);
+  const isTrump = (card) => /^\d\d?$/.test(card.number) && Number(card.number) < 22;
+  await click(first.page, '#tarotbtn');
+  assert.equal(await first.page.isChecked('#dealmajor'), false, 'the whole deck at first');
+  assert.equal(await first.page.isChecked('#dealreversals-sometimes'), true, 'reversed as always at first');
+  assert.equal(existsSync(join(first.run.dir, 'settings.json')), false, 'a first start writes nothing');
+  await click(first.page, '#dealmajor');
+  await click(first.page, '#dealreversals-often');
+  await first.page.selectOption('select[name=layout]', { label: 'Celtic Cross' });
+  for (let deal = 0; deal < 3; deal++) {
+    await click(first.page, '#reading');
+    const dealt = (await readSpread(first.page)).rows.flat().filter((cell) => !cell.empty);
+    assert.equal(dealt.length, 10);
+    assert.ok(dealt.every((cell) => isTrump(cards[cell.card])), `deal ${deal}: trumps only`);
+    await click(first.page, '#tarotbtn');
+    assert.equal(await first.page.isChecked('#dealmajor'), true, 'the option stays ticked');
+  }
+  // The look and the card size, chosen on the settings page.
+  await act(first.page, () => first.page.keyboard.press('Alt+S'));
+  await act(first.page, () => first.page.check('#look-dark'));
+  await first.page.waitForFunction(() => document.documentElement.dataset.swLook === 'dark');
+  const stored = JSON.parse(readFileSync(join(first.run.dir, 'settings.json'), 'utf8'));
+  assert.deepEqual(stored, {
+    version: 1, deck: DEFAULT_DECK, layout: 'Celtic Cross', majorOnly: true, reversals: 'often',
+    cardSize: 'fit', theme: 'dark',
+  }, 'the sheet\'s place is kept only once the user has chosen it');
+  stopProgram(first.run);
+
+  const { page } = await startSession(t, browser, { dir: first.run.dir, seed: 15 });
+  assert.equal(await page.evaluate(() => document.documentElement.dataset.swLook), 'dark');
+  await act(page, () => page.keyboard.press('Alt+S'));
+  assert.equal(await page.isChecked('#look-dark'), true, 'the settings page shows the look kept');
+  await click(page, '#tarotbtn');
+  assert.equal(await page.$eval('select[name=layout] option[selected]', (option) => option.textContent), 'Celtic Cross');
+  assert.equal(await page.isChecked('#dealmajor'), true);
+  assert.equal(await page.isChecked('#dealreversals-often'), true);
 });
 
 test('without reversed cards every card lies upright; a question with markup shows as typed', async (t) => {
   const { run, page } = await startSession(t, browser, { seed: 12 });
   const layouts = readLayouts(run.dir);
-  const cards = readDeck(run.dir, DECK);
+  const cards = readDeck(run.dir, DEFAULT_DECK);
   const layoutIndex = layouts.findIndex((layout) => layout.name === 'Past, Present, Future');
 
   await act(page, () => page.keyboard.press('Alt+R'));
@@ -192,7 +259,7 @@ test('without reversed cards every card lies upright; a question with markup sho
   assert.deepEqual(shown.map((cell) => cell.caption), ['1 - The Past', '2 - The Present', '3 - The Future']);
   for (const cell of shown) {
     assert.equal(cell.reversed, 0);
-    assert.equal(cell.src, cardPicture(DECK, cards[cell.card], 0));
+    assert.equal(cell.src, cardPicture(DEFAULT_DECK, cards[cell.card], 0));
   }
 
   await act(page, () => page.keyboard.press('Alt+R'));

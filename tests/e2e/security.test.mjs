@@ -86,7 +86,7 @@ test('requests without the secret, from foreign hosts or origins, or outside the
   assert.equal((await get(port, withKey('/decks/Classic%20Tarot/00.svg'))).status, 200);
 
   const wrongKey = '0'.repeat(key.length);
-  for (const path of ['/', '/main.js', '/images/logo.gif', '/help/index.htm', `/?key=${wrongKey}`, '/?key=']) {
+  for (const path of ['/', '/page/main.mjs', '/images/logo.gif', '/help/index.htm', `/?key=${wrongKey}`, '/?key=']) {
     assert.equal((await get(port, path)).status, 403, `${path} without the secret`);
   }
   const cookieName = `sagewend-${port}`;
@@ -215,4 +215,97 @@ test('help runs no refresh and keeps no handle on the window that opened it', as
   await help.goto(`${other.origin}/`);
   assert.equal(await help.evaluate(() => window.opener), null);
   assert.equal(new URL(page.url()).origin, new URL(url).origin);
+});
+
+// A deck from someone else: every markup that could reach out of the page,
+// in its names and meanings. Shown on every page that shows deck text, it
+// must send no request anywhere but the program and move no window.
+const AWAY = 'http://example.invalid';
+const HOSTILE = [
+  `<meta http-equiv="refresh" content="0;url=${AWAY}/refresh">`,
+  `<base href="${AWAY}/">`,
+  `<form action="${AWAY}/form"><button>Send</button></form>`,
+  `<a href="${AWAY}/link">a link</a>`,
+  `<img src="${AWAY}/picture.png">`,
+  `<script>location = '${AWAY}/script'</script>`,
+  `<iframe src="${AWAY}/frame"></iframe>`,
+  `<svg><a href="javascript:location='${AWAY}/svg'">x</a></svg>`,
+  `<b onmouseover="location='${AWAY}/handler'">bold</b>`,
+].join('');
+
+function writeHostileDeck(dir) {
+  const encode = (path, lines) => writeFileSync(path, execFileSync(dataTool, ['encode'], { input: lines.join('\n') }));
+  const deck = join(dir, 'decks', 'Hostile');
+  mkdirSync(deck, { recursive: true });
+  const lines = ['3'];
+  for (let card = 0; card < 3; card += 1) {
+    copyFileSync(join(dir, 'decks', 'Classic Tarot', `0${card}.svg`), join(deck, `0${card}.svg`));
+    copyFileSync(join(dir, 'decks', 'Classic Tarot', `0${card}r.svg`), join(deck, `0${card}r.svg`));
+    lines.push('######CARD######', `Card ${card}${HOSTILE}`, '1', 'svg', 'r', `0${card}`, '~~~~~~Meaning~~~~~~',
+      `<B>Upright</B>${HOSTILE}`, '~~~~~~Reverse~~~~~~', `<B>Reversed</B>${HOSTILE}`, '######END######');
+  }
+  encode(join(deck, 'index.dat'), lines);
+  encode(join(dir, 'data', 'decks.dat'), ['3', 'Hostile', 'Tarot 1909', 'Classic Tarot']);
+}
+
+test('a hostile deck shown on every page that shows deck text reaches nothing outside the program', async (t) => {
+  const dir = copySample();
+  writeHostileDeck(dir);
+  const { page, context, url } = await startSession(t, browser, { dir, seed: 3 });
+  const origin = new URL(url).origin;
+  const outside = [];
+  context.on('request', (request) => {
+    if (!request.url().startsWith(origin) && !request.url().startsWith('data:') && !request.url().startsWith('blob:')) {
+      outside.push(request.url());
+    }
+  });
+  const pages = [page];
+  context.on('page', (opened) => pages.push(opened));
+  const stayed = async (where) => {
+    await page.waitForTimeout(1200);  // long enough for a refresh of 0 s to have fired
+    for (const shown of pages) {
+      if (shown.isClosed()) continue;
+      assert.ok(shown.url().startsWith(origin) || shown.url() === 'about:blank', `${where}: a window went to ${shown.url()}`);
+      for (const frame of shown.frames()) {
+        assert.ok(frame.url().startsWith(origin) || frame.url() === 'about:blank' || frame.url() === '',
+          `${where}: a frame went to ${frame.url()}`);
+      }
+    }
+    assert.deepEqual(outside, [], `${where}: nothing was asked of another site`);
+  };
+
+  // The reading, its sheet and the meaning window.
+  await click(page, '#tarotbtn');
+  await page.selectOption('select[name=layout]', { label: 'Past, Present, Future' });
+  await click(page, '#reading');
+  assert.equal(await page.$$eval('#fileList img.card', (cards) => cards.length), 3);
+  await page.hover('.sw-sheet b');
+  await stayed('the spread and its sheet');
+  await page.click('#fileList img.card');
+  await page.waitForSelector('#sw-meaning:not([hidden])');
+  await stayed('the meaning window');
+  await page.click('#sw-meaning-close');
+
+  // The journal, with the reading kept.
+  await click(page, '#keep');
+  await click(page, '#journal');
+  await click(page, '#journalentry');
+  await stayed('the kept reading');
+
+  // The card library.
+  await click(page, '#cards');
+  await click(page, '#librarycard');
+  await stayed('a card of the library');
+
+  // Help, its card index and hexagram index, opened as the program opens help.
+  const opened = context.waitForEvent('page');
+  await click(page, '#help');
+  const helpWindow = await opened;
+  await helpWindow.waitForLoadState();
+  assert.equal(await helpWindow.evaluate(() => window.opener), null, 'the help window has no handle on the main window');
+  for (const topic of ['cards.htm', 'hexagrams.htm']) {
+    await helpWindow.goto(`${origin}/help/${topic}`);
+    await stayed(`help ${topic}`);
+  }
+  assert.ok(page.url().startsWith(origin), 'the main window still shows Sagewend');
 });

@@ -1,6 +1,7 @@
 // The layout editor driven through the page the way a user drives it:
 // the list, the editing page and its grid, positions, and saving, with the
-// saved file read back through coreutils' base64.
+// saved file read back through coreutils' base64; deleting and duplicating
+// from beside the list.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -515,6 +516,138 @@ TEST(EditorFlow, SaveIntoAReadOnlyDataFolderFailsAndCanBeRetried) {
     EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
 }
 
+// ---- another program writing the same file ----------------------------------------
+
+// The other program: a second data holder on the same folder, saving as
+// Sagewend saves.
+bool SaveFromOtherProgram(OracleData& other, int selected, const std::string& name) {
+    if (selected >= 0) other.BuildLayoutEditorPage(selected);
+    else other.BuildLayoutEditorPage(-1);
+    return other.SaveEditedLayout(name);
+}
+
+const std::string kChangedElsewhere =
+    "data/layouts.dat has been changed by another program since Sagewend read it, so your layout was not saved. "
+    "Sagewend has read the file again, and your layout is still here: ";
+
+std::vector<std::string> StoredNames(const OracleData& data) {
+    std::vector<std::string> names;
+    for (const auto& layout : data.layouts) names.push_back(layout.name);
+    return names;
+}
+
+TEST(EditorFlow, TwoProgramsOnOneFolderLoseNoLayout) {
+    Session session;
+    PageDouble& page = session.page();
+    OracleData other;  // started on the same folder at the same time
+    std::vector<std::string> names = kSampleLayoutNames;
+
+    OpenEditor(page);
+    page.Click("addlayout");
+    page.Type("name", "From A");
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    names.push_back("From A");
+
+    // The other program saves over what it read: it is told, saves nothing,
+    // and reads the file again; its second Save adds its layout to A's.
+    page.Messages().clear();
+    EXPECT_FALSE(SaveFromOtherProgram(other, -1, "From B"));
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{kChangedElsewhere +
+                                                           "Save again to add it to the layouts as they are now."});
+    EXPECT_EQ(StoredNames(other), names);
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
+    page.Messages().clear();
+    EXPECT_TRUE(other.SaveEditedLayout("From B"));
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    names.push_back("From B");
+    EXPECT_EQ(StoredNames(other), names);
+
+    // Back in the first program, an edit: the same, and the typed work stays
+    // on the page for the second Save, which puts it in place.
+    OpenLayout(page, 1);
+    page.Type("name", "Renamed in A");
+    const std::string fragment = page.Fragment();
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{kChangedElsewhere +
+                                                           "Save again to put it in place of the layout you opened."});
+    EXPECT_EQ(page.Fragment(), fragment);
+    EXPECT_EQ(page.Value("name"), "Renamed in A");
+    EXPECT_EQ(StoredNames(session.dialog().Data()), names);
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully updated"});
+    names[1] = "Renamed in A";
+    EXPECT_EQ(LayoutListShown(page), names);
+    EXPECT_EQ(StoredNames(session.dialog().Data()), names);
+    std::vector<std::string> stored = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(stored.front(), "12");
+    for (const auto& name : names) EXPECT_EQ(std::count(stored.begin(), stored.end(), name), 1) << name;
+
+    // Both edit the same layout: the second to save keeps its version as a
+    // new layout, so neither is lost.
+    OpenLayout(page, 0);
+    page.Type("name", "Single, as A has it");
+    page.Messages().clear();
+    EXPECT_FALSE(SaveFromOtherProgram(other, 0, "Single, as B has it"));
+    EXPECT_TRUE(other.SaveEditedLayout("Single, as B has it"));
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page).back(), kChangedElsewhere +
+                                             "the layout you opened has been changed or removed there, so Save again "
+                                             "adds yours as a new layout.");
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    stored = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(stored.front(), "13");
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), "Single, as A has it"), 1);
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), "Single, as B has it"), 1);
+    EXPECT_EQ(session.dialog().Data().layoutCount, 13);
+}
+
+TEST(EditorFlow, AStoreRemovedOrBrokenElsewhereIsNotSavedOverUntilTheUserSaysSo) {
+    Session session;
+    PageDouble& page = session.page();
+    OpenEditor(page);
+    page.Click("addlayout");
+    page.Type("name", "Mine");
+
+    // Broken by hand: nothing is written over it, however often Save is
+    // pressed, until it is mended.
+    const std::string good = ReadBytes(kLayouts);
+    WriteBytes(kLayouts, good.substr(0, good.size() / 2));
+    const std::string broken = ReadBytes(kLayouts);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        page.Messages().clear();
+        page.Click("savelayout");
+        const std::vector<std::string> shown = MessageTexts(page);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].rfind("data/layouts.dat has been changed by another program since Sagewend read it, so "
+                                 "your layout was not saved. The file cannot be read now (line ",
+                                 0),
+                  0u)
+            << shown[0];
+        EXPECT_NE(shown[0].find("Your layout is still here: mend or remove the file, then Save again."),
+                  std::string::npos);
+        EXPECT_EQ(ReadBytes(kLayouts), broken);
+    }
+
+    // Removed: said once, then the second Save writes the layouts shown.
+    std::filesystem::remove(kLayouts);
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page),
+              std::vector<std::string>{"data/layouts.dat has been removed since Sagewend read it, so your layout was "
+                                       "not saved. It is still here: Save again to write the file anew with the "
+                                       "layouts Sagewend shows."});
+    EXPECT_FALSE(std::filesystem::exists(kLayouts));
+    page.Messages().clear();
+    page.Click("savelayout");
+    EXPECT_EQ(MessageTexts(page).back(), "Layout successfully added");
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts).front(), "11");
+}
+
 // ---- deleting positions ------------------------------------------------------------
 
 TEST(EditorFlow, DeleteEmptiesTheHighestNumberInHiddenCellsToo) {
@@ -742,6 +875,70 @@ TEST(EditorFlow, CancelAndTheOtherWaysToTheListDropTheEdits) {
     page.Click("home", {{"class", "btn"}});
     page.Click("editor", {{"class", ""}});  // the underlined letter of the menu link
     EXPECT_EQ(page.Fragment(), list);
+}
+
+TEST(EditorFlow, LayoutsAreDuplicatedAndAfterAQuestionDeletedBesideTheList) {
+    Session session;
+    PageDouble& page = session.page();
+    const OracleData& data = session.dialog().Data();
+    const std::vector<std::string> before = DecodeWithCoreutils(kLayouts);
+    // A reading of the Horseshoe, so the form offers it next.
+    page.Click("tarotbtn");
+    page.Choose("layout", "4");
+    page.Click("reading");
+
+    OpenEditor(page);
+    EXPECT_EQ(LayoutListShown(page), kSampleLayoutNames) << "the list page stays as it is";
+    ASSERT_EQ(page.Parts().controls.size(), 2u);
+    page.Choose("layout", "3");
+    page.Click("duplicatelayout");
+    EXPECT_EQ(MessageTexts(page), std::vector<std::string>{"Layout successfully added"});
+    std::vector<std::string> names = kSampleLayoutNames;
+    names.push_back("Celtic Cross (copy)");
+    EXPECT_EQ(LayoutListShown(page), names);
+    EXPECT_EQ(page.Value("layout"), "10") << "the copy is chosen, ready for Edit";
+    // The copy is the layout again under its new name, saved at once.
+    const std::vector<std::string> after = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(after[0], "11");
+    EXPECT_TRUE(std::equal(before.begin() + 1, before.end(), after.begin() + 1)) << "the others stay as they were";
+    EXPECT_EQ(std::count(after.begin(), after.end(), "Celtic Cross (copy)"), 1);
+    EXPECT_EQ(data.LayoutAt(10).positions, data.LayoutAt(3).positions);
+    EXPECT_EQ(data.LayoutAt(10).grid, data.LayoutAt(3).grid);
+
+    // Delete asks first; Cancel keeps everything.
+    page.Messages().clear();
+    page.Choose("layout", "1");
+    page.AnswerNext(kIdCancel);
+    page.Click("deletelayout");
+    ASSERT_EQ(page.Messages().size(), 1u);
+    EXPECT_EQ(page.Messages()[0].message, "Are you sure?");
+    EXPECT_EQ(page.Messages()[0].icon, kIconQuestion);
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts), after);
+
+    page.Messages().clear();
+    page.Choose("layout", "1");
+    page.Click("deletelayout");
+    EXPECT_EQ(MessageTexts(page), (std::vector<std::string>{"Are you sure?", "Layout successfully deleted"}));
+    names.erase(names.begin() + 1);
+    EXPECT_EQ(LayoutListShown(page), names);
+    const std::vector<std::string> deleted = DecodeWithCoreutils(kLayouts);
+    EXPECT_EQ(deleted[0], "10");
+    EXPECT_EQ(std::count(deleted.begin(), deleted.end(), "Past, Present, Future"), 0);
+    // The form's choice follows its layout to its new place.
+    page.Click("tarotbtn");
+    EXPECT_TRUE(Shows(page, "<option selected value='3'>Horseshoe</option>"));
+
+    // With nothing to act on, each says so and changes nothing.
+    for (int i = 0; i < 10; ++i) {
+        OpenEditor(page);
+        page.Click("deletelayout");
+    }
+    page.Messages().clear();
+    OpenEditor(page);
+    page.Click("duplicatelayout");
+    page.Click("deletelayout");
+    EXPECT_EQ(MessageTexts(page), (std::vector<std::string>{"There is no layout to duplicate", "There is no layout to delete"}));
+    EXPECT_EQ(DecodeWithCoreutils(kLayouts), std::vector<std::string>{"0"});
 }
 
 }  // namespace

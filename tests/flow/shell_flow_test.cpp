@@ -1,11 +1,14 @@
 // Clicking and typing through the main page: routing, keys, home page,
-// notifications, help and exit.
+// notifications, help and exit, and the preferences kept from run to run.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "app/home_page.h"
 #include "app/quote_table.h"
 #include "app/sagewend_dlg.h"
 #include "core/random.h"
+#include "settings/settings_file.h"
 #include "support/session.h"
 
 namespace sw::testing {
@@ -92,7 +95,7 @@ TEST(ShellFlow, EveryEventMapEntryIsAClickAndTheTableEnds) {
         EXPECT_NE(entry->handler, nullptr);
         ++entries;
     }
-    EXPECT_EQ(entries, 25);
+    EXPECT_EQ(entries, 27);  // the oracles', the frame's and the editor's, with the list's Delete and Duplicate
     EXPECT_STREQ(CSagewendDlg::GetDHtmlEventMap()[0].name, "card");
     EXPECT_EQ(CSagewendDlg::GetDHtmlEventMap()[0].kind, 1);
 }
@@ -190,6 +193,92 @@ TEST(ShellFlow, MenuPagesHideTheMeaningWindowButHelpDoesNot) {
         page.Key(key);
         EXPECT_FALSE(page.MeaningVisible()) << key;
     }
+}
+
+// The page script names a page's fields and pictures from what the program
+// sends beside the fragment; a page builder that adds or renames a field
+// without saying what it is would leave it unnamed for screen readers.
+TEST(ShellFlow, EveryFieldAndPictureOfEveryPageIsNamed) {
+    Session session(3);
+    auto& page = session.page();
+    auto expectNamed = [&](const std::string& where) {
+        EXPECT_EQ(page.Unnamed(), std::vector<std::string>{}) << where;
+    };
+    expectNamed("home");
+    page.Key("Alt+R");
+    expectNamed("reading form");
+    page.Key("Alt+I");
+    expectNamed("I Ching question");
+    EXPECT_EQ(page.Parts().focus, "question");
+    page.Type("question", "Which way?");
+    page.Click("iching");
+    expectNamed("cast");
+    // Seed 3's cast: the hexagrams drawn, in order, present first.
+    ASSERT_FALSE(page.Parts().hexagrams.empty());
+    EXPECT_TRUE(Contains(page.Fragment(), "<b>" + std::to_string(page.Parts().hexagrams[0].number) + " "));
+    page.Key("Alt+Y");
+    expectNamed("yes/no");
+    page.Key("Alt+E");
+    expectNamed("layout list");
+    page.Click("editlayout");
+    expectNamed("layout editor");
+    page.Key("Alt+J");
+    expectNamed("journal");
+    page.Key("Alt+C");
+    expectNamed("card library");
+    page.Key("Alt+A");
+    expectNamed("card of the day");
+    page.Key("Alt+S");
+    expectNamed("settings");
+    ASSERT_EQ(page.Parts().controls.size(), 2u);
+    EXPECT_EQ(page.Parts().menu, "settings");
+    page.Key("Alt+R");
+    page.Click("owncards");
+    expectNamed("a reading of one's own cards");
+}
+
+// What the user chose stays for the next run; a first start writes nothing
+// and offers what it always did.
+TEST(ShellFlow, PreferencesSurviveARestartAndAFirstStartWritesNothing) {
+    std::filesystem::path kept;
+    {
+        Session session(8);
+        PageDouble& page = session.page();
+        page.Click("tarotbtn");
+        EXPECT_TRUE(Contains(page.Fragment(), "<option selected value='0'>Single Card</option>"));
+        const auto& controls = page.Parts().controls;
+        ASSERT_EQ(controls.size(), 3u);
+        EXPECT_EQ(controls[0].id, "dealmajor");
+        EXPECT_EQ(controls[0].value, "");
+        EXPECT_EQ(controls[1].value, "sometimes");
+        EXPECT_FALSE(std::filesystem::exists(session.dir() / "settings.json"));
+
+        page.Tick("dealmajor", true);
+        page.Click("dealmajor");
+        page.Tick("dealreversals-often", true);
+        page.Click("dealreversals-often");
+        page.Choose("layout", "3");
+        page.Click("reading");
+        for (const DealtCard& card : session.dialog().Data().lastDeal) EXPECT_LT(card.card, 22) << "a trump";
+        page.Key("Alt+S");
+        page.Click("cardsize-larger");
+        const SettingsRead read = ReadSettings((session.dir() / "settings.json").string(), RealFileSystem());
+        EXPECT_EQ(read.state, SettingsRead::State::Read);
+        EXPECT_EQ(read.preferences.layout, "Celtic Cross");
+        EXPECT_EQ(read.preferences.cardSize, "larger");
+        kept = session.dir().string() + "-kept";
+        std::filesystem::copy(session.dir(), kept, std::filesystem::copy_options::recursive);
+    }
+    Session later(8, kept.string());
+    std::filesystem::remove_all(kept);
+    PageDouble& page = later.page();
+    page.Click("tarotbtn");
+    EXPECT_TRUE(Contains(page.Fragment(), "<option selected value='3'>Celtic Cross</option>"));
+    EXPECT_EQ(page.Parts().controls[0].value, "1");
+    EXPECT_EQ(page.Parts().controls[1].value, "often");
+    page.Key("Alt+S");
+    EXPECT_EQ(page.Parts().controls[1].value, "larger") << "the settings page shows what is kept";
+    EXPECT_TRUE(page.Messages().empty());
 }
 
 }  // namespace

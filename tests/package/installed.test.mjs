@@ -57,7 +57,7 @@ function start(t, args, options) {
   return run;
 }
 
-test('the package installs both programs, the launcher, icons, metainfo and manual pages', () => {
+test('the package installs both programs, launcher, icons, metainfo, manual pages, the 1909 deck and its credit', () => {
   const version = process.env.SAGEWEND_PACKAGE_VERSION;
   assert.ok(version, 'SAGEWEND_PACKAGE_VERSION gives the package version');
   assert.equal(execFileSync(join(bin, 'sagewend'), ['--version'], { encoding: 'utf8' }), `sagewend ${version}\n`);
@@ -82,6 +82,11 @@ test('the package installs both programs, the launcher, icons, metainfo and manu
     assert.match(text, new RegExp(`^\\.TH ${page.toUpperCase()} 1 .*"Sagewend ${version}"`, 'm'));
   }
   for (const folder of ['data', 'decks', 'images']) assert.ok(existsSync(join(sample, folder)), `share/sagewend/${folder}`);
+  const pictures = readdirSync(join(sample, 'decks', 'Tarot 1909')).filter((file) => /^[0-9A-Z]{2}r?\.jpg$/.test(file));
+  assert.equal(pictures.length, 156, 'the 1909 deck, each of its 78 cards with a reversed picture');
+  const credit = 'Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; ' +
+    'scans of a 1909 printing via Wikimedia Commons.';
+  assert.match(readFileSync(join(share, 'doc', 'sagewend', 'copyright'), 'utf8'), literally(credit));
 });
 
 test('started from a folder without data, it makes your data folder, reads from it and saves only there', async (t) => {
@@ -102,6 +107,9 @@ test('started from a folder without data, it makes your data folder, reads from 
     const cards = Array.from(document.querySelectorAll('#fileList img.card'));
     return cards.length > 0 && cards.every((img) => img.complete && img.naturalWidth > 0);
   });
+  const dealt = await page.$$eval('#fileList img.card', (cards) => cards.map((img) => img.getAttribute('src')));
+  assert.ok(dealt.every((src) => /^\/decks\/Tarot 1909\/[0-9A-Z]{2}r?\.jpg$/.test(src)),
+    `a fresh user deals the 1909 deck (${dealt})`);
 
   await click(page, '#editor');
   await click(page, '#addlayout');

@@ -61,6 +61,9 @@ void PageDouble::Parse() {
     const std::string slot = "<div id=\"fileList\"></div>";
     auto at = page.find(slot);
     page.replace(at, slot.size(), "<div id=\"fileList\">" + fragment_ + "</div>");
+    const std::string controls = "<div class=\"sw-controls\" id=\"sw-controls\" hidden></div>";
+    if (auto beside = page.find(controls); beside != std::string::npos)
+        page.replace(beside, controls.size(), "<div class=\"sw-controls\" id=\"sw-controls\">" + controls_ + "</div>");
     // The program's own window parts are not part of the document the
     // handlers look into.
     auto chrome = page.find("<div class=\"sw-chrome\"");
@@ -96,6 +99,42 @@ void PageDouble::Parse() {
     };
     walk(walk, output->root);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
+}
+
+std::vector<std::string> PageDouble::Unnamed() const {
+    auto partsName = [&](const std::string& name) {
+        for (const auto& field : parts_.fields)
+            if (!name.empty() && EqualsNoCase(field.name, name) && !field.label.empty()) return true;
+        // A control beside the fragment is drawn with its label (a choice
+        // with its legend and each choice's text).
+        for (const auto& control : parts_.controls)
+            if (!name.empty() && control.id == name && !control.label.empty()) return true;
+        return false;
+    };
+    auto labelled = [&](const std::string& id) {
+        for (std::size_t i = fragmentBegin_; i < fragmentEnd_; ++i)
+            if (nodes_[i].tag == "LABEL" && !id.empty() && Attr(nodes_[i].attributes, "for") == id) return true;
+        return false;
+    };
+    std::vector<std::string> unnamed;
+    for (std::size_t i = fragmentBegin_; i < fragmentEnd_; ++i) {
+        const Node& node = nodes_[i];
+        const std::string id = Attr(node.attributes, "id");
+        const std::string name = Attr(node.attributes, "name");
+        const std::string type = Attr(node.attributes, "type");
+        const bool field = node.tag == "SELECT" || node.tag == "TEXTAREA" ||
+                           (node.tag == "INPUT" && !EqualsNoCase(type, "hidden") && !EqualsNoCase(type, "image"));
+        if (field && !partsName(name) && !partsName(id) && !labelled(id))
+            unnamed.push_back(node.tag + " " + (name.empty() ? id : name));
+        if (node.tag == "IMG" && !EqualsNoCase(Attr(node.attributes, "class"), "card")) {
+            bool hasAlt = false;
+            Attr(node.attributes, "alt", &hasAlt);
+            bool described = false;
+            for (const auto& picture : parts_.pictures) described = described || picture.src == Attr(node.attributes, "src");
+            if (!hasAlt && !described) unnamed.push_back("IMG " + Attr(node.attributes, "src"));
+        }
+    }
+    return unnamed;
 }
 
 std::vector<Element> PageDouble::Elements() const { return Snapshot().elements; }
@@ -266,8 +305,28 @@ void PageDouble::Load() {
     sink_->OnDocumentComplete();
 }
 
+void PageDouble::DescribePage(const platform::PageParts& parts) {
+    parts_ = parts;
+    controls_.clear();
+    using Kind = platform::PageParts::Control::Kind;
+    for (const auto& control : parts.controls) {
+        if (control.kind == Kind::Button) {
+            controls_ += "<button type=\"button\" class=\"btn\" id=\"" + control.id + "\">" + control.label + "</button>";
+        } else if (control.kind == Kind::Check) {
+            controls_ += "<input type=\"checkbox\" id=\"" + control.id + "\"" + (control.value == "1" ? " checked" : "") + ">";
+        } else {
+            for (const auto& [value, text] : control.choices)
+                controls_ += "<input type=\"radio\" name=\"" + control.id + "\" id=\"" + control.id + "-" + value +
+                             "\" value=\"" + value + "\"" + (value == control.value ? " checked" : "") + ">";
+        }
+    }
+    if (!controls_.empty()) Parse();
+}
+
 void PageDouble::WritePage(const std::string& html) {
     fragment_ = html;
+    parts_ = {};
+    controls_.clear();
     ++writes_;
     keep_ = Keep::Hidden;  // as the page hides the control with every write
     fills_.clear();

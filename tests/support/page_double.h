@@ -75,11 +75,23 @@ public:
     void FillHtml(const std::string& id, const std::string& html) override { fills_.emplace_back(id, html); }
     void Download(const std::string& name, const std::string& text) override { downloads_.emplace_back(name, text); }
     void Print() override { ++prints_; }
+    // Draws the parts' controls beside the fragment, as the page does.
+    void DescribePage(const platform::PageParts& parts) override;
+    void Notify(const std::string& text) override { notices_.push_back(text); }
+    void ShareSettings(const std::vector<std::pair<std::string, std::string>>& values) override { settings_ = values; }
 
     Keep KeepState() const { return keep_; }
     const std::vector<std::pair<std::string, std::string>>& Fills() const { return fills_; }
     const std::vector<std::pair<std::string, std::string>>& Downloads() const { return downloads_; }
     int Prints() const { return prints_; }
+    // What the program said the fragment on show is made of.
+    const platform::PageParts& Parts() const { return parts_; }
+    const std::vector<std::string>& Notices() const { return notices_; }
+    // The preferences the page was last given to apply.
+    const std::vector<std::pair<std::string, std::string>>& Settings() const { return settings_; }
+    // The fields and pictures of the fragment on show that neither the
+    // fragment nor its parts name ("INPUT question", "IMG file:images/x.gif").
+    std::vector<std::string> Unnamed() const;
 
 private:
     void Parse();
@@ -118,6 +130,10 @@ private:
     std::vector<std::pair<std::string, std::string>> fills_;
     std::vector<std::pair<std::string, std::string>> downloads_;
     int prints_ = 0;
+    platform::PageParts parts_;
+    std::vector<std::string> notices_;
+    std::string controls_;  // the controls beside the fragment, as HTML
+    std::vector<std::pair<std::string, std::string>> settings_;
     std::vector<std::string> steps_;
     const platform::Document* current_ = nullptr;
     platform::Document snapshot_;

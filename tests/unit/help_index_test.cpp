@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/quote_table.h"
 #include "core/text.h"
 #include "store_test_support.h"
 
@@ -112,7 +114,7 @@ std::string PercentDecode(const std::string& text) {
 
 // ---- Hexagrams ----------------------------------------------------------------
 
-// The figure's lines, top first, as "solid" or "broken".
+// The figure's lines in document order, as "solid" or "broken".
 std::vector<std::string> FigureLines(const Element& section) {
     std::vector<std::string> lines;
     for (const Element* line : section.WithClass("line"))
@@ -146,19 +148,49 @@ TEST(HelpIndex, HexagramPageListsAllSixtyFourInOrderWithTheirFigures) {
         EXPECT_FALSE(texts[0]->WithTag("br").empty());
     }
 
-    // Keys are bottom line first with '8' solid; the figure is drawn top first.
+    // Keys are bottom line first with '8' solid; the figure and its label go
+    // from the bottom too, as the help teaches a hexagram to be read.
     EXPECT_EQ(FigureLines(*sections[0]), std::vector<std::string>(6, "solid"));
     EXPECT_EQ(FigureLines(*sections[1]), std::vector<std::string>(6, "broken"));
     // 3 is "_877787", 27 "_877778", 63 "_878787".
-    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"broken", "solid", "broken", "broken", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[2]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "solid", "broken"}));
     EXPECT_EQ(FigureLines(*sections[26]), (std::vector<std::string>{"solid", "broken", "broken", "broken", "broken", "solid"}));
-    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"broken", "solid", "broken", "solid", "broken", "solid"}));
+    EXPECT_EQ(FigureLines(*sections[62]), (std::vector<std::string>{"solid", "broken", "solid", "broken", "solid", "broken"}));
+    EXPECT_EQ(sections[2]->WithClass("figure")[0]->Attr("aria-label"),
+              "Hexagram 3, " + byNumber.at(3)->at(sw::kEnglishName) + ": lines from the bottom: yang, yin, yin, yin, yang, yin");
 
     // Drawn with markup, and every number of the contents list leads to its entry.
     EXPECT_TRUE(page.WithTag("img").empty());
     auto jumps = page.Find([](const Element& e) { return e.tag == "a" && e.Attr("href").starts_with("#hexagram-"); });
     ASSERT_EQ(jumps.size(), 64u);
     for (int n = 1; n <= 64; ++n) EXPECT_EQ(jumps[static_cast<std::size_t>(n - 1)]->Attr("href"), "#hexagram-" + std::to_string(n));
+}
+
+// ---- About --------------------------------------------------------------------
+
+// The home page credits a translator as "Author, tr. Translator"; the About page
+// must name each one, so a new translated quotation cannot go uncredited.
+TEST(HelpIndex, AboutPageGivesTheVersionAndCreditsEveryTranslatorTheQuotationsName) {
+    const std::string html = sw::BuildAboutPage();
+    const Element page = Parse(html);
+    ExpectHelpPage(page, "About Sagewend");
+    EXPECT_EQ(page.TextOfClass("version"), SAGEWEND_VERSION);
+
+    std::set<std::string> credited;
+    for (const Element* item : page.WithTag("li"))
+        for (const Element* name : item->WithTag("b")) credited.insert(name->text);
+    std::set<std::string> translators;
+    for (const sw::Quote& quote : sw::QuoteTable) {
+        const std::string attribution = quote.attribution;
+        const auto tr = attribution.find(", tr. ");
+        if (tr != std::string::npos) translators.insert(attribution.substr(tr + 6));
+    }
+    ASSERT_FALSE(translators.empty());
+    for (const std::string& translator : translators) EXPECT_EQ(credited.count(translator), 1u) << translator;
+
+    EXPECT_NE(html.find("Card pictures of the 1909 deck: Pamela Colman Smith (1878-1951), public domain; scans of "
+                        "a 1909 printing via Wikimedia Commons."),
+              std::string::npos);
 }
 
 // ---- Cards --------------------------------------------------------------------
@@ -172,32 +204,38 @@ TEST(HelpIndex, CardPageShowsEverySampleCardWithAPictureThatExists) {
     const sw::OracleData data;
     ASSERT_TRUE(log.messages().empty());
     ASSERT_FALSE(data.decks.empty());
-    const sw::DeckRecord& deck = data.decks[0];
-    ASSERT_TRUE(deck.loaded);
-    ASSERT_FALSE(deck.cards.empty());
 
     const Element page = Parse(sw::BuildCardIndexPage(data));
     ExpectHelpPage(page, "Sagewend Card Index");
     auto headings = page.WithTag("h2");
-    ASSERT_FALSE(headings.empty());
-    EXPECT_EQ(headings[0]->text, deck.directory);
+    ASSERT_EQ(headings.size(), data.decks.size());
 
+    // Every deck of the sample, each after its heading, in the catalogue's order.
     auto cards = page.WithClass("card");
-    ASSERT_EQ(cards.size(), deck.cards.size());
-    for (std::size_t i = 0; i < cards.size(); ++i) {
-        const Element& card = *cards[i];
-        SCOPED_TRACE(deck.cards[i].name);
-        EXPECT_EQ(card.Attr("id"), "deck-1-card-" + std::to_string(i + 1));
-        ASSERT_EQ(card.WithTag("h3").size(), 1u);
-        EXPECT_EQ(card.WithTag("h3")[0]->text, deck.cards[i].name);
-        auto pictures = card.WithTag("img");
-        ASSERT_EQ(pictures.size(), 1u);
-        EXPECT_EQ(pictures[0]->Attr("alt"), deck.cards[i].name);
-        const std::string src = pictures[0]->Attr("src");
-        ASSERT_TRUE(src.starts_with("/decks/")) << src;
-        EXPECT_EQ(src.find(' '), std::string::npos) << src;
-        EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / PercentDecode(src.substr(1)))) << src;
+    std::size_t listed = 0;
+    for (std::size_t d = 0; d < data.decks.size(); ++d) {
+        const sw::DeckRecord& deck = data.decks[d];
+        SCOPED_TRACE(deck.directory);
+        ASSERT_TRUE(deck.loaded);
+        ASSERT_FALSE(deck.cards.empty());
+        EXPECT_EQ(headings[d]->text, deck.directory);
+        ASSERT_LE(listed + deck.cards.size(), cards.size());
+        for (std::size_t i = 0; i < deck.cards.size(); ++i) {
+            const Element& card = *cards[listed++];
+            SCOPED_TRACE(deck.cards[i].name);
+            EXPECT_EQ(card.Attr("id"), "deck-" + std::to_string(d + 1) + "-card-" + std::to_string(i + 1));
+            ASSERT_EQ(card.WithTag("h3").size(), 1u);
+            EXPECT_EQ(card.WithTag("h3")[0]->text, deck.cards[i].name);
+            auto pictures = card.WithTag("img");
+            ASSERT_EQ(pictures.size(), 1u);
+            EXPECT_EQ(pictures[0]->Attr("alt"), deck.cards[i].name);
+            const std::string src = pictures[0]->Attr("src");
+            ASSERT_TRUE(src.starts_with("/decks/")) << src;
+            EXPECT_EQ(src.find(' '), std::string::npos) << src;
+            EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / PercentDecode(src.substr(1)))) << src;
+        }
     }
+    EXPECT_EQ(listed, cards.size());
 }
 
 TEST(HelpIndex, CardPageEscapesNamesEncodesPicturePathsAndSkipsDecksThatFailedToLoad) {
@@ -242,6 +280,60 @@ TEST(HelpIndex, CardPageEscapesNamesEncodesPicturePathsAndSkipsDecksThatFailedTo
     sw::OracleData none{sw::OracleData::NoLoad{}};
     none.decks = {broken};
     EXPECT_TRUE(Parse(sw::BuildCardIndexPage(none)).WithClass("card").empty());
+}
+
+// A deck from someone else: its meanings show as the text they are, with
+// only plain emphasis and breaks, and nothing in them can move the window,
+// post, link, load or run.
+TEST(HelpIndex, HostileMeaningsStayTextAndReachNothing) {
+    const std::string hostile =
+        "<meta http-equiv=\"refresh\" content=\"0;url=http://evil.example/\">"
+        "<base href=\"http://evil.example/\"><form action=\"http://evil.example/\"><input name=q></form>"
+        "<a href=\"http://evil.example/\">Click</a><img src=x onerror=alert(1)><script>alert(2)</script>"
+        "<B>Bold</B> and <i>leaning</i><BR>kept &amp; &eacute;&#233; <b class=x>styled</b> <strong>open";
+    sw::OracleData data{sw::OracleData::NoLoad{}};
+    sw::DeckRecord deck;
+    deck.directory = "Shared";
+    deck.loaded = true;
+    sw::CardRecord card;
+    card.name = "Card";
+    card.number = "00";
+    card.imageExtension = "jpg";
+    card.meaning = hostile;
+    card.reversedMeaning = "<iframe src=http://evil.example/></iframe>Down";
+    card.hasReversedImage = true;
+    deck.cards = {card, card};
+    deck.cardCount = 2;
+    data.decks = {deck};
+    data.deckCount = 1;
+
+    const Element page = Parse(sw::BuildCardIndexPage(data));
+    ExpectHelpPage(page, "Sagewend Card Index");
+    auto meanings = page.WithClass("meaning");
+    ASSERT_EQ(meanings.size(), 4u);
+    for (const char* tag : {"meta", "base", "form", "input", "a", "img", "script", "iframe"})
+        for (const Element* meaning : meanings) EXPECT_TRUE(meaning->WithTag(tag).empty()) << tag;
+    // Only the page's own head has a meta element, and only its charset.
+    auto metas = page.WithTag("meta");
+    ASSERT_EQ(metas.size(), 1u);
+    EXPECT_EQ(metas[0]->Attr("charset"), "utf-8");
+    EXPECT_TRUE(page.WithTag("base").empty());
+    EXPECT_TRUE(page.WithTag("form").empty());
+    for (const Element* link : page.WithTag("a"))
+        EXPECT_EQ(link->Attr("href").find("evil"), std::string::npos) << link->Attr("href");
+
+    const Element& upright = *meanings[0];
+    EXPECT_NE(upright.text.find("<a href=\"http://evil.example/\">Click</a>"), std::string::npos) << upright.text;
+    EXPECT_NE(upright.text.find("kept & \xC3\xA9\xC3\xA9 <b class=x>styled"), std::string::npos) << upright.text;
+    ASSERT_EQ(upright.WithTag("b").size(), 1u);
+    EXPECT_EQ(upright.WithTag("b")[0]->text, "Bold");
+    EXPECT_EQ(upright.WithTag("i").size(), 1u);
+    EXPECT_EQ(upright.WithTag("br").size(), 1u);
+    // Emphasis left open ends with its meaning: the next card is plain.
+    ASSERT_EQ(upright.WithTag("strong").size(), 1u);
+    EXPECT_EQ(upright.WithTag("strong")[0]->text, "open");
+    EXPECT_TRUE(page.WithClass("card")[1]->WithTag("h3")[0]->WithTag("strong").empty());
+    EXPECT_EQ(meanings[1]->text, "<iframe src=http://evil.example/></iframe>Down");
 }
 
 }  // namespace

@@ -304,6 +304,16 @@ TEST(JournalRefusal, DamagedForeignAndNewerJournalsAreLeftByteForByte) {
              RawConnection(p).Exec("PRAGMA user_version = 2");
          },
          "was made by a newer version of Sagewend"},
+        // A damaged header is damage, whatever its version field holds.
+        // Its version field reads 0x11111111, far above this version's.
+        {"header overwritten past its first sixteen bytes",
+         [&](const std::string& p) { WriteBytes(p, goodBytes.substr(0, 16) + std::string(84, '\x11') + goodBytes.substr(100)); },
+         "is damaged"},
+        {"a later version from another program",
+         [&](const std::string& p) { RawConnection(p).Exec("CREATE TABLE t (x); PRAGMA user_version = 7"); },
+         "is not a Sagewend journal"},
+        {"one page short",
+         [&](const std::string& p) { WriteBytes(p, goodBytes.substr(0, goodBytes.size() - 4096)); }, "is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,6 +328,51 @@ TEST(JournalRefusal, DamagedForeignAndNewerJournalsAreLeftByteForByte) {
         EXPECT_NE(err.find("\"" + path + "\""), std::string::npos) << err;
         EXPECT_EQ(ReadBytes(path), before);
         EXPECT_EQ(FilesUnder(caseDir.path()), files);
+    }
+}
+
+// Damage past the header is for the integrity check, which does not hold
+// up opening: the journal opens, and nothing is ever written into it.
+TEST(JournalRefusal, DamageInsideIsFoundBeforeAnyChangeAndNothingIsWritten) {
+    for (const bool quickCheckPasses : {false, true}) {
+        SCOPED_TRACE(quickCheckPasses ? "an index that does not match its table" : "a page overwritten");
+        TempDir dir;
+        const std::string path = dir / "journal.sqlite3";
+        {
+            auto store = OpenOrFail(path);
+            for (int i = 0; i < 300; ++i) Keep(*store, Entry(Oracle::YesNo, "question " + std::to_string(i)));
+        }
+        if (quickCheckPasses) {
+            // The index is declared on other columns than it holds: only the
+            // full integrity check compares an index with its table.
+            RawConnection raw(path);
+            ASSERT_EQ(raw.Exec("PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, "
+                               "'(kept_utc, id)', '(oracle, id)') WHERE name = 'entries_by_time'"),
+                      SQLITE_OK);
+        }
+        std::string bytes = ReadBytes(path);
+        ASSERT_GT(bytes.size(), 4096u * 4);
+        // Every byte of the third page but its first: a table page no more.
+        if (!quickCheckPasses)
+            for (std::size_t i = 2 * 4096 + 1; i < 3 * 4096; ++i) bytes[i] = static_cast<char>(0x5A);
+        WriteBytes(path, bytes);
+        const auto files = FilesUnder(dir.path());
+
+        std::string err;
+        auto store = JournalStore::Open(path, &err);
+        ASSERT_TRUE(store) << err;
+        JournalEntry entry = Entry(Oracle::YesNo, "never kept");
+        EXPECT_FALSE(store->Add(entry, &err));
+        EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
+        EXPECT_EQ(entry.id, 0);
+        EXPECT_FALSE(store->SetNotes(1, "no", &err));
+        EXPECT_FALSE(store->Delete(1, &err));
+        std::vector<JournalEntry> entries;
+        EXPECT_FALSE(store->List("", &entries, &err));
+        EXPECT_NE(err.find("is damaged"), std::string::npos) << err;
+        store.reset();
+        EXPECT_EQ(ReadBytes(path), bytes);
+        EXPECT_EQ(FilesUnder(dir.path()), files);
     }
 }
 
@@ -415,7 +470,7 @@ TEST(JournalMarkdown, EachKindShowsWhatAReaderNeeds) {
     cast.result = R"({"draws": [3, 2, 2, 2, 2, 2]})";
     const std::string castMd = EntryMarkdown(cast, hexagrams);
     const HexagramEntry& present = *hexagrams.Find("_888888");
-    EXPECT_TRUE(HasLine(castMd, "## Present hexagram: 1 Ch'ien \xE2\x80\x94 " + present[kEnglishName])) << castMd;
+    EXPECT_TRUE(HasLine(castMd, "## Present hexagram: 1 Qian \xE2\x80\x94 " + present[kEnglishName])) << castMd;
     EXPECT_TRUE(HasLine(castMd, "## Moving lines")) << castMd;
     EXPECT_TRUE(HasLine(castMd, "Nine at the beginning:  ")) << castMd;
     EXPECT_NE(castMd.find("A dragon lies hidden in the deep. Do not act."), std::string::npos) << castMd;
@@ -437,6 +492,42 @@ TEST(JournalMarkdown, EachKindShowsWhatAReaderNeeds) {
         broken.result = damaged;
         EXPECT_NE(EntryMarkdown(broken, hexagrams).find("The stored result could not be read."), std::string::npos)
             << damaged;
+    }
+
+    // Whatever a question, a note or a deck's text holds, no line of the
+    // export starts Markdown structure: a bare CR is a line end like any
+    // other, and each line's start is escaped.
+    JournalEntry hostile = Entry(Oracle::Reading, "Fine?\r# Heading\r> quote\r- item\r```\r    code",
+                                 "2026-12-07T18:00:00+01:00", "a\r\n# h\rb\r    indented\r1. one\r`tick`\r+ plus");
+    hostile.result = R"({"layout": {"name": "L\r# layout", "rows": 1, "columns": 1, "grid": [["1"]],
+        "positions": ["Title\r# t|About\r- d"]},
+      "deck": {"directory": "D", "cards": {"0": {"number": "00", "name": "N\r# n",
+        "meaning": "Start&#13;# Heading&#13;- item&#13;&gt; quote&#13;    code&#13;```js&#13;&#10;    deeper",
+        "reversedMeaning": "", "imageExtension": "jpg", "reversedImageSuffix": "", "hasReversedImage": false}}},
+      "dealt": [{"row": 0, "column": 0, "position": 0, "card": 0, "roll": 0, "reversed": 0}],
+      "reversedAllowed": false})";
+    const std::string hostileMd = EntryMarkdown(hostile, hexagrams);
+    EXPECT_EQ(hostileMd.find('\r'), std::string::npos);
+    for (const char* line : {"> Fine?  ", "> \\# Heading  ", "> \\> quote  ", "> \\- item  ",
+                                    "> \\`\\`\\`  ", "> code", "\\# h  ", "b  ", "indented  ", "1\\. one  ",
+                                    "\\`tick\\`  ", "\\+ plus", "Start  ", "\\# Heading  ", "\\- item  ",
+                                    "\\> quote  ", "code  ", "\\`\\`\\`js  ", "deeper", "*About - d*",
+                                    "**Layout:** L \\# layout  ", "## 1. Title \\# t: N \\# n"})
+        EXPECT_TRUE(HasLine(hostileMd, line)) << line << " in\n" << hostileMd;
+    std::size_t start = 0;
+    while (start < hostileMd.size()) {
+        const std::size_t end = hostileMd.find('\n', start);
+        const std::string line = hostileMd.substr(start, end - start);
+        start = end + 1;
+        EXPECT_FALSE(line.starts_with("    ") || line.starts_with("\t") || line.starts_with("- ") ||
+                     line.starts_with("```") || line.starts_with("1.") || line.starts_with("+ "))
+            << line;
+        if (line.starts_with("#")) {
+            EXPECT_TRUE(line.starts_with("# 2026") || line.starts_with("## 1.") || line == "## Notes") << line;
+        }
+        if (line.starts_with(">")) {
+            EXPECT_TRUE(line.starts_with("> ") && !line.starts_with("> >")) << line;
+        }
     }
 
     // The whole journal: a title, then the entries newest first.

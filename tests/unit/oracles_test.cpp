@@ -24,14 +24,14 @@ const char* const kKeys[64] = {
     "_887788", "_778877", "_878787", "_787878"};
 
 std::string TrigramOf(const std::string& lines) {
-    if (lines == "888") return "Ch'ien The Creative, Heaven";
-    if (lines == "777") return "K'un   The Receptive, Earth";
-    if (lines == "877") return "Chen   The Arousing, Thunder";
-    if (lines == "787") return "K'an   The Abysmal, Water";
-    if (lines == "778") return "Ken    Keeping Still, Mountain";
-    if (lines == "788") return "Sun    The Gentle, Wind";
-    if (lines == "878") return "Li     The Clinging, Fire";
-    if (lines == "887") return "Tui    The Joyous, Lake";
+    if (lines == "888") return "Qian   The Strong, Heaven";
+    if (lines == "777") return "Kun    The Yielding, Earth";
+    if (lines == "877") return "Zhen   Shock, Thunder";
+    if (lines == "787") return "Kan    The Pit, Water";
+    if (lines == "778") return "Gen    Stillness, Mountain";
+    if (lines == "788") return "Xun    Entering, Wind";
+    if (lines == "878") return "Li     Brightness, Fire";
+    if (lines == "887") return "Dui    Joy, Lake";
     return "?";
 }
 
@@ -52,6 +52,12 @@ TEST(HexagramTable, IsCompleteOneToOneAndNumberedTraditionally) {
         EXPECT_EQ((*entry)[kUpperTrigram], TrigramOf(key.substr(4, 3))) << "hexagram " << n;
         EXPECT_FALSE((*entry)[kRomanisedName].empty());
         EXPECT_FALSE((*entry)[kEnglishName].empty());
+        // A doubled trigram is the hexagram of its own name: "Gen    Stillness, Mountain" in 52 Gen, Stillness.
+        if (key.substr(1, 3) == key.substr(4, 3)) {
+            const std::string& trigram = (*entry)[kLowerTrigram];
+            EXPECT_EQ(trigram.substr(0, trigram.find(' ')), (*entry)[kRomanisedName]) << "hexagram " << n;
+            EXPECT_EQ(trigram.substr(7, trigram.find(',') - 7), (*entry)[kEnglishName]) << "hexagram " << n;
+        }
         for (int field = kJudgement; field < kAllMovingText; ++field) {
             EXPECT_TRUE(EndsWithBreak((*entry)[static_cast<std::size_t>(field)])) << "hexagram " << n << " text " << field;
             EXPECT_EQ((*entry)[static_cast<std::size_t>(field)].find('"'), std::string::npos);

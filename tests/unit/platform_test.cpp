@@ -144,6 +144,33 @@ TEST_F(PictureFolder, ServesOnlyPicturesInsideTheirFolders) {
     EXPECT_TRUE(Resolve("images\\logo.gif").empty());
 }
 
+// A deck folder that is a link to where the user keeps the deck shows its
+// pictures; below it, links still may not lead out, and ".." never climbs.
+TEST_F(PictureFolder, ServesALinkedDeckFolderAndNothingBeyondIt) {
+    const fs::path elsewhere = root / "data" / "kept deck";
+    fs::create_directories(elsewhere / "sub");
+    Write(elsewhere / "00.jpg");
+    Write(elsewhere / "sub" / "01.png");
+    Write(elsewhere / "notes.txt");
+    fs::create_symlink(elsewhere, root / "decks" / "Linked");
+    fs::create_symlink(root / "data" / "secret.gif", elsewhere / "escape.gif");
+    fs::create_symlink(root / "decks" / "My Deck" / "00.svg", elsewhere / "other.svg");
+
+    EXPECT_EQ(Resolve("decks/Linked/00.jpg"), fs::canonical(elsewhere / "00.jpg"));
+    EXPECT_EQ(Resolve("decks/Linked/sub/01.png"), fs::canonical(elsewhere / "sub" / "01.png"));
+    EXPECT_TRUE(Resolve("decks/Linked/notes.txt").empty()) << "not a picture";
+    EXPECT_TRUE(Resolve("decks/Linked/escape.gif").empty()) << "a link out of the deck folder";
+    EXPECT_TRUE(Resolve("decks/Linked/other.svg").empty()) << "a link into another deck";
+    EXPECT_TRUE(Resolve("decks/Linked/../../data/secret.gif").empty()) << "no way up";
+    EXPECT_TRUE(Resolve("decks/Linked/sub/../00.jpg").empty()) << "no way up, even inside";
+    EXPECT_TRUE(Resolve("decks/Linked").empty()) << "the folder itself";
+    EXPECT_TRUE(Resolve("decks/Linked/sub").empty());
+    // Pictures of ordinary deck folders, and a picture straight in decks/.
+    Write(root / "decks" / "loose.gif");
+    EXPECT_EQ(Resolve("decks/loose.gif"), fs::canonical(root / "decks" / "loose.gif"));
+    EXPECT_EQ(Resolve("decks/My Deck/00.svg"), fs::canonical(root / "decks" / "My Deck" / "00.svg"));
+}
+
 }  // namespace
 }  // namespace sw
 

@@ -6,6 +6,7 @@
 
 #include "core/random.h"
 #include "core/text.h"
+#include "owncards/own_cards.h"
 #include "readings/card_meaning.h"
 #include "store/oracle_data.h"
 
@@ -252,6 +253,155 @@ TEST(Spread, RefusesWhatCannotBeDealtWithoutTouchingTheGenerator) {
     std::string problem;
     data.RenderSpread(0, 0, "q", true, &problem);
     EXPECT_EQ(problem, "Please choose a layout and a deck");
+}
+
+// A deck numbered as the usual tarot is: the 22 trumps "00" to "21" after
+// eight minor cards, so trumps are not the first indices.
+DeckRecord TarotLikeDeck() {
+    DeckRecord deck = MakeDeck("Tarot", 30);
+    for (int i = 0; i < 8; ++i) deck.cards[static_cast<std::size_t>(i)].number = Format("W%d", i + 1);
+    for (int t = 0; t < kMajorArcana; ++t) deck.cards[static_cast<std::size_t>(8 + t)].number = Format("%02d", t);
+    return deck;
+}
+
+TEST(DealOptions, OnlyADeckNumberedAsUsualTellsItsTrumps) {
+    const DeckRecord tarot = TarotLikeDeck();
+    std::vector<int> expected;
+    for (int t = 0; t < kMajorArcana; ++t) expected.push_back(8 + t);
+    EXPECT_EQ(MajorArcana(tarot), expected);
+    DeckRecord oneDigit = tarot;
+    oneDigit.cards[8].number = "0";
+    oneDigit.cards[13].number = "5";
+    EXPECT_EQ(MajorArcana(oneDigit), expected) << "0 and 5 are the Fool and the Hierophant";
+    DeckRecord twice = tarot;
+    twice.cards[0].number = "07";
+    EXPECT_TRUE(MajorArcana(twice).empty()) << "two cards numbered 7";
+    DeckRecord missing = tarot;
+    missing.cards[29].number = "X";
+    EXPECT_TRUE(MajorArcana(missing).empty()) << "no 21";
+    EXPECT_TRUE(MajorArcana(MakeDeck("Small", 10)).empty());
+    DeckRecord wide = tarot;
+    wide.cards[29].number = "121";
+    EXPECT_TRUE(MajorArcana(wide).empty()) << "three digits name no trump";
+}
+
+TEST(DealOptions, MajorArcanaOnlyDrawsAmongTheTrumpsByTheSameRejection) {
+    OracleData data = MakeData();
+    data.decks.push_back(TarotLikeDeck());
+    data.deckCount = 3;
+    DealOptions major;
+    major.majorOnly = true;
+    SRand(36);
+    RandomGenerator replay;
+    replay.Seed(36);
+    std::set<int> used;
+    std::vector<int> expected;
+    while (expected.size() < 3) {
+        const int card = 8 + replay.Next() % kMajorArcana;
+        if (used.insert(card).second) {
+            expected.push_back(card);
+            replay.Next();  // its roll, one in four as ever
+        }
+    }
+    std::string problem;
+    const std::string html = data.RenderSpread(0, 2, "", true, &problem, major);
+    std::vector<int> dealt;
+    for (const DealtCard& card : data.lastDeal) dealt.push_back(card.card);
+    EXPECT_EQ(dealt, expected);
+    EXPECT_EQ(Rand(), replay.Next()) << "no random number beyond the draws and rolls";
+    for (unsigned seed = 1; seed < 300; ++seed) {
+        SRand(seed);
+        data.RenderSpread(0, 2, "", true, &problem, major);
+        for (const DealtCard& card : data.lastDeal) ASSERT_GE(card.card, 8) << "a trump each time";
+    }
+    // A deck that cannot tell deals from all its cards, as without the option.
+    SRand(5);
+    const std::string plain = data.RenderSpread(0, 0, "", true);
+    SRand(5);
+    EXPECT_EQ(data.RenderSpread(0, 0, "", true, &problem, major), plain);
+    // More cells than trumps cannot be dealt from them.
+    data.layouts.push_back(MakeLayout("Wide", {"A|a"}, {}, 3, 10));
+    data.layoutCount = 3;
+    for (int c = 0; c < 23; ++c) data.layouts[2].grid[static_cast<std::size_t>(c / 10)][static_cast<std::size_t>(c % 10)] = "1";
+    SRand(1);
+    EXPECT_EQ(data.RenderSpread(2, 2, "", true, &problem, major), "");
+    EXPECT_EQ(problem, "The layout Wide needs more cards than the major arcana hold");
+    EXPECT_EQ(Rand(), 41) << "nothing was drawn";
+}
+
+TEST(DealOptions, ReversalsNeverRollAndAsOftenAsUprightRollOneInTwo) {
+    OracleData data = MakeData();
+    DealOptions never;
+    never.reversals = DealOptions::Reversals::Never;
+    DealOptions often;
+    often.reversals = DealOptions::Reversals::Often;
+    // Never: the draws alone, with the Reversed box ticked.
+    SRand(99);
+    RandomGenerator replay;
+    replay.Seed(99);
+    std::string problem;
+    data.RenderSpread(0, 0, "", true, &problem, never);
+    std::set<int> used;
+    for (const DealtCard& card : data.lastDeal) {
+        int k = replay.Next() % 10;
+        while (used.count(k)) k = replay.Next() % 10;
+        used.insert(k);
+        EXPECT_EQ(card.card, k);
+        EXPECT_EQ(card.roll, 0);
+    }
+    EXPECT_FALSE(data.reversedAllowed);
+    EXPECT_EQ(Rand(), replay.Next());
+    // Often: a draw, then a roll of one in two.
+    SRand(7);
+    replay.Seed(7);
+    used.clear();
+    data.RenderSpread(0, 0, "", true, &problem, often);
+    for (const DealtCard& card : data.lastDeal) {
+        int k = replay.Next() % 10;
+        while (used.count(k)) k = replay.Next() % 10;
+        used.insert(k);
+        EXPECT_EQ(card.card, k);
+        EXPECT_EQ(card.roll, replay.Next() % 2 == 0 ? 1 : 0);
+    }
+    // The Reversed box left clear still means no roll at all.
+    SRand(7);
+    data.RenderSpread(0, 0, "", false, &problem, often);
+    for (const DealtCard& card : data.lastDeal) EXPECT_EQ(card.roll, 0);
+}
+
+TEST(OwnCards, PlacedCardsGiveTheSpreadADealOfThemWould) {
+    OracleData data = MakeData();
+    // Out of order numbers (3 before 1), and a deck with reversed pictures
+    // and one without (whose rolled cards still lie upright).
+    for (int deck : {0, 1}) {
+        for (unsigned seed : {3u, 11u, 40u}) {
+            SRand(seed);
+            const std::string dealt = data.RenderSpread(1, deck, "Which way?", true);
+            const std::vector<DealtCard> deal = data.lastDeal;
+            std::vector<DealtCard> asked = OwnCards::AskOrder(data.LayoutAt(1));
+            ASSERT_EQ(asked.size(), 2u);
+            EXPECT_EQ(asked[0].position, 0) << "position 1 is asked for first";
+            EXPECT_EQ(asked[1].position, 2);
+            // The user names each card and how it lies, in the order asked.
+            for (DealtCard& cell : asked) {
+                for (const DealtCard& card : deal) {
+                    if (card.row != cell.row || card.column != cell.column) continue;
+                    cell.card = card.card;
+                    cell.roll = card.roll;
+                }
+            }
+            const std::string placed =
+                data.RenderPlacedSpread(1, deck, "Which way?", OwnCards::PlacedSpread(data.DeckAt(deck), asked));
+            EXPECT_EQ(placed, dealt) << "deck " << deck << ", seed " << seed;
+            EXPECT_EQ(OracleData::CardLabels(data.LayoutAt(1), data.DeckAt(deck), data.lastDeal),
+                      OracleData::CardLabels(data.LayoutAt(1), data.DeckAt(deck), deal));
+        }
+    }
+    // Cells of one number are asked for in grid order.
+    const LayoutRecord twice = MakeLayout("Twice", {"A|a", "B|b"}, {{0, 2, "2"}, {1, 0, "1"}, {2, 1, "2"}, {0, 0, "1"}});
+    std::vector<std::pair<int, int>> order;
+    for (const DealtCard& cell : OwnCards::AskOrder(twice)) order.emplace_back(cell.row, cell.column);
+    EXPECT_EQ(order, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 2}, {2, 1}}));
 }
 
 TEST(CardMeaning, ComposesThePageForEitherOrientation) {

@@ -233,7 +233,7 @@ TEST_F(ShellTest, InputBeforeAndDuringABoxNeverReachesTheSinkButIsAcknowledged) 
     const long long id = BoxOpened(*page, &box);
     ASSERT_NE(id, 0);
     EXPECT_EQ(box["text"], "Sure?");
-    EXPECT_EQ(box["icon"], kIconQuestion);
+    EXPECT_EQ(box["icon"], "question");
 
     // Sent while it is open; an answer to another box leaves it open.
     page->Send(ClickMessage(4, Link("y")));
@@ -379,7 +379,7 @@ TEST_F(ShellTest, AFailingHandlerIsLoggedShownToTheUserAndTheNextClickIsHandled)
     ASSERT_NE(id, 0);
     ASSERT_TRUE(done);
     EXPECT_EQ(box["text"], "Sorry, that could not be done: the handler broke");
-    EXPECT_EQ(box["icon"], kIconExclamation);
+    EXPECT_EQ(box["icon"], "exclamation");
     EXPECT_NE(log.find("the click on 'throw' failed: the handler broke"), std::string::npos) << log;
 
     page->Send(ClickMessage(2, Link("x")));

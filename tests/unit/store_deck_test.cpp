@@ -10,6 +10,7 @@ namespace sw {
 namespace {
 
 using storetest::ChangeDir;
+using storetest::CountingSource;
 using storetest::FilesUnder;
 using storetest::MessageLog;
 using storetest::TempDir;
@@ -121,7 +122,6 @@ TEST(CardIndex, MalformedIndexesAreReadErrors) {
     Lines misspelt = good;
     misspelt[6] = "~~~~~~meaning~~~~~~";
     const std::vector<std::pair<Lines, int>> cases = {
-        {Index("2", {good}), 11},                          // count larger than the blocks
         {Index("1", {misspelt}), 8},                       // misspelt marker
         {Lines{"1", kCardMarker, "name", "0"}, 4},         // ends among the fields
         {Lines{"1", kCardMarker, "n", "0", "e", "", "00", kMeaningMarker, "text"}, 9},  // ends in a meaning
@@ -135,11 +135,60 @@ TEST(CardIndex, MalformedIndexesAreReadErrors) {
         EXPECT_EQ(deck.cardCount, static_cast<int>(deck.cards.size()));
     }
     // The cards read before the error stay; the others are empty.
-    VectorLineSource twoDeclared(Index("2", {good}));
+    Lines second = good;
+    second[0] = "######CARD#####";
+    VectorLineSource twoDeclared(Index("2", {good, second}));
     EXPECT_FALSE(ReadCardIndex(twoDeclared, deck));
     ASSERT_EQ(deck.cardCount, 2);
     EXPECT_EQ(deck.cards[0].meaning, "m");
     EXPECT_EQ(deck.cards[1].name, "");
+}
+
+TEST(CardIndex, ACountLargerThanTheCardsThereGivesThoseCards) {
+    const Lines good = Card("1", "r", "00", {"m"});
+    for (const char* count : {"2", "120"}) {
+        SCOPED_TRACE(count);
+        const Lines lines = Index(count, {good});
+        CountingSource source(lines);
+        DeckRecord deck;
+        ReadProblem problem;
+        ASSERT_TRUE(ReadCardIndex(source, deck, &problem));
+        ASSERT_EQ(deck.cardCount, 1);
+        ASSERT_EQ(deck.cards.size(), 1u);
+        EXPECT_LE(deck.cards.capacity(), 1u) << "cards are allocated only for the lines there are";
+        EXPECT_LE(source.reads, static_cast<int>(lines.size()) + 1);
+        EXPECT_EQ(deck.cards[0].meaning, "m");
+        EXPECT_EQ(problem.line, 1);
+        EXPECT_EQ(problem.message, std::string("the count is ") + count + ", but only 1 card follows it");
+    }
+    // No card at all after the count.
+    VectorLineSource none(Lines{"3"});
+    DeckRecord deck;
+    ReadProblem problem;
+    ASSERT_TRUE(ReadCardIndex(none, deck, &problem));
+    EXPECT_EQ(deck.cardCount, 0);
+    EXPECT_EQ(problem.message, "the count is 3, but no card follows it");
+
+    // The program says so once, naming the file and the line, and offers the deck.
+    TempDir dir;
+    ChangeDir cwd(dir.path());
+    MessageLog log;
+    WriteEncoded("decks/Short/index.dat", Index("2", {good}));
+    DeckRecord shortDeck;
+    EXPECT_TRUE(shortDeck.LoadIndex("Short"));
+    EXPECT_TRUE(shortDeck.loaded);
+    EXPECT_EQ(shortDeck.cardCount, 1);
+    EXPECT_EQ(log.messages(), Lines{"decks/Short/index.dat, line 1: the count is 2, but only 1 card follows it. The "
+                                    "deck is offered with the cards that are there."});
+    // Counts no deck can hold are refused at once, with one message.
+    for (const char* count : {"100000", "2147483647"}) {
+        log.Clear();
+        WriteEncoded("decks/Huge/index.dat", Index(count, {good}));
+        DeckRecord huge;
+        EXPECT_FALSE(huge.LoadIndex("Huge")) << count;
+        EXPECT_TRUE(huge.cards.empty());
+        EXPECT_EQ(log.messages(), Lines{"Error reading Huge index file"});
+    }
 }
 
 TEST(CardIndex, MoreThan120CardsAreRefused) {
@@ -234,24 +283,40 @@ TEST(DeckCatalogue, ShortAndEmptyLists) {
         EXPECT_TRUE(log.messages().empty());
     }
     {
-        // Three declared, two listed: the third has an empty folder name,
-        // and the log names the file that was cut short.
-        WriteEncoded("data/decks.dat", {"3", "A", "B"});
-        storetest::LogCapture logged;
+        // A line present but empty is a deck with an empty folder name.
+        WriteEncoded("data/decks.dat", {"2", "A", ""});
         OracleData data;
-        ASSERT_EQ(data.deckCount, 3);
-        EXPECT_EQ(data.decks[2].directory, "");
-        EXPECT_NE(logged.Text().find("data/decks.dat is cut short: its count line says 3 decks, but it names only 2"),
-                  std::string::npos)
-            << logged.Text();
+        ASSERT_EQ(data.deckCount, 2);
+        EXPECT_EQ(data.decks[1].directory, "");
     }
-    {
-        // A count no file can hold is bounded, not allocated.
-        log.Clear();
-        WriteEncoded("data/decks.dat", {"2000000000", "A"});
+}
+
+TEST(DeckCatalogue, ACountLargerThanTheListOffersOnlyTheDecksListed) {
+    TempDir dir;
+    ChangeDir cwd(dir.path());
+    WriteEncoded("data/layouts.dat", {"0"});
+    WriteEncoded("decks/A/index.dat", Index("1", {Card("0", "", "00", {"m"})}));
+    WriteEncoded("decks/B/index.dat", Index("1", {Card("0", "", "00", {"m"})}));
+    const std::vector<std::pair<Lines, std::string>> cases = {
+        {{"3", "A", "B"}, "the count is 3, but only 2 decks follow it"},
+        {{"2", "A"}, "the count is 2, but only 1 deck follows it"},
+        {{"100000", "A"}, "the count is 100000, but only 1 deck follows it"},
+        {{"2147483647", "A"}, "the count is 2147483647, but only 1 deck follows it"},
+        {{"5"}, "the count is 5, but no deck follows it"},
+    };
+    for (const auto& [lines, said] : cases) {
+        SCOPED_TRACE(lines.front());
+        MessageLog log;
+        WriteEncoded("data/decks.dat", lines);
         OracleData data;
-        EXPECT_EQ(data.deckCount, static_cast<int>(data.decks.size()));
-        EXPECT_LE(data.deckCount, 1000);
+        const std::size_t listed = lines.size() - 1;
+        ASSERT_EQ(data.deckCount, static_cast<int>(listed));
+        ASSERT_EQ(data.decks.size(), listed);
+        EXPECT_LE(data.decks.capacity(), listed) << "decks are allocated only for the names there are";
+        for (const DeckRecord& deck : data.decks) EXPECT_TRUE(deck.loaded) << deck.directory;
+        // One message, naming the file and the line; no deck is looked for
+        // under an empty name.
+        EXPECT_EQ(log.messages(), Lines{"data/decks.dat, line 1: " + said + ". Only the decks listed are offered."});
     }
 }
 

@@ -11,6 +11,7 @@ namespace sw {
 namespace {
 
 using storetest::ChangeDir;
+using storetest::CountingSource;
 using storetest::FilesUnder;
 using storetest::MessageLog;
 using storetest::TempDir;
@@ -151,7 +152,6 @@ TEST(LayoutStore, OutOfFormatStoresAreRefused) {
     const std::vector<std::pair<std::string, Lines>> cases = {
         {"no terminator", noTerminator},
         {"terminator with a blank", spacedTerminator},
-        {"fewer layouts than counted", Store("2", {one})},
         {"a count the file cannot hold", {"2000000000", "1", "0"}},
         {"a position count the file cannot hold", {"1", "2000000000", "0", "N"}},
         {"negative layout count", Store("-1", {one})},
@@ -167,6 +167,61 @@ TEST(LayoutStore, OutOfFormatStoresAreRefused) {
         ReadProblem problem;
         EXPECT_FALSE(Read(lines, layouts, &problem)) << what;
         EXPECT_FALSE(problem.message.empty()) << what;
+    }
+}
+
+TEST(LayoutStore, ACountLargerThanTheLayoutsThereGivesThoseLayouts) {
+    const Lines one = Layout("1", "0", "A", {"T|D"}, "2", "1", {"1# "});
+    TempDir dir;
+    ChangeDir cwd(dir.path());
+    for (const char* count : {"2", "100000", "2147483647"}) {
+        SCOPED_TRACE(count);
+        const Lines lines = Store(count, {one});
+        CountingSource source(lines);
+        std::vector<LayoutRecord> layouts;
+        ReadProblem problem;
+        ASSERT_TRUE(ReadLayouts(source, layouts, &problem));
+        ASSERT_EQ(layouts.size(), 1u);
+        EXPECT_LE(layouts.capacity(), 1u);
+        EXPECT_LE(source.reads, static_cast<int>(lines.size()) + 1);
+        EXPECT_EQ(problem.line, 1);
+        EXPECT_EQ(problem.message, std::string("the count is ") + count + ", but only 1 layout follows it");
+
+        // At start-up: one message naming the file and the line, and the
+        // program goes on with the layout there is; a save writes the count.
+        MessageLog log;
+        WriteEncoded("data/layouts.dat", lines);
+        OracleData data{OracleData::NoLoad{}};
+        data.LoadLayouts();
+        EXPECT_EQ(data.layoutCount, 1);
+        EXPECT_EQ(log.messages(), Lines{"data/layouts.dat, line 1: the count is " + std::string(count) +
+                                        ", but only 1 layout follows it. Only the layouts there are offered; the "
+                                        "next save writes the right count."});
+        ASSERT_TRUE(data.SaveLayouts());
+        EXPECT_EQ(storetest::ReadEncoded("data/layouts.dat"), Store("1", {one}));
+    }
+    // A position count no file can hold is refused before a position line
+    // is read: one message, and the log names the file and the line.
+    for (const char* count : {"4", "100000", "2147483647"}) {
+        SCOPED_TRACE(count);
+        const Lines lines = {"1", count, "0", "A", "T|D"};
+        CountingSource source(lines);
+        std::vector<LayoutRecord> layouts;
+        ReadProblem problem;
+        EXPECT_FALSE(ReadLayouts(source, layouts, &problem));
+        EXPECT_LE(source.reads, 2);
+        EXPECT_EQ(problem.line, 2);
+        EXPECT_EQ(problem.message, "layout 1: the position count is " + std::string(count) + ", but only 3 lines follow it");
+
+        MessageLog log;
+        storetest::LogCapture logged;
+        WriteEncoded("data/layouts.dat", lines);
+        OracleData data{OracleData::NoLoad{}};
+        EXPECT_THROW(data.LoadLayouts(), FatalDataError);
+        EXPECT_EQ(log.messages(), Lines{"Error in Layout files"});
+        EXPECT_NE(logged.Text().find("data/layouts.dat:2: layout 1: the position count is " + std::string(count)),
+                  std::string::npos)
+            << logged.Text();
     }
 }
 
@@ -263,6 +318,51 @@ TEST(LayoutStore, EveryTruncationLoadsOrIsRefused) {
     // The whole file, the file without its last line end, and a cut inside
     // the terminator's CR LF.
     EXPECT_GE(loaded, 2);
+}
+
+TEST(LayoutStore, SaveWritesThroughALinkedStoreAndKeepsTheLink) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    ChangeDir cwd(dir.path());
+    MessageLog log;
+    fs::create_directories("data");
+    fs::create_directories("kept/deeper");
+    WriteEncoded("kept/deeper/layouts.dat", storetest::ThreeInARowLines());
+    fs::permissions("kept/deeper/layouts.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // A link to a link, relative, and one with an absolute target.
+    fs::create_symlink("deeper/layouts.dat", "kept/layouts.dat");
+    for (const fs::path& target : {fs::path("../kept/layouts.dat"), dir.path() / "kept/layouts.dat"}) {
+        SCOPED_TRACE(target.string());
+        fs::remove("data/layouts.dat");
+        fs::create_symlink(target, "data/layouts.dat");
+        OracleData data{OracleData::NoLoad{}};
+        data.LoadLayouts();
+        data.selectedLayout = -1;
+        data.editLayout.Reset();
+        ASSERT_TRUE(data.SaveEditedLayout("Added through the link"));
+        EXPECT_TRUE(fs::is_symlink("data/layouts.dat"));
+        EXPECT_EQ(fs::read_symlink("data/layouts.dat"), target);
+        EXPECT_TRUE(fs::is_symlink("kept/layouts.dat"));
+        const Lines stored = storetest::ReadEncoded("kept/deeper/layouts.dat");
+        EXPECT_EQ(stored, LayoutFileLines(data.layouts));
+        EXPECT_EQ(stored.front(), std::to_string(data.layoutCount));
+        EXPECT_EQ(fs::status("kept/deeper/layouts.dat").permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        EXPECT_EQ(FilesUnder(dir.path()),
+                  (std::set<std::string>{"data/layouts.dat", "kept/layouts.dat", "kept/deeper/layouts.dat"}));
+    }
+    EXPECT_EQ(storetest::ReadEncoded("kept/deeper/layouts.dat").front(), "3");
+    EXPECT_EQ(std::count(log.messages().begin(), log.messages().end(), "Layout successfully added"), 2);
+
+    // A link whose file is not there yet: the first save makes that file.
+    fs::remove("data/layouts.dat");
+    fs::create_symlink("../kept/new.dat", "data/layouts.dat");
+    OracleData fresh{OracleData::NoLoad{}};
+    fresh.layouts.push_back(LayoutRecord());
+    fresh.layoutCount = 1;
+    ASSERT_TRUE(fresh.SaveLayouts());
+    EXPECT_TRUE(fs::is_symlink("data/layouts.dat"));
+    EXPECT_EQ(storetest::ReadEncoded("kept/new.dat").front(), "1");
 }
 
 TEST(LayoutStore, SaveWithoutDataFolderFailsWithoutExiting) {

@@ -17,6 +17,7 @@
 
 #include "app/msg_box.h"
 #include "store/line_coder.h"
+#include "store/line_source.h"
 #include "support/files.h"
 
 namespace sw::storetest {
@@ -98,6 +99,18 @@ using sw::testing::ReadBytes;
 using sw::testing::RunCommand;
 using sw::testing::WriteBytes;
 
+// Counts every line taken, to show that a count is never looped past the
+// lines there are.
+class CountingSource : public VectorLineSource {
+public:
+    using VectorLineSource::VectorLineSource;
+    bool ReadString(std::string& line) override {
+        ++reads;
+        return VectorLineSource::ReadString(line);
+    }
+    int reads = 0;
+};
+
 // A count line followed by the lines of each block (cards, layouts).
 inline std::vector<std::string> CountedBlocks(const std::string& count,
                                               const std::vector<std::vector<std::string>>& blocks) {
@@ -135,7 +148,7 @@ inline std::vector<std::string> ReadEncoded(const std::string& path) {
 inline std::set<std::string> FilesUnder(const std::filesystem::path& dir) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
-        if (!entry.is_directory()) names.insert(std::filesystem::relative(entry.path(), dir).string());
+        if (!entry.is_directory()) names.insert(entry.path().lexically_relative(dir).string());  // links as links
     return names;
 }
 

@@ -213,7 +213,7 @@ std::string Read(websocket::stream<beast::tcp_stream>& ws, beast::error_code* er
 
 TEST_F(WebServerTest, EveryAnswerCarriesAPolicyThatReachesNothingOutsideTheProgram) {
     for (const std::string& target : {"/?" + Key(), "/help/index.htm?" + Key(), "/images/logo.gif?" + Key(),
-                                      "/main.js?" + Key(), "/missing?" + Key(), std::string("/")}) {
+                                      "/page/main.mjs?" + Key(), "/missing?" + Key(), std::string("/")}) {
         const auto response = Get(target, host);
         const std::string policy(response["Content-Security-Policy"]);
         EXPECT_TRUE(policy.rfind("default-src 'self';", 0) == 0 || policy.rfind("default-src 'none';", 0) == 0)
@@ -329,7 +329,7 @@ TEST_F(NoticeServerTest, ServesOnlyTheNoticeAndNothingOfTheFolder) {
     EXPECT_TRUE(listener.WaitFor("requested"));
     EXPECT_EQ(Get("/", host).result(), http::status::forbidden);
     EXPECT_EQ(Get("/images/logo.gif?" + Key(), host).result(), http::status::not_found);
-    EXPECT_EQ(Get("/main.js?" + Key(), host).result(), http::status::not_found);
+    EXPECT_EQ(Get("/page/main.mjs?" + Key(), host).result(), http::status::not_found);
     net::io_context ioc;
     websocket::stream<beast::tcp_stream> ws(ioc);
     EXPECT_FALSE(OpenSocket(ws, "http://" + host, "/ws?" + Key()));
