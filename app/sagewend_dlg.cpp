@@ -215,7 +215,9 @@ int CSagewendDlg::ShowReadingForm(const Element&) {
     cardMeaning->Hide();
     platform::PageParts parts = OracleData::ReadingFormParts();
     features_.AddReadingControls(parts);
-    WritePage(data_.RenderReadingForm(question), parts);
+    const std::string html = data_.RenderReadingForm(question);
+    parts.prefetch = data_.DeckPictures(data_.selectedDeck);
+    WritePage(html, parts);
     return 0;
 }
 

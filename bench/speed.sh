@@ -6,7 +6,10 @@
 #  - start-up on the bundled data against a one-card folder;
 #  - click latency in headless Chromium (p95 until the page marks a click
 #    handled) against a click nothing answers, and resident memory after
-#    1,000 clicks on the bundled data.
+#    1,000 clicks on the bundled data;
+#  - a Celtic Cross dealt on the 1909 deck until the frame showing it is
+#    drawn, against the same update applied by the page to itself (the
+#    floor), and the first deal of a run, whose pictures are not yet seen.
 # Builds the benchmarks in Release first (preset "bench").
 #
 #   bench/speed.sh            RUNS=7 by default
@@ -67,6 +70,17 @@ if [ -d tests/e2e/node_modules/playwright-core ]; then
         console.log(`  ${name.padEnd(46)} ${r[kind].toFixed(2).padStart(7)} ${(r[kind] / r.noop).toFixed(2).padStart(9)} ${r.drawn[kind].toFixed(2).padStart(13)}`);
       console.log(`resident memory after ${r.clicks} clicks, bundled data: ${(r.residentKb / 1024).toFixed(1)} MB`);
     ' "$clicks"
+    cp -r sample "$work/deals"
+    deals=$(node bench/deal_frame.mjs "$build/sagewend" "$work/deals" 200)
+    echo
+    node -e '
+      const r = JSON.parse(process.argv[1]);
+      console.log("a deal until its frame is drawn, 1909 deck (ms)   p95     ratio to floor   goal");
+      console.log(`  ${"floor: the same update, no program".padEnd(46)} ${r.floor.toFixed(2).padStart(7)}`);
+      console.log(`  ${"deal (Celtic Cross), pictures seen".padEnd(46)} ${r.deal.toFixed(2).padStart(7)} ${(r.deal / r.floor).toFixed(2).padStart(9)}   <= 1.5`);
+      console.log(`  ${"first deal of a run, question typed (2 s)".padEnd(46)} ${r.firstTyped.toFixed(2).padStart(7)} ${(r.firstTyped / r.floor).toFixed(2).padStart(9)}   <= 2`);
+      console.log(`  ${"first deal of a run, at once on the form".padEnd(46)} ${r.first.toFixed(2).padStart(7)} ${(r.first / r.floor).toFixed(2).padStart(9)}`);
+    ' "$deals"
 else
     echo "(click latency skipped: run 'cd tests/e2e && npm install' first)"
 fi

@@ -83,10 +83,14 @@ struct PageParts {
     // The menu link of the part of the program on show ("tarotbtn" for the
     // form and the spread, "journal" for the journal's pages).
     std::string menu;
+    // Pictures the next page will likely show (the reading form's deck), as
+    // fragments name them: the page fetches them while the user is busy, so
+    // the first deal finds them at hand as later ones do.
+    std::vector<std::string> prefetch;
 
     bool Empty() const {
         return fields.empty() && pictures.empty() && hexagrams.empty() && cards.empty() && controls.empty() &&
-               focus.empty() && enter.empty() && menu.empty();
+               focus.empty() && enter.empty() && menu.empty() && prefetch.empty();
     }
 };
 

@@ -56,6 +56,7 @@ json PartsJson(const PageParts& parts) {
     op["cards"] = std::move(cards);
     op["enter"] = parts.enter;
     op["menu"] = parts.menu;
+    if (!parts.prefetch.empty()) op["prefetch"] = parts.prefetch;
     json controls = json::array();
     for (const auto& control : parts.controls) {
         using Kind = PageParts::Control::Kind;

@@ -53,14 +53,15 @@
 //              "picture":..,"meaning":..}],
 //    "controls":[{"kind":"button"|"check"|"choice","id":..,"label":..,"value":..,
 //                 "choices":[{"value":..,"text":..}],"watch":..,"offFor":[..],"note":..}],
-//    "focus":name, "enter":id, "menu":id}
+//    "focus":name, "enter":id, "menu":id, "prefetch":[src..]?}
 //                                        what the fragment just written is made of
 //                                        (platform/page_parts.h): captions, pictures
 //                                        ("" alt: decoration), hexagram drawings in
 //                                        the order drawn, a spread's cards in the
 //                                        order of their pictures, the controls drawn
 //                                        beside it, the field to focus, the control
-//                                        Enter presses, the menu link of the page on show
+//                                        Enter presses, the menu link of the page on show,
+//                                        pictures to fetch while the user is busy
 //   {"op":"notice","text":..}            a short notice that asks for nothing
 //   {"op":"meaning","html":..}           the card meaning window's document
 //   {"op":"meaningLabel","label":..,"reversed":b}  the meaning window's accessible

@@ -43,6 +43,17 @@ std::string OracleData::RenderReadingForm(const std::string& question) const {
     return html;
 }
 
+std::vector<std::string> OracleData::DeckPictures(int deck) const {
+    std::vector<std::string> pictures;
+    if (!IsDeckIndex(deck) || !DeckAt(deck).loaded) return pictures;
+    const DeckRecord& record = DeckAt(deck);
+    for (int card = 0; card < static_cast<int>(record.cards.size()); ++card) {
+        pictures.push_back(record.CardImageUrl(card, 0));
+        if (record.CardAt(card).hasReversedImage) pictures.push_back(record.CardImageUrl(card, 1));
+    }
+    return pictures;
+}
+
 platform::PageParts OracleData::ReadingFormParts() {
     platform::PageParts parts;
     parts.pictures.push_back({"file:images/readings.gif", "Readings"});

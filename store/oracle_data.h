@@ -81,6 +81,9 @@ public:
     // Reading form and spread.
     std::string RenderReadingForm(const std::string& question) const;
     static platform::PageParts ReadingFormParts();
+    // Every picture of a loaded deck, as fragments name them (none for
+    // another index).
+    std::vector<std::string> DeckPictures(int deck) const;
     void ClearDrawn();
     int DrawCard();
     // The same rejection draw among the given card indices only.

@@ -12,6 +12,7 @@ import { enhanceGrid } from './grid.mjs';
 import { scheduleFit } from './fit.mjs';
 import { keepPictures } from './recent.mjs';
 import { mapUrl } from './urls.mjs';
+import { prefetch } from './prefetch.mjs';
 import { sanitize } from './sanitize.mjs';
 import { clearSheet, showSheet } from './sheet.mjs';
 import { orderCards } from './spread.mjs';
@@ -147,6 +148,7 @@ export function applyParts(container, beside, given) {
     focus: text(given.focus), enter: text(given.enter), menu: text(given.menu),
   };
   markMenu(parts.menu);
+  prefetch(given.prefetch);
   for (const field of parts.fields) {
     const element = byName(container, field.name);
     if (element && !(element.labels && element.labels.length > 0)) setOwn(element, 'aria-label', String(field.label));

@@ -20,6 +20,7 @@
 //   owncards.mjs        the page of a reading of one's own cards
 //   settings.mjs        the kept preferences the page applies itself
 //   look.mjs            the theme the page and the meaning window wear
+//   prefetch.mjs        pictures fetched while the user is busy on a form
 import * as connection from './connection.mjs';
 import { applyCardLabels, applyParts, enhance } from './enhance.mjs';
 import { checkFit, fitSpread, scheduleFit, setCardSize, setUpFit } from './fit.mjs';
