@@ -1,19 +1,29 @@
 // sagewend: the oracle program. main() reads as the program's steps: parse
-// the options, find the data folder, load the data, listen, open the
-// window, run the handler loop on this thread until the user exits, end.
-// Besides this thread there are the server's thread (sockets), the signal
-// thread (SIGTERM, SIGINT, SIGHUP end the run cleanly) and, while the first
-// page is awaited, the window watcher.
+// the options, find the data folder and take it (one live program to a
+// folder), load the data, listen, open the window, run the handler loop on
+// this thread until the user exits, end. Besides this thread there are the
+// server's thread (sockets), the signal thread (SIGTERM, SIGINT, SIGHUP end
+// the run cleanly) and the window watcher.
+//
+// A second start on a folder that a live program holds loads nothing and
+// writes nothing there: it says so on standard error and, when a window can
+// open, in a small page of its own (served by its own server, on its own
+// secret), then ends with status 1. The page names the folder and nothing
+// more: the first program's address holds its secret, which no other page
+// is given.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,6 +36,7 @@
 #include "platform/browser.h"
 #include "platform/shell.h"
 #include "platform/stop_signals.h"
+#include "platform/web_server.h"
 #include "store/leftovers.h"
 
 namespace {
@@ -54,7 +65,11 @@ const char* const kUsage =
     "\n"
     "Once it listens, the program prints the page's URL (with its secret key) on a\n"
     "line of its own. It ends when the user confirms Exit, when the page has been\n"
-    "closed and not reopened for a few seconds, or on SIGTERM or SIGINT.\n";
+    "closed and not reopened for a few seconds, or on SIGTERM or SIGINT.\n"
+    "\n"
+    "One data folder has one live program: started again on a folder in use, it\n"
+    "says so (in a window of its own, and on standard error), changes nothing and\n"
+    "ends with status 1.\n";
 
 struct Options {
     std::uint16_t port = 0;
@@ -168,16 +183,70 @@ bool EnterWorkFolder(const Options& options, char** argv, std::filesystem::path&
     return true;
 }
 
-// Removes what killed runs left behind, unless another program is using
-// the folder now.
-void TidyWorkFolder(const std::filesystem::path& folder, const sw::FolderLock& lock) {
-    if (!lock.Held() && std::filesystem::is_directory(folder / "data")) {
-        std::cerr << "sagewend: another Sagewend is using " << folder.string()
-                  << "; layouts saved in one are not seen by the other\n";
-        return;
+// Takes the folder for this run into lock. A program that is ending may
+// hold it a moment longer, so a busy folder is tried again for a little
+// while. False when a live program holds it.
+bool TakeWorkFolder(const std::filesystem::path& folder, std::optional<sw::FolderLock>& lock) {
+    for (int tries = 0;; ++tries) {
+        lock.emplace(folder);
+        if (lock->Held() || !sw::FolderLock::InUse(folder)) return true;  // free, or nothing to lock (no data/)
+        lock.reset();
+        if (tries == 20) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+}
+
+// Removes what killed runs left behind.
+void TidyWorkFolder(const std::filesystem::path& folder, const sw::FolderLock& lock) {
     if (const int removed = sw::RemoveLeftovers(folder, lock))
         std::clog << "sagewend: removed " << removed << " file(s) left behind by an earlier run\n";
+}
+
+// Notes when the notice page has been handed to a browser.
+class NoticeShown final : public sw::platform::WebServerListener {
+public:
+    void OnPageConnected() override {}
+    void OnPageDisconnected() override {}
+    void OnPageMessage(const std::string&) override {}
+    void OnPageRequested() override {
+        {
+            std::lock_guard lock(mutex_);
+            shown_ = true;
+        }
+        changed_.notify_all();
+    }
+    bool Wait(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [this] { return shown_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool shown_ = false;
+};
+
+// Another program has the folder: says so, in a window of its own while
+// the user keeps it open (or until a stop signal), and ends.
+int SayAlreadyOpen(const std::filesystem::path& folder, const Options& options, sw::platform::StopSignals& signals) {
+    const std::string text = "Sagewend is already open on the data folder " + folder.string() +
+                             ". Use its window, or end it before you start Sagewend on this folder again.";
+    std::cerr << "sagewend: " << text << '\n';
+    if (!options.openBrowser) return 1;
+    NoticeShown shown;
+    // Any free port: the one asked for is most likely the other program's.
+    sw::platform::WebServer server(sw::platform::WebServerOptions{0, folder, 4096, text}, shown);
+    try {
+        server.Start();
+    } catch (const std::exception&) {
+        return 1;  // standard error has said it
+    }
+    sw::platform::PageWindow window(server.Url(), /*offerAddress=*/false);
+    signals.Start([&window](int) { window.StopWatching(); });
+    window.Open();
+    window.Watch([&shown](auto timeout) { return shown.Wait(timeout); });
+    window.Close();
+    return 1;
 }
 
 // Loads every data file; nothing when a fatal data error ended the load
@@ -208,7 +277,7 @@ bool Listen(sw::platform::Shell& shell, std::uint16_t port) {
     try {
         shell.Start();
     } catch (const std::exception& error) {
-        std::cerr << "sagewend: cannot listen on 127.0.0.1:" << port << ": " << error.what() << '\n';
+        std::cerr << "sagewend: cannot serve on 127.0.0.1:" << port << ": " << error.what() << '\n';
         return false;
     }
     std::cout << shell.Url() << std::endl;  // scripts and tests read this line
@@ -221,11 +290,13 @@ int main(int argc, char** argv) {
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
     sw::platform::StopSignals signals;  // before any thread starts
+    sw::platform::RaiseDescriptorLimit();
 
     std::filesystem::path folder;
     if (!EnterWorkFolder(options, argv, folder)) return 1;
-    const sw::FolderLock lock(folder);
-    TidyWorkFolder(folder, lock);
+    std::optional<sw::FolderLock> lock;
+    if (!TakeWorkFolder(folder, lock)) return SayAlreadyOpen(folder, options, signals);
+    TidyWorkFolder(folder, *lock);
     sw::SRand(options.seed ? *options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
 
     sw::platform::Shell shell(sw::platform::ShellOptions{options.port, folder});
@@ -243,11 +314,16 @@ int main(int argc, char** argv) {
         sw::platform::PageWindow::RemoveStaleRunFolders();
         window.emplace(shell.Url());
         window->Open();
-        watcher = std::thread([&] { window->Watch([&shell](auto timeout) { return shell.WaitForFirstPage(timeout); }); });
+        watcher = std::thread([&] {
+            window->Watch([&shell](auto timeout) { return shell.WaitForFirstPage(timeout); },
+                          [&shell] { shell.WindowClosed(); });
+        });
     }
 
     const int status = shell.Run(*dialog);
+    lock.reset();  // the handlers, which write the data files, are done: a new start may have it
     sw::CMsgBox::SetPresenter(nullptr);
+    if (window) window->StopWatching();
     if (watcher.joinable()) watcher.join();
     if (window) window->Close();
     return signals.Received() == SIGINT ? 128 + SIGINT : status;

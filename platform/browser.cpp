@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/text.h"
+
 extern char** environ;
 
 namespace sw::platform {
@@ -82,25 +84,16 @@ bool WaitEnded(pid_t pid, std::chrono::milliseconds patience) {
     return Ended(pid, nullptr);
 }
 
-std::string HtmlAttribute(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&') out += "&amp;";
-        else if (c == '"') out += "&quot;";
-        else if (c == '<') out += "&lt;";
-        else out += c;
-    }
-    return out;
-}
-
 }  // namespace
 
-PageWindow::PageWindow(std::string url) : url_(std::move(url)) {}
+PageWindow::PageWindow(std::string url, bool offerAddress) : url_(std::move(url)), offerAddress_(offerAddress) {}
 
 PageWindow::~PageWindow() { Close(); }
 
 void PageWindow::Report(const std::string& why) const {
-    std::cerr << "sagewend: " << why << "\nsagewend: open this address in a browser: " << url_ << std::endl;
+    std::cerr << "sagewend: " << why << '\n';
+    if (offerAddress_) std::cerr << "sagewend: open this address in a browser: " << url_ << '\n';
+    std::cerr << std::flush;
 }
 
 std::string PageWindow::LastBrowserLine() const {
@@ -128,11 +121,12 @@ void PageWindow::Open() {
         const int fd = ::open(startFile_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
         std::ofstream start(startFile_);
-        const std::string address = HtmlAttribute(url_);
+        const std::string address = EscapeHtml(url_);
         start << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sagewend</title>"
+              << "<meta name=\"referrer\" content=\"no-referrer\">"
               << "<meta http-equiv=\"refresh\" content=\"0;url=" << address << "\"></head>"
-              << "<body style=\"background:#363;color:#fff;font:10pt Arial\"><a style=\"color:#fff\" href=\""
-              << address << "\">Open Sagewend</a></body></html>\n";
+              << "<body style=\"background:#363;color:#fff;font:10pt Arial\"><a style=\"color:#fff\" "
+              << "rel=\"noopener noreferrer\" href=\"" << address << "\">Open Sagewend</a></body></html>\n";
         if (!start) {
             Report("cannot write the browser's start file " + startFile_.string());
             return;
@@ -176,10 +170,12 @@ bool PageWindow::StartDefaultBrowser() {
     return browser_ > 0;
 }
 
-void PageWindow::Watch(const WaitForPage& waitForPage, std::chrono::milliseconds patience) {
+void PageWindow::Watch(const WaitForPage& waitForPage, const std::function<void()>& onClosed,
+                       std::chrono::milliseconds patience) {
     if (startFile_.empty()) return;  // nothing was started; Open has said why
     auto deadline = std::chrono::steady_clock::now() + patience;
     while (!waitForPage(250ms)) {
+        if (stopWatching_) return;
         int status = 0;
         if (browser_ > 0 && Ended(browser_, &status)) {
             browser_ = -1;
@@ -197,6 +193,15 @@ void PageWindow::Watch(const WaitForPage& waitForPage, std::chrono::milliseconds
             Report(std::to_string(seconds) + " seconds have passed and no page has connected");
             return;
         }
+    }
+    // The window of a Chromium of its own lives as long as that browser.
+    while (browser_ > 0 && !triedDefault_ && !stopWatching_) {
+        if (Ended(browser_, nullptr)) {
+            browser_ = -1;
+            if (onClosed) onClosed();
+            return;
+        }
+        std::this_thread::sleep_for(250ms);
     }
 }
 

@@ -56,6 +56,9 @@ public:
                     "attachment; filename=\"" + HeaderFileName(offered_.name) + "\"");
         header_.set(http::field::cache_control, "no-store");
         header_.set("X-Content-Type-Options", "nosniff");
+        header_.set("Content-Security-Policy", kInertPolicy);
+        header_.set("Cross-Origin-Resource-Policy", "same-origin");
+        header_.set("Referrer-Policy", "no-referrer");
         header_.keep_alive(false);
         header_.chunked(true);
         serializer_.emplace(header_);

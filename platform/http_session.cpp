@@ -8,11 +8,8 @@ namespace sw::platform {
 namespace {
 
 Response Forbidden(const Request& request) {
-    Response response{http::status::forbidden, request.version()};
-    response.set(http::field::content_type, "text/plain");
-    response.body() = "Forbidden\n";
+    Response response = MakeResponse(request, http::status::forbidden, "text/plain", "Forbidden\n");
     response.keep_alive(false);
-    response.prepare_payload();
     return response;
 }
 
@@ -24,6 +21,12 @@ void HttpSession::Close() {
     beast::error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.socket().close(ignored);
+}
+
+bool HttpSession::Silent() {
+    if (closed_ || buffer_.size() > 0 || (parser_ && parser_->got_some())) return false;
+    beast::error_code error;
+    return stream_.socket().available(error) == 0 && !error;
 }
 
 void HttpSession::Read() {
@@ -45,27 +48,28 @@ void HttpSession::Read() {
 }
 
 void HttpSession::Handle(Request request) {
-    if (!server_.HostAllowed(request) || !server_.Authorised(request)) {
+    bool byKey = false;
+    if (!server_.HostAllowed(request) || !server_.Authorised(request, &byKey)) {
         if (websocket::is_upgrade(request)) Log("refused a WebSocket without the secret");
         Reply(Forbidden(request));
         return;
     }
     if (!proven_) {
         proven_ = true;
-        server_.Proven(this);
+        server_.Proven(shared_from_this());
     }
     if (websocket::is_upgrade(request)) {
         const std::string origin(request[http::field::origin]);
         const std::string host(request[http::field::host]);
         const std::string path(request.target().substr(0, request.target().find('?')));
-        if (path != "/ws" || !ConstantTimeEquals(origin, "http://" + host)) {
+        if (path != "/ws" || !ConstantTimeEquals(origin, "http://" + host) || !server_.options.notice.empty()) {
             Log("refused a WebSocket from origin '" + origin + "'");
             Reply(Forbidden(request));
             return;
         }
         stream_.expires_never();
         closed_ = true;  // the socket now belongs to the WebSocket
-        StartWebSocket(stream_.release_socket(), server_, std::move(request));
+        StartWebSocket(stream_.release_socket(), server_, std::move(request), byKey);
         return;
     }
     if (IsDownload(request)) {
@@ -74,7 +78,7 @@ void HttpSession::Handle(Request request) {
         StartDownload(stream_.release_socket(), server_, std::move(request));
         return;
     }
-    if (auto response = server_.Respond(request)) {
+    if (auto response = server_.Respond(request, byKey)) {
         Reply(std::move(*response));
         return;
     }

@@ -10,7 +10,7 @@ namespace sw::platform {
 class PageSocket final : public WsSession, public std::enable_shared_from_this<PageSocket> {
 public:
     PageSocket(tcp::socket socket, WebServer::Impl& server) : ws_(std::move(socket)), server_(server) {}
-    void Accept(Request request);
+    void Accept(Request request, bool byKey);
     void Queue(std::string text, bool counted) override;
     void CloseSoon() override;
 

@@ -81,11 +81,15 @@ json PartsJson(const PageParts& parts) {
 }  // namespace
 
 Shell::Shell(ShellOptions options)
-    : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20}, *this) {}
+    : options_(std::move(options)), server_(WebServerOptions{options_.port, options_.workDir, 1 << 20, {}}, *this) {}
 
 Shell::~Shell() { server_.Stop(); }
 
-void Shell::Start() { server_.Start(); }
+void Shell::Start() {
+    server_.Start();
+    // Said at once on standard error, and in the page if it comes.
+    if (!server_.DescriptorWarning().empty()) ShowMessage(server_.DescriptorWarning(), kIconExclamation);
+}
 std::string Shell::Url() const { return server_.Url(); }
 
 void Shell::Push(Event event) {
@@ -106,6 +110,10 @@ void Shell::OnPageConnected() {
 }
 
 void Shell::OnPageDisconnected() { Push(Event{Event::Kind::Disconnected, {}, 0}); }
+
+void Shell::OnPageRequested() { Push(Event{Event::Kind::Loading, {}, 0}); }
+
+void Shell::WindowClosed() { Push(Event{Event::Kind::WindowClosed, {}, 0}); }
 
 void Shell::OnPageMessage(const std::string& text) {
     std::string why;
@@ -141,8 +149,16 @@ std::optional<Shell::Event> Shell::WaitRaw() {
     auto ready = [this] { return !queue_.empty(); };
     if (connected_ || !everConnected_) {
         available_.wait(lock, ready);
-    } else if (!available_.wait_for(lock, options_.reconnectGrace, ready)) {
-        return std::nullopt;  // the page went away and nobody came back
+    } else {
+        // A page handed out shortly before the drop (a reload) or after it
+        // is loading: it may yet connect, or have failed and be reloaded.
+        const bool loading = loadedAt_ && *loadedAt_ + options_.reconnectGrace > droppedAt_;
+        const auto deadline = loading ? std::max(*loadedAt_, droppedAt_) + options_.loadPatience
+                                      : droppedAt_ + options_.reconnectGrace;
+        if (!available_.wait_until(lock, deadline, ready)) {
+            Log(loading ? "the page began to load but never connected; ending" : "the page was closed; ending");
+            return std::nullopt;  // the page went away and nobody came back
+        }
     }
     Event event = std::move(queue_.front());
     queue_.pop_front();
@@ -150,11 +166,25 @@ std::optional<Shell::Event> Shell::WaitRaw() {
 }
 
 void Shell::HandleConnection(const Event& event) {
-    if (event.kind == Event::Kind::Disconnected) {
-        connected_ = false;
-        return;
+    switch (event.kind) {
+        case Event::Kind::Disconnected:
+            connected_ = false;
+            droppedAt_ = Clock::now();
+            return;
+        case Event::Kind::Loading:
+            loadedAt_ = Clock::now();
+            return;
+        case Event::Kind::WindowClosed:
+            if (everConnected_ && !connected_) {
+                Log("the window was closed; ending");
+                gone_ = true;
+            }
+            return;
+        default:
+            break;
     }
     connected_ = true;
+    loadedAt_.reset();
     if (!everConnected_) {
         everConnected_ = true;
         if (sink_) sink_->OnDocumentComplete();
@@ -203,6 +233,8 @@ std::optional<Shell::Event> Shell::NextEvent() {
         switch (event->kind) {
             case Event::Kind::Connected:
             case Event::Kind::Disconnected:
+            case Event::Kind::Loading:
+            case Event::Kind::WindowClosed:
                 HandleConnection(*event);
                 break;
             case Event::Kind::Stop:
@@ -251,8 +283,6 @@ int Shell::Run(PageSink& sink) {
         Queue(json{{"op", "ended"}});
         Flush();
         server_.Flush(2000);
-    } else {
-        Log("the page was closed; ending");
     }
     {
         std::lock_guard lock(mutex_);
@@ -322,7 +352,13 @@ int Shell::ShowMessage(const std::string& message, int iconId) {
                 break;
             case Event::Kind::Connected:
             case Event::Kind::Disconnected:
+            case Event::Kind::Loading:
+            case Event::Kind::WindowClosed:
                 HandleConnection(*event);
+                if (gone_) {
+                    pendingBox_.reset();
+                    return kIdCancel;
+                }
                 break;
             case Event::Kind::Stop:
                 ended_ = true;

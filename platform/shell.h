@@ -8,8 +8,15 @@
 // there). The handler thread, the one that calls Run, takes the queue in
 // order and runs every handler, so handlers never run at the same time and
 // never need a lock, as on the single thread of the window they stand in for.
-// RequestStop (signal thread) and WaitForFirstPage (the window watcher) may
-// be called from any thread.
+// RequestStop (signal thread), WindowClosed and WaitForFirstPage (the
+// window watcher) may be called from any thread.
+//
+// The run ends when the user confirms Exit, on a stop, or when the page has
+// gone and not come back: within reconnectGrace of its socket dropping; or,
+// when a page was being loaded as it dropped (a reload) or has been since,
+// within loadPatience, so that a page that failed to load is not taken for
+// one that was closed; or at once when the window the program opened has
+// closed while no page is connected.
 //
 // Page -> program (JSON text messages on the WebSocket):
 //   {"type":"click", "seq":n, "element":{"tag":..,"attributes":{..}},
@@ -87,8 +94,9 @@
 // (handled, or dropped); browser tests wait on it. A handler that blocks (a
 // notification, a pause) sends what it has so far first, so the box or the
 // wait cursor shows at once. The server itself may send {"type":"replaced"}
-// when another page takes over. Every text sent is valid UTF-8, whatever
-// bytes the data files held.
+// when another page takes over, or to a page that came with the cookie but
+// not the key while another page is live (that page stays the program's).
+// Every text sent is valid UTF-8, whatever bytes the data files held.
 //
 // Modal input. While a notification is open, clicks and keys that reach the
 // program (including those the page sent before the box appeared) are
@@ -118,6 +126,9 @@ struct ShellOptions {
     std::filesystem::path workDir;
     // How long the program waits for a page to come back before it ends.
     std::chrono::milliseconds reconnectGrace{5000};
+    // How long it waits for a page that began to load (it may have failed
+    // to, and be reloaded by the user).
+    std::chrono::milliseconds loadPatience{std::chrono::minutes(10)};
 };
 
 class Shell final : public Host, private WebServerListener {
@@ -134,6 +145,9 @@ public:
     // Ends Run as soon as the handler in hand returns; an open notification
     // counts as cancelled. Any thread.
     void RequestStop();
+    // The window the program opened has closed (its browser ended): when no
+    // page is connected, the run ends. Any thread.
+    void WindowClosed();
     // True once a page has connected (or the shell has stopped); waits up
     // to timeout for that. Any thread.
     bool WaitForFirstPage(std::chrono::milliseconds timeout);
@@ -166,7 +180,7 @@ public:
 
 private:
     struct Event {
-        enum class Kind { Page, Command, Connected, Disconnected, Stop } kind;
+        enum class Kind { Page, Command, Connected, Disconnected, Loading, WindowClosed, Stop } kind;
         PageEvent page;
         int command = 0;
     };
@@ -174,9 +188,11 @@ private:
     void OnPageConnected() override;
     void OnPageDisconnected() override;
     void OnPageMessage(const std::string& text) override;
+    void OnPageRequested() override;
 
     void Push(Event event);
-    // The next click, key or command; handles connections on the way.
+    // The next click, key or command; handles connections (and loads, and
+    // the window closing) on the way.
     // Empty when the run is over.
     std::optional<Event> NextEvent();
     std::optional<Event> WaitRaw();
@@ -208,6 +224,9 @@ private:
     Document document_;             // what the page reported with the event in hand
     bool everConnected_ = false;
     bool connected_ = false;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point droppedAt_{};                // when the page last went
+    std::optional<Clock::time_point> loadedAt_;    // the last page handed out since one connected
     bool ended_ = false;
     bool gone_ = false;
     int nextBox_ = 0;

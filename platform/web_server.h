@@ -11,11 +11,23 @@
 //
 // Guarding: every request needs the run's secret, from the address
 // (?key=...) or from the cookie the main page sets; the Host must be the
-// loopback address and the port, a WebSocket's Origin the page's own.
-// Connections that have not yet shown the secret are few and short-lived
-// (at most kMaxUnproven at once, closed after a few silent seconds), and
-// failed accepts back off, so a flood of idle connections or a lack of file
-// descriptors never keeps the real page from being served.
+// loopback address and the port, a WebSocket's Origin the page's own. The
+// cookie belongs to the site, not the port, so a request that another site
+// or loopback port started (Sec-Fetch-Site) counts only with the key. Only
+// a page that came with the key takes over from a live page; one with the
+// cookie alone (a reload, a second window) waits a moment for the live page
+// to go and is otherwise told that the program is open in another window.
+//
+// Connections that have not shown the secret are few and short-lived: the
+// kernel keeps silent ones until they speak (TCP_DEFER_ACCEPT), at most
+// kMaxUnproven are open at once (fewer when file descriptors are short, so
+// that enough are kept for the page), each has a few seconds to send its
+// request, and room is made by closing the oldest silent one; one younger
+// than kUnprovenGrace is never closed. A proven connection is closed only
+// when no descriptor is left and it waits idle between requests (the
+// browser opens another); failed accepts are reported and back off. So a
+// flood of idle connections or a lack of file descriptors never keeps the
+// real page from being served.
 //
 // Downloads: a file the program offers (OfferDownload) is served once,
 // behind the same secret, at /download/<token>, in chunks as it is made
@@ -36,6 +48,9 @@ struct WebServerOptions {
     std::uint16_t port = 0;                 // 0: any free port
     std::filesystem::path workDir;          // images/ and decks/ live here
     std::size_t maxMessageBytes = 1 << 20;  // larger WebSocket messages drop the page
+    // When set, the only page served (in place of the main page, which is
+    // then never served): a notice in these words.
+    std::string notice;
 };
 
 class WebServerListener {
@@ -45,6 +60,9 @@ public:
     virtual void OnPageConnected() = 0;
     virtual void OnPageDisconnected() = 0;
     virtual void OnPageMessage(const std::string& text) = 0;
+    // The main page (or the notice) was handed to a browser: a page is
+    // loading, whether or not it gets as far as its WebSocket.
+    virtual void OnPageRequested() {}
 };
 
 // Pages made while the program runs (the help's indexes), by their path
@@ -61,7 +79,9 @@ public:
 
     // Before Start: where generated pages come from.
     void SetPageMaker(PageMaker maker);
-    // Binds 127.0.0.1 and starts serving on threads of its own.
+    // Binds 127.0.0.1 and starts serving on threads of its own. Throws when
+    // it cannot, or when too few file descriptors are left for any page to
+    // connect.
     void Start();
     void Stop();
     std::uint16_t Port() const;
@@ -70,6 +90,9 @@ public:
     // so the page keeps pictures for the run and never past it.
     const std::string& RunId() const;
     std::string Url() const;
+    // After Start: what to tell the user when file descriptors are short
+    // (empty when there are enough).
+    const std::string& DescriptorWarning() const;
 
     // Offers a file for download: the path the page fetches it from. Any
     // thread; the source is then read on the worker pool.
@@ -85,6 +108,12 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+// Raises this process's soft limit on open files towards its hard limit, up
+// to kWantedDescriptors (enough for any page; more would only reach the
+// programs it starts).
+inline constexpr unsigned long kWantedDescriptors = 1024;
+void RaiseDescriptorLimit();
 
 // Helpers exposed for tests.
 bool ConstantTimeEquals(const std::string& a, const std::string& b);

@@ -14,6 +14,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -38,12 +39,39 @@ using Request = http::request<http::empty_body>;
 using Response = http::response<http::string_body>;
 
 // Connections that have not shown the secret yet: how many may be open at
-// once, and how long one may stay silent.
+// once (fewer when file descriptors are short), how long one may take to
+// send a whole request, and how long a proven one may stay idle.
 inline constexpr std::size_t kMaxUnproven = 32;
-inline constexpr std::chrono::seconds kUnprovenPatience{5};
+inline constexpr std::chrono::seconds kUnprovenPatience{3};
 inline constexpr std::chrono::seconds kIdlePatience{30};
+// A connection younger than this is never closed to make room: the
+// browser's request is on its way (its bytes come within a millisecond of
+// the connection) and is answered first.
+inline constexpr std::chrono::milliseconds kUnprovenGrace{250};
+// The kernel holds a connection that has sent nothing for this long
+// before handing it over (TCP_DEFER_ACCEPT), so idle ones take no
+// descriptor and no slot while the browser's requests go by.
+inline constexpr int kDeferAcceptSeconds = 10;
+// Descriptors kept for the page beyond the unproven connections: its
+// WebSocket, the browser's parallel connections, the help window, the
+// files the workers read, the journal's files.
+inline constexpr long kKeptForPage = 16;
+// How long a page that has only the cookie waits for the live page to go
+// (a reload's old page closes its socket as the new one opens its own)
+// before it is told that the program is open in another window.
+inline constexpr std::chrono::milliseconds kReloadPatience{2000};
 
 void Log(const std::string& line);
+// An answer with the headers every answer carries: no caching, no
+// sniffing, and the policies of web_server.cpp for a document that runs
+// nothing.
+// Anything else (a picture, a script, a download, a refusal) opened on its
+// own runs nothing.
+inline constexpr const char* kInertPolicy =
+    "default-src 'none'; style-src 'unsafe-inline'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'; "
+    "sandbox";
+
+Response MakeResponse(const Request& request, http::status status, const std::string& type, std::string body);
 
 class WsSession;
 class HttpSession;
@@ -58,14 +86,23 @@ struct WebServer::Impl {
     net::steady_timer acceptRetry{ioc};
     std::chrono::milliseconds acceptBackoff{0};
     std::thread thread;
+    std::chrono::steady_clock::time_point lastAcceptTrouble{};
     const std::string secret;
     const std::string runId;
     std::uint16_t port = 0;
     std::atomic<bool> stopped{false};
 
+    // Set by Start.
+    std::size_t unprovenCap = kMaxUnproven;
+    std::string descriptorWarning;
+
     // I/O thread only.
     std::shared_ptr<WsSession> active;
+    // A page with only the cookie, waiting for the live one to go.
+    std::shared_ptr<WsSession> waiting;
+    net::steady_timer waitingTimer{ioc};
     std::list<std::weak_ptr<HttpSession>> unproven;  // oldest first
+    std::list<std::weak_ptr<HttpSession>> proven;    // likewise
 
     Downloads downloads;  // offered files, guarded by their own lock
 
@@ -76,20 +113,36 @@ struct WebServer::Impl {
     Impl(WebServerOptions o, WebServerListener& l);
 
     std::string CookieName() const { return "sagewend-" + std::to_string(port); }
+    // Counts the descriptors the process may still open and sets
+    // unprovenCap and descriptorWarning; throws when no page could connect.
+    void BudgetDescriptors();
+    // Accepts the next connection once there is room for it.
     void Accept();
+    void AcceptFailed(const beast::error_code& error);
     void Accepted(tcp::socket socket);
-    // Keeps at most kMaxUnproven connections without the secret, closing
-    // the oldest; closed and proven ones are dropped from the list.
-    void Unproven(const std::shared_ptr<HttpSession>& session);
-    void Proven(const HttpSession* session);
-    bool Authorised(const Request& request) const;
+    // Whether another connection without the secret may be taken: there is
+    // a free slot, or one could be made by closing the oldest connection
+    // that has sent nothing (or, failing that, the oldest one) of those
+    // past kUnprovenGrace. Closed and proven ones leave the list.
+    bool MakeRoom();
+    void Proven(const std::shared_ptr<HttpSession>& session);
+    // Closes a connection to free its descriptor: the oldest without the
+    // secret, else the oldest proven one that waits idle for its next
+    // request (the browser opens another when it needs one).
+    void CloseOneForRoom();
+    // Whether the request shows the secret; *byKey when it is in the address.
+    bool Authorised(const Request& request, bool* byKey = nullptr) const;
     bool HostAllowed(const Request& request) const;
     // The answer to a request that needs no file: the built-in pages,
     // refusals. Empty for a request the worker pool must answer.
-    std::optional<Response> Respond(const Request& request) const;
+    std::optional<Response> Respond(const Request& request, bool byKey) const;
     // The answer that needs the disk or a generated page (worker pool).
     Response RespondSlowly(const Request& request) const;
-    void Attach(const std::shared_ptr<WsSession>& session);
+    // A page's WebSocket is open: it becomes the page, taking over from the
+    // live one when it came with the key; with the cookie alone it waits
+    // for the live one to go, and is refused if it does not.
+    void Attach(const std::shared_ptr<WsSession>& session, bool byKey);
+    void Refuse(const std::shared_ptr<WsSession>& session);
     void Detach(const WsSession* session);
     void WriteDone(std::size_t count);
 };
@@ -105,8 +158,8 @@ public:
 };
 
 // Accepts the upgrade request on socket; once open, the WebSocket is
-// attached as the page.
-void StartWebSocket(tcp::socket socket, WebServer::Impl& server, Request request);
+// attached as the page (byKey: the secret came in its address).
+void StartWebSocket(tcp::socket socket, WebServer::Impl& server, Request request, bool byKey);
 
 // A request for an offered file (platform/download.cpp), served on a
 // connection of its own from then on.
@@ -119,6 +172,10 @@ public:
     void Start() { Read(); }
     void Close();
     bool Open() const { return !closed_; }
+    // Whether the connection has sent no byte of its next request (for a
+    // proven one: it is idle between requests).
+    bool Silent();
+    std::chrono::steady_clock::duration Age() const { return std::chrono::steady_clock::now() - opened_; }
 
 private:
     void Read();
@@ -129,6 +186,7 @@ private:
     WebServer::Impl& server_;
     beast::flat_buffer buffer_{16 * 1024};
     std::optional<http::request_parser<http::empty_body>> parser_;
+    const std::chrono::steady_clock::time_point opened_ = std::chrono::steady_clock::now();
     bool proven_ = false;
     bool closed_ = false;
 };

@@ -1,6 +1,7 @@
 // The page behaves as the modal dialog window it stands in for, and nothing
 // a deck, a layout file or another local program sends can crash the
-// program, run in its page, or keep its page from being served.
+// program, run in its page, or keep its page from being served; a page that
+// failed to load is not taken for one that was closed.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
@@ -170,6 +171,150 @@ test('idle connections and a lack of file descriptors never keep the page from b
   assert.ok(Date.now() - started < 20000, 'the page came within seconds');
   await click(page, '#tarotbtn');
   assert.match(await page.textContent('#fileList h3'), /select a reading below/);
+});
+
+test('too few file descriptors are said on standard error and in the page; none to spare ends the program', async (t) => {
+  const dir = copySample();
+  t.after(() => rmSync(dir, { recursive: true, force: true }));
+  const start = (limit) => {
+    const child = spawn('prlimit', [`--nofile=${limit}:${limit}`, program, '--no-browser', '-C', dir],
+      { stdio: ['ignore', 'pipe', 'pipe'] });
+    t.after(() => child.kill('SIGKILL'));
+    const said = { stdout: '', stderr: '' };
+    child.stdout.on('data', (chunk) => { said.stdout += chunk; });
+    child.stderr.on('data', (chunk) => { said.stderr += chunk; });
+    const exited = new Promise((done) => child.on('exit', (code, signal) => done({ code, signal })));
+    return { child, said, exited };
+  };
+  const none = start(8);
+  assert.deepEqual(await waitForExit(none), { code: 1, signal: null });
+  assert.match(none.said.stderr, /may open only 8 files at once and has 0 of them left, too few for its page: raise the limit \(ulimit -n \d+ or more\)/);
+  assert.doesNotMatch(none.said.stdout, /http:/, 'it gives no address that could never answer');
+
+  const few = start(14);
+  const url = await new Promise((resolveUrl) => {
+    const check = () => {
+      const match = few.said.stdout.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
+      if (match) resolveUrl(match[1]);
+      else setTimeout(check, 50);
+    };
+    check();
+  });
+  const warning = /Sagewend may open only 14 files at once and has \d+ of them left: its page may load slowly or not at all\. To mend it, raise the limit \(ulimit -n \d+ or more\) and start Sagewend again\./;
+  assert.match(few.said.stderr, warning);
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  await page.goto(url);
+  assert.match(await messageBox(page), warning);
+  await page.click('#sw-ok');
+  await click(page, '#tarotbtn');
+  assert.match(await page.textContent('#fileList h3'), /select a reading below/, 'the page works all the same');
+});
+
+// Keeps count keyless connections open to the port that send nothing, each
+// opened again as soon as it is closed, as a local program (or a web page's
+// requests) may make them; resolves once the program has begun closing them.
+async function flood(port, count) {
+  const open = new Set();
+  let stopped = false;
+  let closed = 0;
+  const one = () => {
+    if (stopped) return;
+    const socket = connect(port, '127.0.0.1');
+    open.add(socket);
+    socket.on('error', () => {});
+    socket.on('close', () => {
+      open.delete(socket);
+      closed += 1;
+      setImmediate(one);
+    });
+  };
+  for (let i = 0; i < count; i += 1) one();
+  while (closed < count / 10) await new Promise((done) => setTimeout(done, 100));
+  return () => {
+    stopped = true;
+    for (const socket of open) socket.destroy();
+  };
+}
+
+test('300 keyless idle connections coming back as they close never break a page load, nor end the program', async (t) => {
+  // Few descriptors make it harder: this is where pages broke one load in two.
+  const limit = process.env.SAGEWEND_FLOOD_NOFILE || '64';
+  const dir = copySample();
+  const child = spawn('prlimit', [`--nofile=${limit}:${limit}`, program, '--no-browser', '-C', dir],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+  const run = { child, exited: new Promise((done) => child.on('exit', (code, signal) => done({ code, signal }))) };
+  t.after(() => {
+    child.kill('SIGKILL');
+    rmSync(dir, { recursive: true, force: true });
+  });
+  const url = await new Promise((resolveUrl, reject) => {
+    let out = '';
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const match = out.match(/^(http:\/\/127\.0\.0\.1:\d+\/\S*)$/m);
+      if (match) resolveUrl(match[1]);
+    });
+    child.on('exit', (code) => reject(new Error(`ended with ${code}`)));
+  });
+  // Every request of every load is watched: the page, its style, every
+  // module, the sanitiser, the pictures and the WebSocket.
+  let failed = [];
+  const watch = (context) => {
+    context.on('requestfailed', (request) =>
+      failed.push(`${new URL(request.url()).pathname}: ${request.failure()?.errorText}`));
+    context.on('response', (response) => {
+      if (response.status() >= 400) failed.push(`${new URL(response.url()).pathname}: ${response.status()}`);
+    });
+  };
+  const loaded = (p) => p.waitForFunction(() => document.documentElement.dataset.connected === 'true' &&
+    document.getElementById('fileList').innerHTML.length > 0, null, { timeout: 15000 });
+  const freshWindow = async () => {
+    const context = await browser.newContext();
+    watch(context);
+    const page = await context.newPage();
+    await page.goto(url);
+    await loaded(page);
+    return { context, page };
+  };
+  let { context, page } = await freshWindow();
+  t.after(() => context.close().catch(() => {}));
+  const stop = await flood(Number(new URL(url).port), 300);
+  t.after(stop);
+
+  // Fresh windows with the key, and reloads, which carry only the cookie.
+  for (let load = 1; load <= 20; load += 1) {
+    failed = [];
+    if (load % 2) {
+      const previous = context;
+      ({ context, page } = await freshWindow());
+      await previous.close();
+    } else {
+      await page.reload();
+      await loaded(page);
+    }
+    assert.deepEqual(failed, [], `load ${load}`);
+    assert.equal(child.exitCode, null, `the program runs after load ${load}`);
+  }
+  await click(page, '#tarotbtn');
+  assert.match(await page.textContent('#fileList h3'), /select a reading below/);
+
+  // A reload whose script never arrives is not a page that was closed:
+  // the program waits well past its few seconds of grace for the next one.
+  await page.route('**/page/main.mjs', (route) => route.abort('connectionreset'));
+  await page.reload();
+  await new Promise((done) => setTimeout(done, 7000));
+  assert.equal(child.exitCode, null, 'the program still runs');
+  await page.unroute('**/page/main.mjs');
+  await page.reload();
+  await loaded(page);
+  assert.match(await page.textContent('#fileList h3'), /select a reading below/, 'the session is back');
+  stop();
+  await click(page, '#exit');
+  assert.equal(await messageBox(page), 'Are you sure?');
+  await page.click('#sw-ok');
+  assert.deepEqual(await waitForExit(run), { code: 0, signal: null });
 });
 
 test('SIGTERM ends the program cleanly: the browser it started is closed and its folder removed', async (t) => {

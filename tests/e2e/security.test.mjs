@@ -1,16 +1,16 @@
 // The loopback server refuses what does not come from its own page: requests
 // without the secret, foreign Host headers, WebSockets from foreign origins,
-// and paths outside the picture folders. None of it reaches the program.
+// paths outside the picture folders, and windows that another loopback port
+// opens with the cookie alone. None of it reaches the program, and no page
+// it serves reaches out of it.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
 import { randomBytes } from 'node:crypto';
 import { copyFileSync, mkdirSync, readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import http from 'node:http';
 import { join } from 'node:path';
-import { createRequire } from 'node:module';
-import { click, copySample, dataTool, launchBrowser, startSession } from './harness.mjs';
-
-const require = createRequire(import.meta.url);
+import { click, copySample, dataTool, decodeFile, launchBrowser, openPage, startSession } from './harness.mjs';
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -145,6 +145,78 @@ test('requests without the secret, from foreign hosts or origins, or outside the
   await page.waitForSelector('#sw-ended:not([hidden])');
 });
 
+// A web server of another program on another loopback port, noting what it is asked for.
+async function otherPort(t) {
+  const asked = [];
+  const server = http.createServer((request, response) => {
+    asked.push(request.url);
+    response.writeHead(200, { 'Content-Type': 'text/html' });
+    response.end('<!DOCTYPE html><title>elsewhere</title><p>elsewhere</p>');
+  });
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  t.after(() => server.close());
+  return { origin: `http://127.0.0.1:${server.address().port}`, asked };
+}
+
+test('a window that another loopback port opens with the cookie alone never takes the page over', async (t) => {
+  const { url, context, page } = await startSession(t, browser, { seed: 42 });
+  await click(page, '#yesnobtn');
+  const shown = await page.innerHTML('#fileList');
+  const other = await otherPort(t);
+
+  // The cookie is the site's, not the port's: a page on another port sends it.
+  const elsewhere = await context.newPage();
+  await elsewhere.goto(`${other.origin}/`);
+  const opened = context.waitForEvent('page');
+  await elsewhere.evaluate((address) => { window.opened = window.open(address); }, new URL('/', url).href);
+  const popup = await opened;
+  await popup.waitForLoadState();
+  assert.equal(await popup.textContent('p'), 'Sagewend is open in another window.');
+  assert.equal(await popup.locator('#fileList').count(), 0, 'the popup has no page of the program');
+  assert.equal(await elsewhere.evaluate(() => window.opened.closed), true, 'its opener keeps no handle on it');
+
+  await new Promise((done) => setTimeout(done, 2500));  // past the wait a reload's socket gets
+  assert.ok(await page.isHidden('#sw-ended'), 'the page is not replaced');
+  await click(page, '#home');
+  assert.notEqual(await page.innerHTML('#fileList'), shown, 'and still follows the program');
+
+  // A reload carries only the cookie, and the page gets its session back.
+  const home = await page.innerHTML('#fileList');
+  await page.reload();
+  await page.waitForFunction(() => document.documentElement.dataset.connected === 'true' &&
+    document.getElementById('fileList').innerHTML.length > 0);
+  assert.equal(await page.innerHTML('#fileList'), home);
+  assert.ok(await page.isHidden('#sw-ended'));
+});
+
+test('help runs no refresh and keeps no handle on the window that opened it', async (t) => {
+  // A deck whose meaning asks to be sent elsewhere.
+  const dir = copySample();
+  const other = await otherPort(t);
+  const index = join(dir, 'decks', 'Classic Tarot', 'index.dat');
+  const lines = decodeFile(index);
+  const meaning = lines.indexOf('~~~~~~Meaning~~~~~~') + 1;
+  lines[meaning] = `<meta http-equiv="refresh" content="0;url=${other.origin}/refreshed">${lines[meaning]}`;
+  writeFileSync(index, execFileSync(dataTool, ['encode'], { input: lines.join('\n') }));
+  const { url, page } = await startSession(t, browser, { dir, seed: 43 });
+
+  const popup = page.waitForEvent('popup');
+  await click(page, '#help');
+  const help = await popup;
+  await help.waitForLoadState();
+  await help.goto(new URL('/help/cards.htm', url).href);
+  await new Promise((done) => setTimeout(done, 1500));  // time for a refresh that must not come
+  assert.equal(new URL(help.url()).pathname, '/help/cards.htm');
+  assert.deepEqual(other.asked, [], 'nothing asked the other port for anything');
+  assert.ok(await help.evaluate(() => Array.from(document.images).every((image) => image.naturalWidth > 0)),
+    'its pictures still load');
+
+  // Sent elsewhere all the same, the help window has no handle on the page.
+  await help.goto(`${other.origin}/`);
+  assert.equal(await help.evaluate(() => window.opener), null);
+  assert.equal(new URL(page.url()).origin, new URL(url).origin);
+});
+
 // A deck from someone else: every markup that could reach out of the page,
 // in its names and meanings. Shown on every page that shows deck text, it
 // must send no request anywhere but the program and move no window.
@@ -162,7 +234,6 @@ const HOSTILE = [
 ].join('');
 
 function writeHostileDeck(dir) {
-  const { execFileSync } = require('node:child_process');
   const encode = (path, lines) => writeFileSync(path, execFileSync(dataTool, ['encode'], { input: lines.join('\n') }));
   const deck = join(dir, 'decks', 'Hostile');
   mkdirSync(deck, { recursive: true });

@@ -2,14 +2,15 @@
 // status before any page exists; other data errors are written at once and
 // shown in the page, in order, when it first connects. Start-up without a
 // window: when none can open, the program says so with the address and
-// keeps serving.
+// keeps serving. A second start on a folder in use says so, in a window of
+// its own, and changes nothing.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { chmodSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { chmodSync, mkdtempSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import {
-  copySample, launchBrowser, messageBox, openPage, program, startProgram, startSession, waitForExit,
+  click, copySample, launchBrowser, messageBox, openPage, program, screenshot, startProgram, startSession, waitForExit,
 } from './harness.mjs';
 import { launch } from '../package/launch.mjs';
 
@@ -71,13 +72,14 @@ test('a deck that cannot be read is reported at once and again in the page, and 
   assert.deepEqual(decks, [['1', 'Classic Tarot']]);
 });
 
-// Starts the program as the desktop does, with a window wanted, in env.
-function startWithWindow(t, env) {
-  const dir = copySample();
-  const run = launch(program, ['--seed', '1', '-C', dir], { cwd: dir, env });
+// Starts the program as the desktop does, with a window wanted, in env, on
+// a copy of the sample data or on dir (which the test owns).
+function startWithWindow(t, env, dir) {
+  const folder = dir ?? copySample();
+  const run = launch(program, ['--seed', '1', '-C', folder], { cwd: folder, env });
   t.after(() => {
     run.stop();
-    rmSync(dir, { recursive: true, force: true });
+    if (!dir) rmSync(folder, { recursive: true, force: true });
   });
   return run;
 }
@@ -151,4 +153,59 @@ test('a browser that ends at once is reported with what it said; the default bro
   const { context, page } = await openPage(browser, forward);
   t.after(() => context.close().catch(() => {}));
   assert.ok(await page.isVisible('#fileList img'));
+});
+
+// Every file and folder under dir, with its size and time of change.
+function snapshot(dir) {
+  return readdirSync(dir, { recursive: true }).sort().map((name) => {
+    const info = statSync(join(dir, name));
+    return `${name} ${info.size} ${info.mtimeMs}`;
+  });
+}
+
+const ALREADY_OPEN = /Sagewend is already open on the data folder (.+)\. Use its window, or end it before you start Sagewend on this folder again\./;
+
+test('a second start on a folder in use says so, changes nothing and ends; the first goes on', async (t) => {
+  const { run, page } = await startSession(t, browser, { seed: 11 });
+  const before = snapshot(run.dir);
+  const second = startProgram({ dir: run.dir, seed: 12 });
+  await assert.rejects(second.url, /before listening/, 'it prints no address');
+  assert.deepEqual(await waitForExit(second), { code: 1, signal: null });
+  assert.equal(second.output().stderr.match(ALREADY_OPEN)?.[1], run.dir);
+  assert.deepEqual(snapshot(run.dir), before, 'nothing in the folder changed');
+  await click(page, '#tarotbtn');
+  assert.match(await page.textContent('#fileList h3'), /select a reading below/);
+});
+
+test('with a window, the second start says it in a page of its own until that window is closed', async (t) => {
+  const { run } = await startSession(t, browser, { seed: 13 });
+  const before = snapshot(run.dir);
+  const log = join(mkdtempSync(join(tmpdir(), 'sagewend-log-')), 'start');
+  t.after(() => rmSync(join(log, '..'), { recursive: true, force: true }));
+  // A browser window that shows the start file it was given and stays open.
+  const bin = fakeBin(t, {
+    chromium: 'for a; do case "$a" in --app=file://*) cat "${a#--app=file://}" > "$FAKE_LOG";; esac; done; exec sleep 60',
+  });
+  const second = startWithWindow(t, { ...withoutDisplay(), DISPLAY: ':97', PATH: `${bin}:${process.env.PATH}`,
+    FAKE_LOG: log }, run.dir);
+  let start = '';
+  for (let waited = 0; !start && waited < 10000; waited += 100) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    try { start = readFileSync(log, 'utf8'); } catch { /* not started yet */ }
+  }
+  const forward = start.match(/content="0;url=([^"]+)"/)[1].replace(/&amp;/g, '&');
+  for (const viewport of [{ width: 800, height: 600 }, { width: 1280, height: 800 }]) {
+    const context = await browser.newContext({ viewport });
+    t.after(() => context.close().catch(() => {}));
+    const notice = await context.newPage();
+    await notice.goto(forward);
+    assert.equal(await notice.title(), 'Sagewend');
+    assert.equal((await notice.textContent('p')).match(ALREADY_OPEN)?.[1], run.dir);
+    await screenshot(notice, `already-open-${viewport.width}x${viewport.height}`);
+  }
+  assert.match(second.output().stderr, ALREADY_OPEN);
+  assert.equal(second.child.exitCode, null, 'it stays while its window is open');
+  second.child.kill('SIGTERM');
+  assert.deepEqual(await waitForExit(second), { code: 1, signal: null });
+  assert.deepEqual(snapshot(run.dir), before, 'nothing in the folder changed');
 });

@@ -1,7 +1,12 @@
 // The handler loop driven over a real WebSocket, as the page drives it:
 // order, acknowledgements, pauses, modal boxes, stale fragments,
-// reconnects, take-overs, failing handlers, stops and hostile messages;
-// and the reading of page messages on its own.
+// reconnects, reloads, take-overs, failing handlers, stops and hostile
+// messages; and the reading of page messages on its own.
+#include <utility>  // boost 1.74 asio needs std::exchange declared first
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -116,11 +121,31 @@ std::vector<long long> Dones(const std::vector<json>& frames) {
     return dones;
 }
 
+// Asks for the main page at the address the program printed, as a browser
+// that begins to load it; true when it was handed out.
+bool LoadPage(const std::string& url) {
+    namespace http = boost::beast::http;
+    const std::string hostAndPort = url.substr(7, url.find('/', 7) - 7);
+    const auto colon = hostAndPort.rfind(':');
+    boost::asio::io_context ioc;
+    boost::beast::tcp_stream stream(ioc);
+    stream.connect({boost::asio::ip::make_address(hostAndPort.substr(0, colon)),
+                    static_cast<unsigned short>(std::stoi(hostAndPort.substr(colon + 1)))});
+    http::request<http::empty_body> request{http::verb::get, url.substr(url.find('/', 7)), 11};
+    request.set(http::field::host, hostAndPort);
+    http::write(stream, request);
+    boost::beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(stream, buffer, response);
+    return response.result() == http::status::ok;
+}
+
 class ShellTest : public ::testing::Test {
 protected:
-    void StartShell(std::chrono::milliseconds grace = std::chrono::minutes(1)) {
+    void StartShell(std::chrono::milliseconds grace = std::chrono::minutes(1),
+                    std::chrono::milliseconds loadPatience = std::chrono::minutes(1)) {
         dir_ = testing::MakeTempDir("sagewend-shell");
-        shell_ = std::make_unique<Shell>(ShellOptions{0, dir_, grace});
+        shell_ = std::make_unique<Shell>(ShellOptions{0, dir_, grace, loadPatience});
         shell_->Start();
         sink_ = std::make_unique<RecordingSink>(*shell_);
         run_ = std::async(std::launch::async, [this] { return shell_->Run(*sink_); });
@@ -288,6 +313,44 @@ TEST_F(ShellTest, AfterThePageGoesTheRunWaitsOnlyTheGracePeriod) {
     EXPECT_EQ(run_.get(), 0);
     PageClient late;
     EXPECT_FALSE(late.Connect(shell_->Url())) << "the server stops with the run";
+}
+
+TEST_F(ShellTest, APageThatBeganToLoadIsWaitedForBeyondTheGraceAndThenAsLongAsItsPatience) {
+    StartShell(std::chrono::milliseconds(200), std::chrono::seconds(3));
+    auto page = OpenPage();
+    // A reload: the page is asked for again, then the old one goes, and
+    // the new one never connects (its script failed to load).
+    ASSERT_TRUE(LoadPage(shell_->Url()));
+    page->Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(run_.wait_for(std::chrono::seconds(0)), std::future_status::timeout)
+        << "a page that failed to load is not taken for one that was closed";
+    // Reloaded again, it gets its session back.
+    ASSERT_TRUE(LoadPage(shell_->Url()));
+    auto again = OpenPage();
+    again->Send(ClickMessage(1, Link("x")));
+    ASSERT_TRUE(again->UntilDone(1));
+    EXPECT_EQ(sink_->Taken(), (Notes{"loaded", "click:x"}));
+
+    // A page that never connects is waited for only so long.
+    ASSERT_TRUE(LoadPage(shell_->Url()));
+    again->Close();
+    ASSERT_TRUE(RunEnded());
+}
+
+TEST_F(ShellTest, TheWindowClosingEndsTheRunOnlyWhenNoPageIsConnected) {
+    StartShell();
+    auto page = OpenPage();
+    shell_->WindowClosed();  // the page is in some other window
+    page->Send(ClickMessage(1, Link("x")));
+    ASSERT_TRUE(page->UntilDone(1));
+    // The page failed to load again, and (once the shell has surely seen
+    // it go) its window was closed.
+    ASSERT_TRUE(LoadPage(shell_->Url()));
+    page->Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    shell_->WindowClosed();
+    ASSERT_TRUE(RunEnded());
 }
 
 TEST_F(ShellTest, BytesThatAreNotUtf8ReachThePageAsText) {
