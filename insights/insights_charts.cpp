@@ -20,7 +20,7 @@ constexpr double kRowHeight = 20;
 constexpr double kBarHeight = 12;
 constexpr double kColumnsHeight = 150;
 constexpr double kAxisWidth = 40;
-constexpr std::size_t kLabelCharacters = 30;
+constexpr std::size_t kLabelCharacters = 24;  // what 184 px hold in a wide sans-serif
 
 std::string Number(double value, bool percent) {
     if (percent) return Format("%.1f%%", value);
