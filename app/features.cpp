@@ -17,6 +17,10 @@ struct Route {
     void (*run)(Features&, const Element&);
 };
 
+// The choices that several ids share.
+void DealControl(Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }
+void PageChoice(Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }
+
 const Route kClickRoutes[] = {
     // The journal (journal/). The Journal link is a new visit; the other
     // ways back keep the search in force.
@@ -57,20 +61,20 @@ const Route kClickRoutes[] = {
     {"daycardshow", false, [](Features& f, const Element&) { f.daycard.ShowChosen(); }},
     // The kept preferences (settings/): the deal options beside the reading
     // form, and what the page sets itself.
-    {"dealmajor", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
-    {"dealreversals-never", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
-    {"dealreversals-sometimes", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
-    {"dealreversals-often", false, [](Features& f, const Element&) { f.settings.DealControlClicked(f.Data()); }},
+    {"dealmajor", false, DealControl},
+    {"dealreversals-never", false, DealControl},
+    {"dealreversals-sometimes", false, DealControl},
+    {"dealreversals-often", false, DealControl},
     {"setpref", false, [](Features& f, const Element& e) { f.settings.SetFromPage(e); }},
     // The settings page and its choices.
     {"settings", true, [](Features& f, const Element&) { f.ShowSettings(); }},
-    {"look-system", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"look-green", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"look-dark", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"look-contrast", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"cardsize-smaller", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"cardsize-fit", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
-    {"cardsize-larger", false, [](Features& f, const Element& e) { f.settings.PageChoiceClicked(e); }},
+    {"look-system", false, PageChoice},
+    {"look-green", false, PageChoice},
+    {"look-dark", false, PageChoice},
+    {"look-contrast", false, PageChoice},
+    {"cardsize-smaller", false, PageChoice},
+    {"cardsize-fit", false, PageChoice},
+    {"cardsize-larger", false, PageChoice},
 };
 
 const Route kKeyRoutes[] = {

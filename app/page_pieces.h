@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/text.h"
+#include "platform/host.h"
 #include "store/oracle_data.h"
 
 namespace sw {
@@ -39,6 +40,12 @@ inline int LoadedDeck(const OracleData& data, int deck) {
     for (int i = 0; i < data.deckCount; ++i)
         if (data.DeckAt(i).loaded) return i;
     return -1;
+}
+
+// The deck chosen in the page's list named id (-1 when the page has none).
+inline int ChosenDeck(platform::Host& host, const char* id) {
+    auto list = host.GetElement(id);
+    return list ? CAtoi(list->Text("value")) : -1;
 }
 
 // A row with the loaded decks to choose from, in a list named id with deck

@@ -53,8 +53,7 @@ std::string LocalDate() {
 void DayCard::Show() { ShowDeck(LoadedDeck(data_, deck_) == deck_ ? deck_ : data_.selectedDeck); }
 
 void DayCard::ShowChosen() {
-    auto list = host_.GetElement("daydeck");
-    ShowDeck(list ? CAtoi(list->Text("value")) : -1);
+    ShowDeck(ChosenDeck(host_, "daydeck"));
 }
 
 void DayCard::ShowDeck(int deck) {

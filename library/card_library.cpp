@@ -6,8 +6,7 @@
 namespace sw {
 
 void CardLibrary::ShowChosen() {
-    auto list = host_.GetElement("cardsdeck");
-    ShowDeck(list ? CAtoi(list->Text("value")) : -1);
+    ShowDeck(ChosenDeck(host_, "cardsdeck"));
 }
 
 void CardLibrary::ShowDeck(int deck) {
