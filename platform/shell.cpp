@@ -325,7 +325,7 @@ void Shell::SetElementValue(std::string_view id, const std::string& value) {
 int Shell::ShowMessage(const std::string& message, int iconId) {
     if (!everConnected_) {
         // No page yet: say it at once, and again in the page when it comes.
-        std::cerr << message << '\n';
+        std::cerr << "sagewend: " << message << '\n';
         earlyMessages_.push_back(message);
         return kIdOk;
     }

@@ -52,7 +52,7 @@ test('a deck that cannot be read is reported at once and again in the page, and 
   writeFileSync(join(dir, 'data', 'decks.dat'), encode(['2', 'Missing Deck', 'Classic Tarot']));
   const { page, run } = await startSession(t, browser, { dir });
   const stderr = run.output().stderr;
-  assert.match(stderr, /Error opening source plaintext file!\nError opening destination ciphertext file!\nError opening Missing Deck index file/);
+  assert.match(stderr, /sagewend: Error opening source plaintext file!\nsagewend: Error opening destination ciphertext file!\nsagewend: Error opening Missing Deck index file/);
 
   const shown = [];
   for (let i = 0; i < 3; i += 1) {
