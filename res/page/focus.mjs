@@ -2,7 +2,7 @@
 // control they used, if the new page still has it (the same grid cell, the
 // same button); else the field the page's parts name (the question);
 // else, when the focus was lost with the old page, the first card or
-// control of the page. And a short word for screen readers on what the new
+// control of the page. Another page opens at its top. And a short word for screen readers on what the new
 // page says: its heading (pages head themselves with an h3: the answer of
 // the Yes/No page, the question of a reading).
 import { focusField } from './enhance.mjs';
@@ -34,6 +34,9 @@ export function placeFocus(container, actedOn) {
   const active = document.activeElement;
   const lost = !active || active === document.body || active === container;
   let target = actedOn && actedOn.inFragment ? counterpart(container, actedOn) : null;
+  // Another page starts at its top; the same page written again (a grid
+  // cell, a button it still has) keeps its place.
+  if (!target) (document.scrollingElement || document.documentElement).scrollTo(0, 0);
   if (!target) target = focusField(container);
   // A spread's tab stop is the card of its first position.
   if (!target && lost) {

@@ -309,9 +309,21 @@ test('a journal imported from a file is found by what came up, counted, and expo
   assert.equal((await figures(page, 'Hexagrams cast, in figures')).length, 1);
   assert.equal(await page.$$eval('#fileList svg[role=img]', (charts) => charts.length), 6);
   assert.deepEqual(await seriousFindings(page), [], 'the Insights page');
+  // Another page opens at its top, though the focus stays in the menu (in
+  // a low window, where the journal's list is taller than the window too).
+  const viewport = page.viewportSize();
+  await page.setViewportSize({ width: 800, height: 300 });
+  await page.evaluate(() => {
+    window.scrollTo(0, document.documentElement.scrollHeight);
+    document.getElementById('journal').focus({ preventScroll: true });
+  });
+  assert.ok(await page.evaluate(() => window.scrollY > 300), 'Insights is taller than the window');
+  await act(page, () => page.keyboard.press('Enter'));
+  assert.ok(await page.evaluate(() => document.documentElement.scrollHeight > 300 + 100), 'so is the journal');
+  assert.equal(await page.evaluate(() => window.scrollY), 0, 'the journal opens at its top');
+  await page.setViewportSize(viewport);
 
   // Of the search in force only.
-  await click(page, '#journalback');
   await page.fill('#journalsearch', 'Death');
   await click(page, '#journalfind');
   await click(page, '#journalinsights');
