@@ -11,7 +11,7 @@
 // files that anyone may have written, and the help has no sanitiser: there
 // they are text, with only a few plain tags let through (see HelpMeaning).
 // The pages carry no script and no inline style: every look comes from
-// help.css.
+// help.css, and the look chosen beside the green from look.css.
 
 namespace sw {
 
@@ -21,7 +21,8 @@ std::string PageStart(const char* title) {
     std::string html;
     html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
     html += title;
-    html += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"help.css\">\n</head>\n<body>\n";
+    html += "</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"help.css\">\n"
+            "<link rel=\"stylesheet\" type=\"text/css\" href=\"look.css\">\n</head>\n<body>\n";
     html += "<p class=\"back\" id=\"top\"><a href=\"index.htm\">Back to Sagewend Help</a></p>\n";
     html += "<h1>";
     html += title;
@@ -280,6 +281,14 @@ std::string BuildCardIndexPage(const OracleData& data) {
 // The version comes from the build, which is why this page is made rather
 // than stored. The credits name every translator whose words the quotations
 // use and the sources of the pictures, the hexagram texts and the page script.
+std::string BuildHelpLookSheet(std::string_view theme) {
+    if (theme == "dark") return "@import url(\"help-dark.css\");\n";
+    if (theme == "contrast") return "@import url(\"help-contrast.css\");\n";
+    if (theme == "green") return "/* The green of help.css. */\n";
+    return "@import url(\"help-contrast.css\") (prefers-contrast: more);\n"
+           "@import url(\"help-dark.css\") (prefers-color-scheme: dark) and (not (prefers-contrast: more));\n";
+}
+
 std::string BuildAboutPage() {
     std::string html = PageStart("About Sagewend");
     html += "<p>Sagewend version <b class=\"version\">" + EscapeHtml(SAGEWEND_VERSION) +

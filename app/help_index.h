@@ -6,6 +6,7 @@
 // decks never change once start-up has loaded them, so the server may call
 // these from its own thread.
 #include <string>
+#include <string_view>
 
 #include "iching/hexagram_table.h"
 #include "store/oracle_data.h"
@@ -24,6 +25,11 @@ std::string BuildHexagramIndexPage(const HexagramTable& table);
 // The help's About page: the program's version, its licence and the credits for the pictures, the
 // hexagram texts and the translations the quotations use.
 std::string BuildAboutPage();
+
+// The help's look.css for the kept theme ("system", "green", "dark" or "contrast"): imports of the
+// sheets laid over help.css, as the main page resolves the theme (res/page/look.mjs): a system that asks
+// for more contrast gets the light high-contrast look, else a dark one the dark look, else the green.
+std::string BuildHelpLookSheet(std::string_view theme);
 
 // The address at which the program's own server serves a card picture named by a
 // "file:decks/<deck>/<file>" URL: "/decks/<deck>/<file>", each path segment

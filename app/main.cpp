@@ -263,12 +263,14 @@ std::unique_ptr<sw::CSagewendDlg> LoadData(sw::platform::Shell& shell, const std
 
 // The help's card and hexagram index are made from the loaded tables when
 // asked for (on a server thread: the decks and the hexagram table never
-// change once loaded), its About page from the build's version.
+// change once loaded), its About page from the build's version, its look
+// from the kept theme (read under the settings' own lock).
 void ServeHelpIndex(sw::platform::Shell& shell, const sw::CSagewendDlg& dialog) {
     shell.SetPageMaker([&dialog](std::string_view path) -> std::optional<std::string> {
         if (path == "help/cards.htm") return sw::BuildCardIndexPage(dialog.Data());
         if (path == "help/hexagrams.htm") return sw::BuildHexagramIndexPage(dialog.Hexagrams());
         if (path == "help/about.htm") return sw::BuildAboutPage();
+        if (path == "help/look.css") return sw::BuildHelpLookSheet(dialog.KeptSettings().SharedTheme());
         return std::nullopt;
     });
 }

@@ -93,6 +93,7 @@ public:
 
     OracleData& Data() { return data_; }
     const OracleData& Data() const { return data_; }
+    const Settings& KeptSettings() const { return features_.settings; }
     const HexagramTable& Hexagrams() const { return hexagrams; }
     const std::string& Question() const { return question; }
     int CurrentDeck() const { return currentDeck; }

@@ -409,7 +409,7 @@ Response WebServer::Impl::RespondSlowly(const Request& request) const {
     if (path->rfind("help/", 0) == 0) {
         auto page = pageMaker ? pageMaker(*path) : std::nullopt;
         if (!page) return NotFound(request);
-        Response response = MakeResponse(request, http::status::ok, "text/html; charset=utf-8", ToUtf8(*page));
+        Response response = MakeResponse(request, http::status::ok, ContentTypeFor(*path), ToUtf8(*page));
         response.set("Content-Security-Policy", kHelpPolicy);
         if (request.method() == http::verb::head) response.body().clear();
         return response;

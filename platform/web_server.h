@@ -65,7 +65,8 @@ public:
     virtual void OnPageRequested() {}
 };
 
-// Pages made while the program runs (the help's indexes), by their path
+// Pages made while the program runs (the help's indexes and its look.css),
+// served with the type their name ends in, by their path
 // below the root ("help/cards.htm"); nothing for a path it does not make.
 // Called on a worker thread.
 using PageMaker = std::function<std::optional<std::string>(std::string_view path)>;

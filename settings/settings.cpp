@@ -60,6 +60,7 @@ Settings::Settings(platform::Host& host, std::string path, FileSystem& fileSyste
     : host_(host), fileSystem_(fileSystem), path_(std::move(path)) {
     SettingsRead read = ReadSettings(path_, fileSystem_);
     preferences_ = std::move(read.preferences);
+    sharedTheme_ = preferences_.theme;
     if (read.state != SettingsRead::State::Damaged) return;
     damaged_ = true;
     asideName_ = AsideName(SettingsTarget(path_));
@@ -70,6 +71,11 @@ Settings::Settings(platform::Host& host, std::string path, FileSystem& fileSyste
                    : Format(" If you change a setting, that file is kept beside it as %s and a new one is written.",
                             ToUtf8(std::filesystem::path(asideName_).filename().string()).c_str());
     Say(message);
+}
+
+std::string Settings::SharedTheme() const {
+    const std::lock_guard lock(sharedMutex_);
+    return sharedTheme_;
 }
 
 void Settings::Say(const std::string& message) const { CMsgBox().Show(message, platform::kIconExclamation); }
@@ -165,6 +171,10 @@ void Settings::PageChoiceClicked(const platform::Element& element) {
 void Settings::Change(Preferences next) {
     if (next == preferences_) return;
     preferences_ = std::move(next);
+    {
+        const std::lock_guard lock(sharedMutex_);
+        sharedTheme_ = preferences_.theme;
+    }
     if (damaged_) {
         if (asideName_.empty()) return;  // said at start: not kept
         // Kept, as the report at start said, before a new file takes its place.

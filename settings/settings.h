@@ -14,7 +14,8 @@
 // reported once; the preferences hold for the rest of the run.
 //
 // Runs on the handler thread, like every feature (app/features.cpp routes
-// the clicks here).
+// the clicks here); only SharedTheme may be called from another.
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     explicit Settings(platform::Host& host, std::string path = kSettingsFile, FileSystem& fileSystem = RealFileSystem());
 
     const Preferences& Get() const { return preferences_; }
+    // The kept theme, for what is made on another thread (the help's
+    // look.css is made on a server worker).
+    std::string SharedTheme() const;
     // The remembered deck and layout as the selections the reading form
     // offers (by name: a deck or layout no longer there is not offered).
     void RestoreSelections(OracleData& data) const;
@@ -72,6 +76,8 @@ private:
     bool damaged_ = false;    // the file on disk is one that could not be used
     std::string asideName_;   // where it goes when a preference changes
     bool writeFailed_ = false;
+    mutable std::mutex sharedMutex_;
+    std::string sharedTheme_;  // preferences_.theme, under sharedMutex_
 };
 
 }  // namespace sw

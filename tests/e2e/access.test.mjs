@@ -125,6 +125,7 @@ test('axe-core finds no serious fault on any page', async (t) => {
   await settle(page);
 
   // The other looks, chosen on the settings page, over the pages whose colours they change.
+  await withoutHelpPolicy(page.context());
   await act(page, () => page.keyboard.press('Alt+S'));
   await expectClean(page, 'the settings page');
   for (const look of ['dark', 'contrast']) {
@@ -148,15 +149,16 @@ test('axe-core finds no serious fault on any page', async (t) => {
     await expectClean(page, `the editor in the ${look} look`);
     await act(page, () => page.keyboard.press('Alt+J'));
     await expectClean(page, `the journal in the ${look} look`);
+    // The help, in a window of its own, wears the look kept when it opens.
+    const help = await page.context().newPage();
+    for (const topic of ['index.htm', 'own-deck.htm', 'cards.htm', 'hexagrams.htm']) {
+      await help.goto(new URL(`/help/${topic}`, url).href);
+      assert.equal(await help.evaluate(() => getComputedStyle(document.body).backgroundColor),
+        { dark: 'rgb(22, 25, 29)', contrast: 'rgb(255, 255, 255)' }[look], `help ${topic} in the ${look} look`);
+      await expectClean(help, `help ${topic} in the ${look} look`);
+    }
+    await help.close();
   }
-
-  await withoutHelpPolicy(page.context());
-  const help = await page.context().newPage();
-  for (const topic of ['index.htm', 'own-deck.htm', 'cards.htm', 'hexagrams.htm']) {
-    await help.goto(new URL(`/help/${topic}`, url).href);
-    await expectClean(help, `help ${topic}`);
-  }
-  await help.close();
 });
 
 test('a screen reader hears each card, its orientation and place, and each hexagram line by line', async (t) => {
@@ -267,6 +269,18 @@ test('the focus ring shows on the green, the grey grid and the cards; more contr
   assert.ok(contrast(more.rule, more.body) >= 3, 'the hexagram lines reach 3:1');
   assert.ok(contrast(more.mainRule, more.body) >= 3, 'the rules of the main page reach 3:1');
   await screenshot(page, 'iching-more-contrast');
+
+  // Until a look is chosen the help follows the system as the page does.
+  const help = await page.context().newPage();
+  const helpBackground = async (media) => {
+    await help.emulateMedia(media);
+    await help.goto(new URL('/help/index.htm', page.url()).href);
+    return help.evaluate(() => getComputedStyle(document.body).backgroundColor);
+  };
+  assert.equal(await helpBackground({ contrast: 'more', colorScheme: 'dark' }), 'rgb(255, 255, 255)', 'more contrast');
+  assert.equal(await helpBackground({ contrast: 'no-preference', colorScheme: 'dark' }), 'rgb(22, 25, 29)', 'dark');
+  assert.equal(await helpBackground({ contrast: 'no-preference', colorScheme: 'light' }), 'rgb(51, 102, 51)', 'green');
+  await help.close();
 });
 
 // What a dealt spread looks like in the window: its box, the room between

@@ -86,15 +86,17 @@ Element Parse(const std::string& html) {
     return root;
 }
 
-// The things every help page needs: a title, the help's style sheet and a way back.
+// The things every help page needs: a title, the help's style sheets and a way back.
 void ExpectHelpPage(const Element& page, const std::string& title) {
     auto titles = page.WithTag("title");
     ASSERT_EQ(titles.size(), 1u);
     EXPECT_EQ(titles[0]->text, title);
-    bool styled = false, back = false;
-    for (const Element* link : page.WithTag("link")) styled |= link->Attr("href") == "help.css";
+    std::vector<std::string> sheets;
+    for (const Element* link : page.WithTag("link")) sheets.push_back(link->Attr("href"));
+    bool back = false;
     for (const Element* link : page.WithTag("a")) back |= link->Attr("href") == "index.htm";
-    EXPECT_TRUE(styled);
+    // The chosen look is laid over the green, so it comes second.
+    EXPECT_EQ(sheets, (std::vector<std::string>{"help.css", "look.css"}));
     EXPECT_TRUE(back);
     EXPECT_TRUE(page.WithTag("script").empty());
 }
