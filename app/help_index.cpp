@@ -276,11 +276,9 @@ std::string BuildCardIndexPage(const OracleData& data) {
     return html + PageEnd();
 }
 
-// ---- About ------------------------------------------------------------------
+// ---- The look ---------------------------------------------------------------
 
-// The version comes from the build, which is why this page is made rather
-// than stored. The credits name every translator whose words the quotations
-// use and the sources of the pictures, the hexagram texts and the page script.
+// Only imports: the sheets themselves stay files of the help, served as such.
 std::string BuildHelpLookSheet(std::string_view theme) {
     if (theme == "dark") return "@import url(\"help-dark.css\");\n";
     if (theme == "contrast") return "@import url(\"help-contrast.css\");\n";
@@ -289,6 +287,11 @@ std::string BuildHelpLookSheet(std::string_view theme) {
            "@import url(\"help-dark.css\") (prefers-color-scheme: dark) and (not (prefers-contrast: more));\n";
 }
 
+// ---- About ------------------------------------------------------------------
+
+// The version comes from the build, which is why this page is made rather
+// than stored. The credits name every translator whose words the quotations
+// use and the sources of the pictures, the hexagram texts and the page script.
 std::string BuildAboutPage() {
     std::string html = PageStart("About Sagewend");
     html += "<p>Sagewend version <b class=\"version\">" + EscapeHtml(SAGEWEND_VERSION) +

@@ -2,9 +2,10 @@
 // control they used, if the new page still has it (the same grid cell, the
 // same button); else the field the page's parts name (the question);
 // else, when the focus was lost with the old page, the first card or
-// control of the page. Another page opens at its top. And a short word for screen readers on what the new
-// page says: its heading (pages head themselves with an h3: the answer of
-// the Yes/No page, the question of a reading).
+// control of the page. Another page opens at its top. And a short word for
+// screen readers on what the new page says: its heading (pages head
+// themselves with an h3: the answer of the Yes/No page, the question of a
+// reading).
 import { focusField } from './enhance.mjs';
 import { gridCellAt, rove } from './grid.mjs';
 import { meaningHasFocus } from './meaning-window.mjs';
